@@ -1,0 +1,112 @@
+#include "dictionary/reading_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct filing {
+  std::string reading;
+  std::string word;
+};
+
+struct table_line {
+  std::string reading;
+  std::vector<std::string> candidates;
+};
+
+std::vector<table_line> lines_of(const reading_table& table) {
+  std::vector<table_line> lines;
+  for (const reading_entry& entry : table.entries) {
+    table_line line{std::string(entry.reading), {}};
+    for (std::string_view candidate : entry.candidates) {
+      line.candidates.emplace_back(candidate);
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool operator==(const table_line& a, const table_line& b) {
+  return a.reading == b.reading && a.candidates == b.candidates;
+}
+
+std::ostream& operator<<(std::ostream& out, const table_line& line) {
+  out << line.reading << " /";
+  for (const auto& c : line.candidates) out << c << "/";
+  return out;
+}
+
+TEST(ReadingTable, OrderOfFirstAppearanceAndDuplicates) {
+  struct {
+    const char* name;
+    std::vector<filing> filed;
+    std::vector<table_line> expected;
+  } const cases[] = {
+      {"empty", {}, {}},
+      {"one word", {{"kana", "KANA"}}, {{"kana", {"KANA"}}}},
+      {"same reading far apart",
+       {{"a", "1"}, {"b", "2"}, {"c", "3"}, {"a", "4"}},
+       {{"a", {"1", "4"}}, {"b", {"2"}}, {"c", {"3"}}}},
+      {"same word twice", {{"a", "x"}, {"a", "x"}}, {{"a", {"x", "x"}}}},
+      {"empty word", {{"kana", ""}}, {{"kana", {""}}}},
+      {"case and width differ",
+       {{"a", "1"}, {"A", "2"}, {"\x82\x60", "3"}, {"\xC1", "4"}},
+       {{"a", {"1"}}, {"A", {"2"}}, {"\x82\x60", {"3"}}, {"\xC1", {"4"}}}},
+      {"prefixes are other readings",
+       {{"ab", "1"}, {"abc", "2"}, {"a", "3"}, {"abc", "4"}},
+       {{"ab", {"1"}}, {"abc", {"2", "4"}}, {"a", {"3"}}}},
+  };
+  for (const auto& c : cases) {
+    reading_table table;
+    for (const filing& f : c.filed) {
+      add_word(table, keep(table, f.reading), keep(table, f.word));
+    }
+    EXPECT_EQ(lines_of(table), c.expected) << c.name;
+    EXPECT_EQ(table.word_count, c.filed.size()) << c.name;
+  }
+}
+
+TEST(ReadingTable, ManyReadingsSurviveIndexGrowth) {
+  reading_table table;
+  const int readings = 50000;
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < readings; ++i) {
+      const std::string reading = "r" + std::to_string(i * 7919 % readings);
+      add_word(table, keep(table, reading),
+               keep(table, std::to_string(round)));
+    }
+  }
+  ASSERT_EQ(table.entries.size(), static_cast<std::size_t>(readings));
+  for (int i = 0; i < readings; ++i) {
+    const reading_entry& entry = table.entries[i];
+    ASSERT_EQ(entry.reading, "r" + std::to_string(i * 7919 % readings));
+    ASSERT_EQ(entry.candidates.size(), 3u) << entry.reading;
+    EXPECT_EQ(entry.candidates[2], "2") << entry.reading;
+  }
+}
+
+TEST(ReadingTable, KeptBytesOutliveTheirSource) {
+  reading_table table;
+  std::string source(300000, 'x');  // larger than one arena block
+  const std::string_view big = keep(table, source);
+  const std::string_view small = keep(table, "abc");
+  source.assign(source.size(), 'y');
+  EXPECT_EQ(big, std::string(300000, 'x'));
+  EXPECT_EQ(small, "abc");
+}
+
+TEST(ReadingTable, ClearEmptiesTheTable) {
+  reading_table table;
+  add_word(table, "a", "1");
+  clear(table);
+  EXPECT_TRUE(table.entries.empty());
+  EXPECT_EQ(table.word_count, 0u);
+  add_word(table, "a", "2");
+  ASSERT_EQ(table.entries.size(), 1u);
+  EXPECT_EQ(table.entries[0].candidates.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+#include "dictionary/skk_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string written(const std::vector<std::pair<const char*, const char*>>& filed,
+                    line_end eol) {
+  reading_table table;
+  for (const auto& [reading, word] : filed) add_word(table, reading, word);
+  output_stream stream = make_output_stream(nullptr, eol);
+  write_skk_dictionary(table, stream);
+  EXPECT_EQ(finish_output(stream), 0);
+  return stream.buffer;
+}
+
+TEST(SkkWriter, Format) {
+  const std::string markers =
+      ";; okuri-ari entries.\r\n;; okuri-nasi entries.\r\n";
+  struct {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> filed;
+    std::string expected;
+  } const cases[] = {
+      {"empty table", {}, markers},
+      {"two words",
+       {{"kanji", "KANJI"}, {"kanji", "KANJI2"}},
+       markers + "kanji /KANJI/KANJI2/\r\n"},
+      {"empty word", {{"kana", ""}}, markers + "kana //\r\n"},
+      {"percent signs pass unchanged",
+       {{"%s", "%d%n"}},
+       markers + "%s /%d%n/\r\n"},
+      {"order of first appearance",
+       {{"b", "1"}, {"a", "2"}, {"b", "3"}},
+       markers + "b /1/3/\r\na /2/\r\n"},
+      {"bytes unchanged",
+       {{"\x82\xA9", "\x8A\xBF\xFF"}},
+       markers + "\x82\xA9 /\x8A\xBF\xFF/\r\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(written(c.filed, line_end::crlf), c.expected) << c.name;
+  }
+}
+
+TEST(SkkWriter, LineFeedOnly) {
+  EXPECT_EQ(written({{"a", "b"}}, line_end::lf),
+            ";; okuri-ari entries.\n;; okuri-nasi entries.\na /b/\n");
+}
+
+TEST(OutputStream, FailedWriteIsReported) {
+  std::FILE* full = std::fopen("/dev/full", "wb");
+  if (full == nullptr) GTEST_SKIP() << "no /dev/full here";
+  output_stream stream = make_output_stream(full, line_end::crlf);
+  write_bytes(stream, "x");
+  EXPECT_NE(finish_output(stream), 0);
+  std::fclose(full);
+}
+
+TEST(OutputStream, LargeOutputArrivesWhole) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  output_stream stream = make_output_stream(file, line_end::crlf);
+  std::string expected;
+  for (int i = 0; i < 300000; ++i) {
+    const std::string line = "line " + std::to_string(i);
+    write_bytes(stream, line);
+    end_line(stream);
+    expected += line + "\r\n";
+  }
+  ASSERT_EQ(finish_output(stream), 0);
+  std::rewind(file);
+  std::string got(expected.size() + 1, '\0');
+  got.resize(std::fread(&got[0], 1, got.size(), file));
+  std::fclose(file);
+  EXPECT_EQ(got.size(), expected.size());
+  EXPECT_TRUE(got == expected);
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// One entry line of an IME text dictionary: its reading and its word in the
+// form an SKK dictionary carries it.
+//
+// Entry lines are handled as bytes, never decoded. A field ends at a TAB that
+// is a character of its own; the second byte of a two-byte character is never
+// taken for a TAB or for a reserved character.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+enum class text_encoding { shift_jis, utf_8 };
+
+// Shift_JIS lead bytes: 0x81-0x9F and 0xE0-0xFF.
+bool is_lead_byte(unsigned char byte);
+
+// Number of bytes of the character that starts at text[pos] (pos < size):
+// a Shift_JIS lead byte and the byte after it, or one whole UTF-8 sequence.
+// Never reaches past the end of text: a character cut short by the end of
+// the text counts as the bytes that are there.
+std::size_t char_length(std::string_view text, std::size_t pos,
+                        text_encoding encoding);
+
+// Copies the reading (the bytes before the first TAB) into reading_buffer.
+// Returns the position just after that TAB, where the word field begins, or
+// std::string_view::npos when the line holds no TAB.
+std::size_t extract_reading(std::string_view line,
+                            std::string_view& reading_buffer,
+                            text_encoding encoding);
+
+// The word field: from word_start to the next TAB or the end of the line.
+std::string_view extract_word(std::string_view line, std::size_t word_start,
+                              text_encoding encoding);
+
+// True when the word cannot be written as it stands: it holds "/", ";" or a
+// double quote, or it starts with "(" and ends with ")", which SKK clients
+// would evaluate as a Lisp form.
+bool needs_concat(std::string_view word_field, text_encoding encoding);
+
+// Writes word_field to word_buffer as (concat "...") in which "/", ";" and
+// backslash are octal escapes, a doubled double quote is one escaped quote
+// and a lone double quote is dropped.
+void encode_concat(std::string_view word_field, std::string& word_buffer,
+                   text_encoding encoding);
+

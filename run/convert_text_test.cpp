@@ -1,0 +1,117 @@
+#include "run/convert_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The table rendered one "reading /w1/w2/" string per entry, "|" between.
+std::string converted(const std::string& text,
+                      std::vector<line_problem>* skipped_out = nullptr) {
+  reading_table table;
+  std::vector<line_problem> skipped;
+  convert_lines(text, text_encoding::shift_jis, table, skipped);
+  std::string out;
+  for (const reading_entry& entry : table.entries) {
+    if (!out.empty()) out += "|";
+    out += std::string(entry.reading) + " /";
+    for (std::string_view c : entry.candidates) out += std::string(c) + "/";
+  }
+  if (skipped_out) *skipped_out = skipped;
+  return out;
+}
+
+TEST(ConvertLines, LineEnds) {
+  struct {
+    const char* name;
+    std::string text;
+    std::string expected;
+  } const cases[] = {
+      {"CR LF", "r\tword\tn\r\n", "r /word/"},
+      {"LF only keeps every content byte", "r\tword\nr\tw2\n", "r /word/w2/"},
+      {"last line without line end", "r\tw\tnoun", "r /w/"},
+      {"last line ends in TAB", "r\tw\t", "r /w/"},
+      {"last line ends in one-byte part of speech", "r\tw\tn", "r /w/"},
+      {"last line ends in CR only", "r\tw\r", "r /w/"},
+      {"CR inside a line stays", "r\ta\rb\r\n", "r /a\rb/"},
+      {"two CRs: only the last goes", "r\tw\r\r\n", "r /w\r/"},
+      {"line of only CR LF", "\r\n\r\nr\tw\r\n", "r /w/"},
+      {"lone line feeds", "\n\nr\tw\n\n", "r /w/"},
+      {"comment lines", "!r\tw\r\nr\tv\r\n", "r /v/"},
+      {"! only special first", "r!\tw!\r\n", "r! /w!/"},
+      {"comment with fields", "!\tx\ty\r\n", ""},
+      {"empty text", "", ""},
+      {"comments only", "!a\r\n!b", ""},
+      {"long line is one line",
+       "r\t" + std::string(2000, 'x') + "\r\n",
+       "r /" + std::string(2000, 'x') + "/"},
+      {"concat words", "r\ta/b\r\nr\tc\r\n", "r /(concat \"a\\057b\")/c/"},
+      {"empty words", "kana\t\tn\r\n", "kana //"},
+      {"lead byte before the line end stays in the line",
+       "r\tw\x82\r\nq\tv\r\n", "r /w\x82/|q /v/"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(converted(c.text), c.expected) << c.name;
+  }
+}
+
+TEST(ConvertLines, SkippedLinesAreNamed) {
+  std::vector<line_problem> skipped;
+  const std::string text =
+      "!comment\r\n"
+      "notab\r\n"
+      "r\tw\r\n"
+      "\tword\tn\r\n"
+      "\r\n"
+      "last";
+  EXPECT_EQ(converted(text, &skipped), "r /w/");
+  ASSERT_EQ(skipped.size(), 3u);
+  EXPECT_EQ(skipped[0].line_number, 2u);
+  EXPECT_EQ(skipped[0].message, "no TAB after the reading; line skipped");
+  EXPECT_EQ(skipped[1].line_number, 4u);
+  EXPECT_EQ(skipped[1].message, "empty reading; line skipped");
+  EXPECT_EQ(skipped[2].line_number, 6u);
+}
+
+TEST(ConvertLines, Counts) {
+  reading_table table;
+  std::vector<line_problem> skipped;
+  const conversion_counts counts = convert_lines(
+      "!c\r\n\r\na\t1\r\nb\t2\r\na\t3\r\nbad\r\n", text_encoding::shift_jis,
+      table, skipped);
+  EXPECT_EQ(counts.lines, 6u);
+  EXPECT_EQ(counts.comment_or_empty_lines, 2u);
+  EXPECT_EQ(counts.filed_lines, 3u);
+  EXPECT_EQ(counts.skipped_lines, 1u);
+  EXPECT_EQ(table.entries.size(), 2u);
+}
+
+TEST(FindTextProblem, MarksAndNulBytes) {
+  struct {
+    std::string text;
+    bool problem;
+    std::size_t line;
+    std::string message_part;
+  } const cases[] = {
+      {"r\tw\r\n", false, 0, ""},
+      {"", false, 0, ""},
+      {std::string("\xFF\xFEr\0", 4), true, 0, "UTF-16LE"},
+      {"\xFE\xFF", true, 0, "UTF-16BE"},
+      {"\xEF\xBB\xBFr\tw", true, 0, "UTF-8"},
+      {"\xEF\xBBr\tw", false, 0, ""},
+      {std::string("a\tb\r\nc\t\0d\r\n", 10), true, 2, "NUL"},
+      {std::string("\0", 1), true, 1, "NUL"},
+      {std::string("a\n\n\n\0", 5), true, 4, "NUL"},
+  };
+  for (const auto& c : cases) {
+    line_problem problem;
+    EXPECT_EQ(find_text_problem(c.text, problem), c.problem) << c.text;
+    if (!c.problem) continue;
+    EXPECT_EQ(problem.line_number, c.line) << c.text;
+    EXPECT_NE(problem.message.find(c.message_part), std::string::npos)
+        << problem.message;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+#include "run/read_input.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace {
+constexpr std::size_t chunk_size = 1 << 20;
+}
+
+int read_whole_file(std::FILE* file, std::string& text) {
+  // Reserving the size of a regular file (and one byte more, to see the end
+  // without growing) keeps the peak memory at one copy of the input.
+  struct stat info;
+  if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+      info.st_size > 0) {
+    text.reserve(text.size() + static_cast<std::size_t>(info.st_size) + 1);
+  }
+  for (;;) {
+    const std::size_t old_size = text.size();
+    std::size_t request = text.capacity() - old_size;
+    if (request < chunk_size / 16) request = chunk_size;
+    text.resize(old_size + request);
+    errno = 0;
+    const std::size_t got = std::fread(&text[old_size], 1, request, file);
+    text.resize(old_size + got);
+    // fread stops short only at the end of the file or on an error.
+    if (got < request) {
+      if (std::ferror(file)) return errno ? errno : EIO;
+      return 0;
+    }
+  }
+}

@@ -1,0 +1,10 @@
+// Reading the whole input into memory.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Appends every byte of file, read in binary, to text. Returns 0, or the
+// errno of the read that failed. Throws std::bad_alloc when the text does not
+// fit in memory.
+int read_whole_file(std::FILE* file, std::string& text);

@@ -1,0 +1,9 @@
+// The conversion run: the command line, the input file, the messages on
+// standard error and the exit status.
+#pragma once
+
+// Converts the IME text dictionary named by argv[1] and prints it as an SKK
+// dictionary on standard output; prints the usage text without an argument.
+// Returns the exit status: 0 on success (warnings included), 1 when the
+// input cannot be converted or the output cannot be written.
+int run_conversion(int argc, char** argv);

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs, from Debian's archive, what building brenlow needs, and with
+# --tests what its tests need too. Packages already present are left alone.
+set -e
+packages="cmake make g++"
+if [ "${1:-}" = "--tests" ]; then
+  packages="$packages libgtest-dev python3 skkdic"
+fi
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
+    missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" = 0 ]; then sudo=""; else sudo="sudo"; fi
+echo "installing:$missing"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
