@@ -7,14 +7,21 @@ namespace {
 constexpr std::size_t block_size = 1 << 20;
 
 void hand_over(output_stream& stream) {
-  if (stream.file == nullptr || stream.buffer.empty()) return;
+  if (stream.file == nullptr || stream.used == 0) return;
   if (stream.error == 0) {
     errno = 0;
-    const std::size_t written = std::fwrite(
-        stream.buffer.data(), 1, stream.buffer.size(), stream.file);
-    if (written != stream.buffer.size()) stream.error = errno ? errno : EIO;
+    const std::size_t written =
+        std::fwrite(stream.buffer.get(), 1, stream.used, stream.file);
+    if (written != stream.used) stream.error = errno ? errno : EIO;
   }
-  stream.buffer.clear();
+  stream.used = 0;
+}
+
+void grow(output_stream& stream, std::size_t capacity) {
+  std::unique_ptr<char[]> bigger(new char[capacity]);
+  if (stream.used != 0) std::memcpy(bigger.get(), stream.buffer.get(), stream.used);
+  stream.buffer = std::move(bigger);
+  stream.capacity = capacity;
 }
 
 }  // namespace
@@ -23,21 +30,22 @@ output_stream make_output_stream(std::FILE* file, line_end eol) {
   output_stream stream;
   stream.file = file;
   stream.eol = eol;
+  grow(stream, file != nullptr ? block_size : 4096);
   if (file != nullptr) {
-    stream.buffer.reserve(block_size);
     // The stream does its own buffering; a second copy in stdio buys nothing.
     std::setvbuf(file, nullptr, _IONBF, 0);
   }
   return stream;
 }
 
-void write_bytes(output_stream& stream, std::string_view bytes) {
-  stream.buffer.append(bytes);
-  if (stream.buffer.size() >= block_size) hand_over(stream);
-}
-
-void end_line(output_stream& stream) {
-  write_bytes(stream, stream.eol == line_end::crlf ? "\r\n" : "\n");
+void make_output_room(output_stream& stream, std::size_t size) {
+  if (stream.file != nullptr) {
+    hand_over(stream);
+    if (size <= stream.capacity) return;
+  }
+  std::size_t capacity = stream.capacity * 2;
+  while (capacity - stream.used < size) capacity *= 2;
+  grow(stream, capacity);
 }
 
 int finish_output(output_stream& stream) {

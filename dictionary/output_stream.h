@@ -4,24 +4,52 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
 
 enum class line_end { crlf, lf };
 
 struct output_stream {
-  std::FILE* file = nullptr;  // nullptr: everything stays in buffer
+  std::FILE* file = nullptr;  // nullptr: everything stays in the buffer
   line_end eol = line_end::crlf;
-  std::string buffer;
+  std::unique_ptr<char[]> buffer;
+  std::size_t used = 0;
+  std::size_t capacity = 0;
   int error = 0;  // errno of the first failed write; later writes are dropped
 };
 
-// A stream writing to file (nullptr collects the whole output in
-// stream.buffer).
+// A stream writing to file, or, for nullptr, collecting the whole output
+// (see written_text).
 output_stream make_output_stream(std::FILE* file, line_end eol);
 
-void write_bytes(output_stream& stream, std::string_view bytes);
-void end_line(output_stream& stream);
+// Makes room for size more bytes: hands the buffer to the file, or grows it.
+void make_output_room(output_stream& stream, std::size_t size);
+
+inline void write_bytes(output_stream& stream, std::string_view bytes) {
+  if (stream.capacity - stream.used < bytes.size()) {
+    make_output_room(stream, bytes.size());
+  }
+  if (!bytes.empty()) {
+    std::memcpy(stream.buffer.get() + stream.used, bytes.data(), bytes.size());
+  }
+  stream.used += bytes.size();
+}
+
+inline void write_byte(output_stream& stream, char byte) {
+  if (stream.used == stream.capacity) make_output_room(stream, 1);
+  stream.buffer[stream.used++] = byte;
+}
+
+inline void end_line(output_stream& stream) {
+  if (stream.eol == line_end::crlf) write_byte(stream, '\r');
+  write_byte(stream, '\n');
+}
+
+// What a stream without a file has collected.
+inline std::string_view written_text(const output_stream& stream) {
+  return {stream.buffer.get(), stream.used};
+}
 
 // Hands what is left to the file and flushes it. Returns 0, or the errno of
 // the first write or flush that failed.

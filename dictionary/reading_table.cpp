@@ -1,7 +1,6 @@
 #include "dictionary/reading_table.h"
 
 #include <cstring>
-#include <limits>
 #include <new>
 
 reading_table program_reading_table;
@@ -9,6 +8,7 @@ reading_table program_reading_table;
 namespace {
 
 constexpr std::size_t arena_block_size = 256 * 1024;
+constexpr std::size_t max_entries = std::size_t{1} << 30;
 
 std::uint64_t mix(std::uint64_t h) {
   h ^= h >> 33;
@@ -26,56 +26,116 @@ std::uint32_t hash_reading(std::string_view reading) {
     h = mix(h ^ chunk) * 0x9E3779B97F4A7C15ULL;
   }
   std::uint64_t tail = 0;
-  if (pos < reading.size()) {
-    std::memcpy(&tail, reading.data() + pos, reading.size() - pos);
+  for (std::size_t k = reading.size(); k > pos; --k) {
+    tail = (tail << 8) | static_cast<unsigned char>(reading[k - 1]);
   }
   h = mix(h ^ tail);
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
-void place(std::vector<std::uint32_t>& slots, std::uint32_t hash,
-           std::uint32_t slot_value) {
-  const std::size_t mask = slots.size() - 1;
-  std::size_t i = hash & mask;
-  while (slots[i] != 0) i = (i + 1) & mask;
-  slots[i] = slot_value;
-}
-
 void grow_index(reading_table& table) {
   const std::size_t size = table.slots.empty() ? 1024 : table.slots.size() * 2;
-  std::vector<std::uint32_t> slots(size, 0);
-  for (std::size_t e = 0; e < table.entries.size(); ++e) {
-    place(slots, table.entry_hashes[e], static_cast<std::uint32_t>(e + 1));
+  std::vector<index_slot, large_allocator<index_slot>> slots(
+      size, index_slot{0, 0});
+  const std::size_t mask = size - 1;
+  for (const index_slot& slot : table.slots) {
+    if (slot.entry == 0) continue;
+    std::size_t i = slot.hash & mask;
+    while (slots[i].entry != 0) i = (i + 1) & mask;
+    slots[i] = slot;
   }
   table.slots.swap(slots);
 }
 
+std::uint32_t file_candidate(reading_table& table, std::string_view word) {
+  if (table.candidates.size() >= no_candidate - 1 ||
+      static_cast<std::uint64_t>(word.size()) > 0xFFFFFFFFu) {
+    throw std::bad_alloc();
+  }
+  table.candidates.push_back(candidate{
+      word.data(), static_cast<std::uint32_t>(word.size()), no_candidate});
+  return static_cast<std::uint32_t>(table.candidates.size() - 1);
+}
+
+void make_room(reading_table& table, std::size_t new_readings) {
+  if (table.entries.size() + new_readings > max_entries) throw std::bad_alloc();
+  while ((table.entries.size() + new_readings) * 2 > table.slots.size()) {
+    grow_index(table);
+  }
+}
+
+// Files word under the reading whose hash is given; the index has room for
+// one more reading.
+void file_word(reading_table& table, std::string_view reading,
+               std::uint32_t hash, std::string_view word) {
+  const std::size_t mask = table.slots.size() - 1;
+  std::size_t i = hash & mask;
+  for (; table.slots[i].entry != 0; i = (i + 1) & mask) {
+    if (table.slots[i].hash != hash) continue;
+    reading_entry& entry = table.entries[table.slots[i].entry - 1];
+    if (entry.reading != reading) continue;
+    const std::uint32_t filed = file_candidate(table, word);
+    table.candidates[entry.last_candidate].next = filed;
+    entry.last_candidate = filed;
+    return;
+  }
+  const std::uint32_t filed = file_candidate(table, word);
+  table.entries.push_back(reading_entry{reading, filed, filed});
+  table.slots[i] =
+      index_slot{hash, static_cast<std::uint32_t>(table.entries.size())};
+}
+
 }  // namespace
+
+void reserve_words(reading_table& table, std::size_t words) {
+  table.candidates.reserve(table.candidates.size() + words);
+  // Each word may bring a new reading. Reserved pages that are never used
+  // are never touched, so this costs address space, not memory.
+  table.entries.reserve(table.entries.size() + words);
+}
 
 void add_word(reading_table& table, std::string_view reading,
               std::string_view word) {
-  if ((table.entries.size() + 1) * 2 > table.slots.size()) {
-    // Entry numbers are stored in 32 bits, and a slot must stay free.
-    if (table.entries.size() >= std::numeric_limits<std::uint32_t>::max() / 4) {
-      throw std::bad_alloc();
+  make_room(table, 1);
+  file_word(table, reading, hash_reading(reading), word);
+}
+
+void add_words(reading_table& table, const word_filing* filings,
+               std::size_t count) {
+  // A lookup in a large table waits on memory three times: for the index
+  // slot, for the entry it names and for the entry's reading. The batch
+  // asks for each of these for all its readings before it uses any, so the
+  // waits overlap. The hints never change what is filed.
+  constexpr std::size_t batch = 32;
+  std::uint32_t hashes[batch];
+  const reading_entry* likely[batch];
+  for (std::size_t done = 0; done < count; done += batch) {
+    const std::size_t n = count - done < batch ? count - done : batch;
+    make_room(table, n);
+    const std::size_t mask = table.slots.size() - 1;
+    for (std::size_t k = 0; k < n; ++k) {
+      hashes[k] = hash_reading(filings[done + k].reading);
+      __builtin_prefetch(&table.slots[hashes[k] & mask]);
     }
-    grow_index(table);
-  }
-  const std::uint32_t hash = hash_reading(reading);
-  const std::size_t mask = table.slots.size() - 1;
-  std::size_t i = hash & mask;
-  for (; table.slots[i] != 0; i = (i + 1) & mask) {
-    const std::uint32_t e = table.slots[i] - 1;
-    if (table.entry_hashes[e] == hash && table.entries[e].reading == reading) {
-      table.entries[e].candidates.push_back(word);
-      ++table.word_count;
-      return;
+    for (std::size_t k = 0; k < n; ++k) {
+      likely[k] = nullptr;
+      for (std::size_t i = hashes[k] & mask; table.slots[i].entry != 0;
+           i = (i + 1) & mask) {
+        if (table.slots[i].hash == hashes[k]) {
+          likely[k] = &table.entries[table.slots[i].entry - 1];
+          __builtin_prefetch(likely[k]);
+          break;
+        }
+      }
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+      if (likely[k] != nullptr) __builtin_prefetch(likely[k]->reading.data());
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+      file_word(table, filings[done + k].reading, hashes[k],
+                filings[done + k].word);
     }
   }
-  table.entries.push_back(reading_entry{reading, {word}});
-  table.entry_hashes.push_back(hash);
-  table.slots[i] = static_cast<std::uint32_t>(table.entries.size());
-  ++table.word_count;
 }
 
 std::string_view keep(reading_table& table, std::string_view bytes) {

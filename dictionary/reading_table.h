@@ -1,5 +1,9 @@
 // The reading table: every word filed under its reading, readings in the
 // order of their first appearance, words in the order they were filed.
+//
+// The table is built for dictionaries of millions of lines: it holds views,
+// not copies, of the bytes it is given, keeps the words of all readings in
+// one array chained per reading, and finds a reading through a hash index.
 #pragma once
 
 #include <cstddef>
@@ -8,9 +12,24 @@
 #include <string_view>
 #include <vector>
 
+#include "dictionary/large_allocator.h"
+
+constexpr std::uint32_t no_candidate = 0xFFFFFFFF;
+
+// One filed word. Duplicates and empty words are kept.
+struct candidate {
+  const char* bytes;
+  std::uint32_t size;
+  std::uint32_t next;  // the next word of the same reading, or no_candidate
+
+  std::string_view word() const { return {bytes, size}; }
+};
+
 struct reading_entry {
   std::string_view reading;
-  std::vector<std::string_view> candidates;  // duplicates and empty words kept
+  // The chain of this reading's words in table.candidates, in filing order.
+  std::uint32_t first_candidate;
+  std::uint32_t last_candidate;
 };
 
 // Bytes the table owns, in blocks that never move, so that views into them
@@ -21,27 +40,47 @@ struct text_arena {
   std::size_t free_size = 0;
 };
 
+struct index_slot {
+  std::uint32_t hash;
+  std::uint32_t entry;  // entry number + 1; 0 marks a free slot
+};
+
 struct reading_table {
-  std::vector<reading_entry> entries;  // the output order
-  std::size_t word_count = 0;
-  // Open-addressing index from reading to entry: each slot holds an entry
-  // number + 1, or 0 when free. Its size is a power of two, at least twice
-  // the number of entries.
-  std::vector<std::uint32_t> slots;
-  std::vector<std::uint32_t> entry_hashes;
+  std::vector<reading_entry, large_allocator<reading_entry>> entries;
+  // Every word, in filing order.
+  std::vector<candidate, large_allocator<candidate>> candidates;
+  // Open addressing with linear probing; the size is a power of two, at
+  // least twice the number of entries.
+  std::vector<index_slot, large_allocator<index_slot>> slots;
   text_arena arena;
 };
 
 // The program-wide table.
 extern reading_table program_reading_table;
 
+// Makes room for that many more words (and readings) without moving the
+// table's arrays.
+void reserve_words(reading_table& table, std::size_t words);
+
 // Files word under reading, creating the reading's entry at the end of the
 // table when it is new. The table keeps the views, not copies: the bytes
 // must stay valid until clear(); keep() makes a copy that does. Costs
 // O(length of the reading), whatever the size of the table.
-// Throws std::bad_alloc when memory runs out.
+// Throws std::bad_alloc when memory runs out or the table is full (2^32 - 2
+// words or 2^30 readings).
 void add_word(reading_table& table, std::string_view reading,
               std::string_view word);
+
+struct word_filing {
+  std::string_view reading;
+  std::string_view word;
+};
+
+// Files each pair in order, exactly as add_word would. Faster on large
+// tables: the readings of the batch are looked up in the index together, so
+// their memory accesses overlap.
+void add_words(reading_table& table, const word_filing* filings,
+               std::size_t count);
 
 // Copies bytes into the table's own storage; the view stays valid until
 // clear().

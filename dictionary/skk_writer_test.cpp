@@ -15,7 +15,7 @@ std::string written(const std::vector<std::pair<const char*, const char*>>& file
   output_stream stream = make_output_stream(nullptr, eol);
   write_skk_dictionary(table, stream);
   EXPECT_EQ(finish_output(stream), 0);
-  return stream.buffer;
+  return std::string(written_text(stream));
 }
 
 TEST(SkkWriter, Format) {

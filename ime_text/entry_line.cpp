@@ -1,24 +1,77 @@
 #include "ime_text/entry_line.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr unsigned char tab = 0x09;
 
-std::size_t utf_8_sequence_length(unsigned char byte) {
-  if (byte < 0xC0) return 1;  // ASCII, or a stray continuation byte
-  if (byte < 0xE0) return 2;
-  if (byte < 0xF0) return 3;
-  if (byte < 0xF8) return 4;
-  return 1;
+// Bytes taken by a character, by its first byte.
+struct step_table {
+  unsigned char steps[256];
+};
+
+constexpr step_table make_steps(text_encoding encoding) {
+  step_table table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    unsigned char step = 1;
+    if (encoding == text_encoding::shift_jis) {
+      if ((byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0) step = 2;
+    } else if (byte >= 0xF8) {
+      step = 1;  // never starts a sequence
+    } else if (byte >= 0xF0) {
+      step = 4;
+    } else if (byte >= 0xE0) {
+      step = 3;
+    } else if (byte >= 0xC0) {
+      step = 2;
+    }
+    table.steps[byte] = step;
+  }
+  return table;
+}
+
+constexpr step_table shift_jis_steps = make_steps(text_encoding::shift_jis);
+constexpr step_table utf_8_steps = make_steps(text_encoding::utf_8);
+
+const unsigned char* steps_of(text_encoding encoding) {
+  return encoding == text_encoding::shift_jis ? shift_jis_steps.steps
+                                              : utf_8_steps.steps;
+}
+
+// Under Shift_JIS a TAB byte is a TAB character unless it is the second byte
+// of a pair. Every byte outside the lead-byte ranges ends a character, so
+// the TAB is a character of its own exactly when an even number of
+// lead-range bytes directly precede it: memchr finds candidates fast and
+// only the bytes just before each one are looked at again.
+std::size_t shift_jis_field_end(std::string_view text, std::size_t start) {
+  const char* data = text.data();
+  std::size_t from = start;
+  for (;;) {
+    const void* found = std::memchr(data + from, tab, text.size() - from);
+    if (found == nullptr) return text.size();
+    const auto pos =
+        static_cast<std::size_t>(static_cast<const char*>(found) - data);
+    std::size_t run = 0;
+    while (pos - run > start &&
+           is_lead_byte(static_cast<unsigned char>(data[pos - run - 1]))) {
+      ++run;
+    }
+    if (run % 2 == 0) return pos;
+    from = pos + 1;
+  }
 }
 
 std::size_t field_end(std::string_view text, std::size_t start,
                       text_encoding encoding) {
-  std::size_t pos = start;
-  while (pos < text.size() && static_cast<unsigned char>(text[pos]) != tab) {
-    pos += char_length(text, pos, encoding);
+  if (encoding == text_encoding::shift_jis) {
+    return shift_jis_field_end(text, start);
   }
-  return pos;
+  // Valid UTF-8 never holds a TAB byte inside a sequence.
+  const void* found = std::memchr(text.data() + start, tab, text.size() - start);
+  return found == nullptr ? text.size()
+                          : static_cast<std::size_t>(
+                                static_cast<const char*>(found) - text.data());
 }
 
 void append_octal_escape(std::string& out, unsigned char byte) {
@@ -36,13 +89,8 @@ bool is_lead_byte(unsigned char byte) {
 
 std::size_t char_length(std::string_view text, std::size_t pos,
                         text_encoding encoding) {
-  const auto byte = static_cast<unsigned char>(text[pos]);
-  std::size_t length = 1;
-  if (encoding == text_encoding::shift_jis) {
-    if (is_lead_byte(byte)) length = 2;
-  } else {
-    length = utf_8_sequence_length(byte);
-  }
+  const std::size_t length =
+      steps_of(encoding)[static_cast<unsigned char>(text[pos])];
   const std::size_t left = text.size() - pos;
   return length < left ? length : left;
 }
@@ -63,15 +111,20 @@ std::string_view extract_word(std::string_view line, std::size_t word_start,
 }
 
 bool needs_concat(std::string_view word_field, text_encoding encoding) {
+  // Most words hold none of the bytes that matter, even as second bytes.
+  bool suspicious = !word_field.empty() && word_field.front() == '(';
+  for (char byte : word_field) {
+    suspicious |= byte == '/' || byte == ';' || byte == '"';
+  }
+  if (!suspicious) return false;
+  const unsigned char* steps = steps_of(encoding);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(word_field.data());
   std::size_t last_char = 0;
   for (std::size_t pos = 0; pos < word_field.size();) {
-    const std::size_t length = char_length(word_field, pos, encoding);
-    if (length == 1) {
-      const char c = word_field[pos];
-      if (c == '/' || c == ';' || c == '"') return true;
-    }
+    const unsigned char byte = bytes[pos];
+    if (byte == '/' || byte == ';' || byte == '"') return true;
     last_char = pos;
-    pos += length;
+    pos += steps[byte];
   }
   return !word_field.empty() && word_field.front() == '(' &&
          last_char == word_field.size() - 1 && word_field.back() == ')';

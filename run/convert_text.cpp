@@ -50,6 +50,20 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
                                 std::vector<line_problem>& skipped) {
   conversion_counts counts;
   std::string word_buffer;
+  // One word per line at most: reserving for all of them spares the table
+  // the copies of a growing array (pages of lines that are not entries are
+  // never touched).
+  std::size_t line_feeds = 0;
+  for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(
+           p, '\n', text.size() - static_cast<std::size_t>(p - text.data()))));
+       ++p) {
+    ++line_feeds;
+  }
+  reserve_words(table, line_feeds + 1);
+  // Words are handed to the table in batches, which it files faster.
+  constexpr std::size_t batch_size = 64;
+  word_filing batch[batch_size];
+  std::size_t batched = 0;
   std::size_t start = 0;
   while (start < text.size()) {
     const void* found =
@@ -90,8 +104,13 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
       encode_concat(word_field, word_buffer, encoding);
       word = keep(table, word_buffer);
     }
-    add_word(table, reading_buffer, word);
+    batch[batched++] = word_filing{reading_buffer, word};
+    if (batched == batch_size) {
+      add_words(table, batch, batched);
+      batched = 0;
+    }
     ++counts.filed_lines;
   }
+  add_words(table, batch, batched);
   return counts;
 }

@@ -16,7 +16,10 @@ std::string converted(const std::string& text,
   for (const reading_entry& entry : table.entries) {
     if (!out.empty()) out += "|";
     out += std::string(entry.reading) + " /";
-    for (std::string_view c : entry.candidates) out += std::string(c) + "/";
+    for (std::uint32_t c = entry.first_candidate; c != no_candidate;
+         c = table.candidates[c].next) {
+      out += std::string(table.candidates[c].word()) + "/";
+    }
   }
   if (skipped_out) *skipped_out = skipped;
   return out;

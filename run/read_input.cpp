@@ -8,7 +8,7 @@ namespace {
 constexpr std::size_t chunk_size = 1 << 20;
 }
 
-int read_whole_file(std::FILE* file, std::string& text) {
+int read_whole_file(std::FILE* file, text_buffer& text) {
   // Reserving the size of a regular file (and one byte more, to see the end
   // without growing) keeps the peak memory at one copy of the input.
   struct stat info;
@@ -22,7 +22,7 @@ int read_whole_file(std::FILE* file, std::string& text) {
     if (request < chunk_size / 16) request = chunk_size;
     text.resize(old_size + request);
     errno = 0;
-    const std::size_t got = std::fread(&text[old_size], 1, request, file);
+    const std::size_t got = std::fread(text.data() + old_size, 1, request, file);
     text.resize(old_size + got);
     // fread stops short only at the end of the file or on an error.
     if (got < request) {

@@ -47,7 +47,7 @@ int print_usage() {
 }
 
 // Reads the whole file into text; reports and returns false on failure.
-bool read_input(const std::string& file_name, std::string& text) {
+bool read_input(const std::string& file_name, text_buffer& text) {
   std::FILE* file = std::fopen(file_name.c_str(), "rb");
   if (file == nullptr) {
     report("cannot open '" + file_name + "': " + std::strerror(errno));
@@ -72,8 +72,9 @@ int run_conversion(int argc, char** argv) {
   clear(table);
   // The table holds views into text, so text lives until the table is
   // cleared at the end of the run.
-  std::string text;
-  if (!read_input(file_name, text)) return 1;
+  text_buffer input;
+  if (!read_input(file_name, input)) return 1;
+  const std::string_view text(input.data(), input.size());
 
   line_problem problem;
   if (find_text_problem(text, problem)) {
