@@ -81,3 +81,24 @@ TEST(OutputStream, LargeOutputArrivesWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SkkWriter, SortedInUnsignedByteOrderWithCodingLine) {
+  reading_table table;
+  for (const char* reading : {"b", "\xE3\x81\x8B", "a", "B", "ab", "\x7F"}) {
+    add_word(table, reading, "w");
+  }
+  add_word(table, "b", "second");
+  output_stream stream = make_output_stream(nullptr, line_end::lf);
+  skk_layout layout;
+  layout.sorted = true;
+  layout.utf_8_coding_line = true;
+  write_skk_dictionary(table, stream, layout);
+  EXPECT_EQ(written_text(stream),
+            ";; -*- mode: fundamental; coding: utf-8 -*-\n"
+            ";; okuri-ari entries.\n;; okuri-nasi entries.\n"
+            "B /w/\na /w/\nab /w/\nb /w/second/\n\x7F /w/\n\xE3\x81\x8B /w/\n");
+}
+
+}  // namespace

@@ -5,44 +5,78 @@
 
 namespace {
 
-bool starts_with(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-std::string unicode_mark_message(const char* encoding,
-                                 const char* conversion) {
-  return std::string("starts with a ") + encoding +
-         " byte-order mark: this is not a Shift_JIS dictionary; convert it "
-         "first, for example with: " +
-         conversion;
+std::size_t line_of(std::string_view text, std::size_t offset) {
+  return static_cast<std::size_t>(
+             std::count(text.begin(), text.begin() + offset, '\n')) +
+         1;
 }
 
 }  // namespace
 
-bool find_text_problem(std::string_view text, line_problem& problem) {
-  if (starts_with(text, "\xFF\xFE") || starts_with(text, "\xFE\xFF")) {
-    problem = {0, unicode_mark_message(
-                      text[0] == '\xFF' ? "UTF-16LE" : "UTF-16BE",
-                      "iconv -f UTF-16 -t CP932 FILE > FILE-sjis.txt")};
+bool prepare_input(std::string_view raw, encoding_choice choice,
+                   prepared_input& prepared, line_problem& problem) {
+  const byte_order_mark mark = find_byte_order_mark(raw);
+  if (mark != byte_order_mark::none) {
+    const bool conflict =
+        choice == encoding_choice::shift_jis ||
+        (choice == encoding_choice::utf_8 && mark != byte_order_mark::utf_8);
+    if (conflict) {
+      problem = {0, std::string("starts with a ") + mark_name(mark) +
+                        " byte-order mark, which contradicts --encoding " +
+                        (choice == encoding_choice::shift_jis ? "sjis"
+                                                              : "utf-8")};
+      return false;
+    }
+    prepared.encoding = text_encoding::utf_8;
+    prepared.reason = std::string(mark_name(mark)) + " byte-order mark";
+    const std::string_view body = raw.substr(mark_length(mark));
+    if (mark == byte_order_mark::utf_8) {
+      prepared.text = body;
+    } else {
+      decoding_problem decoding;
+      if (!decode_utf_16(body, mark == byte_order_mark::utf_16be,
+                         prepared.decoded, decoding)) {
+        problem = {decoding.line_number, decoding.message};
+        return false;
+      }
+      prepared.text = prepared.decoded;
+      return true;  // well-formed by construction
+    }
+  } else {
+    prepared.text = raw;
+    if (choice == encoding_choice::shift_jis) {
+      prepared.encoding = text_encoding::shift_jis;
+      prepared.reason = "--encoding sjis";
+      return true;
+    }
+    if (choice == encoding_choice::utf_8) {
+      prepared.encoding = text_encoding::utf_8;
+      prepared.reason = "--encoding utf-8";
+    }
+  }
+  bool has_multibyte = false;
+  const std::size_t invalid = find_invalid_utf_8(prepared.text, has_multibyte);
+  if (choice == encoding_choice::guess && mark == byte_order_mark::none) {
+    const bool utf_8 = invalid == std::string_view::npos && has_multibyte;
+    prepared.encoding = utf_8 ? text_encoding::utf_8 : text_encoding::shift_jis;
+    prepared.reason = utf_8 ? "guessed: valid UTF-8"
+                            : "guessed: not UTF-8 with multi-byte characters";
     return true;
   }
-  if (starts_with(text, "\xEF\xBB\xBF")) {
-    problem = {0, unicode_mark_message(
-                      "UTF-8", "sed '1s/^\\xEF\\xBB\\xBF//' FILE | "
-                               "iconv -f UTF-8 -t CP932 > FILE-sjis.txt")};
-    return true;
+  if (invalid != std::string_view::npos) {
+    problem = {line_of(prepared.text, invalid), "invalid UTF-8 sequence"};
+    return false;
   }
+  return true;
+}
+
+bool find_nul_byte(std::string_view text, line_problem& problem) {
   const void* nul = std::memchr(text.data(), '\0', text.size());
-  if (nul != nullptr) {
-    const auto offset = static_cast<std::size_t>(
-        static_cast<const char*>(nul) - text.data());
-    const auto line_feeds =
-        std::count(text.begin(), text.begin() + offset, '\n');
-    problem = {static_cast<std::size_t>(line_feeds) + 1,
-               "NUL byte: this is not a text dictionary"};
-    return true;
-  }
-  return false;
+  if (nul == nullptr) return false;
+  const auto offset =
+      static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
+  problem = {line_of(text, offset), "NUL byte: this is not a text dictionary"};
+  return true;
 }
 
 conversion_counts convert_lines(std::string_view text, text_encoding encoding,

@@ -9,6 +9,7 @@
 
 #include "dictionary/reading_table.h"
 #include "ime_text/entry_line.h"
+#include "ime_text/text_encoding.h"
 
 struct line_problem {
   std::size_t line_number = 0;  // 1-based; 0 when it concerns the whole text
@@ -22,9 +23,28 @@ struct conversion_counts {
   std::size_t skipped_lines = 0;
 };
 
-// Finds what makes text no text dictionary at all: a byte-order mark of a
-// Unicode encoding, or a NUL byte. Returns true and fills problem if so.
-bool find_text_problem(std::string_view text, line_problem& problem);
+enum class encoding_choice { guess, shift_jis, utf_8 };
+
+// The text to convert, in the encoding its rules and output use.
+struct prepared_input {
+  std::string_view text;
+  std::string decoded;  // holds text when it was decoded from UTF-16
+  text_encoding encoding = text_encoding::shift_jis;
+  std::string reason;  // how the encoding was chosen, for --verbose
+};
+
+// Decides the encoding of raw: a byte-order mark decides (UTF-16 is decoded
+// to UTF-8, a UTF-8 mark dropped); without one, choice decides, and a guess
+// takes UTF-8 when the whole text is valid UTF-8 holding at least one
+// multi-byte sequence, Shift_JIS otherwise. Returns false and fills problem
+// for text that cannot be read in the encoding chosen. prepared.text may
+// point into raw, which must outlive it.
+bool prepare_input(std::string_view raw, encoding_choice choice,
+                   prepared_input& prepared, line_problem& problem);
+
+// Finds a NUL byte, which no text dictionary holds. Returns true and fills
+// problem if there is one.
+bool find_nul_byte(std::string_view text, line_problem& problem);
 
 // Files the reading and word of every entry line of text in table. A line
 // ends at a line feed, which goes with a CR directly before it; a last line

@@ -9,7 +9,9 @@
 #include "dictionary/output_stream.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
+#include "run/command_line.h"
 #include "run/convert_text.h"
+#include "run/output_file.h"
 #include "run/read_input.h"
 
 namespace {
@@ -36,57 +38,142 @@ int finish_standard_output(output_stream& stream) {
   return 0;
 }
 
-int print_usage() {
-  output_stream stream = make_output_stream(stdout, line_end::crlf);
-  for (const char* line :
-       {"Brenlow Version 0.00", "usage:", "brenlow ime-textdic-file"}) {
-    write_bytes(stream, line);
+void write_lines(output_stream& stream, const char* const* lines,
+                 std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    write_bytes(stream, lines[i]);
     end_line(stream);
   }
+}
+
+int print_usage(bool with_options) {
+  output_stream stream = make_output_stream(stdout, line_end::crlf);
+  write_lines(stream, usage_lines, 3);
+  if (with_options) write_lines(stream, option_lines, 10);
   return finish_standard_output(stream);
 }
 
-// Reads the whole file into text; reports and returns false on failure.
-bool read_input(const std::string& file_name, text_buffer& text) {
-  std::FILE* file = std::fopen(file_name.c_str(), "rb");
-  if (file == nullptr) {
-    report("cannot open '" + file_name + "': " + std::strerror(errno));
-    return false;
+int print_version() {
+  output_stream stream = make_output_stream(stdout, line_end::crlf);
+  write_lines(stream, usage_lines, 1);
+  return finish_standard_output(stream);
+}
+
+int command_line_error(const std::string& message) {
+  report(message);
+  output_stream stream = make_output_stream(stderr, line_end::crlf);
+  write_lines(stream, usage_lines, 3);
+  finish_output(stream);
+  return 2;
+}
+
+// Reads the whole input into text; reports and returns false on failure.
+bool read_input(const run_options& options, const std::string& shown_name,
+                text_buffer& text) {
+  std::FILE* file = stdin;
+  if (options.input_name != "-") {
+    file = std::fopen(options.input_name.c_str(), "rb");
+    if (file == nullptr) {
+      report("cannot open '" + shown_name + "': " + std::strerror(errno));
+      return false;
+    }
   }
   const int error = read_whole_file(file, text);
-  std::fclose(file);
+  if (file != stdin) std::fclose(file);
   if (error != 0) {
-    report("cannot read '" + file_name + "': " + std::strerror(error));
+    report("cannot read '" + shown_name + "': " + std::strerror(error));
     return false;
   }
   return true;
 }
 
+const char* encoding_name(text_encoding encoding) {
+  return encoding == text_encoding::utf_8 ? "UTF-8" : "Shift_JIS";
+}
+
+int write_dictionary(const run_options& options, const reading_table& table,
+                     const skk_layout& layout) {
+  if (!options.has_output) {
+    output_stream stream = make_output_stream(stdout, options.eol);
+    write_skk_dictionary(table, stream, layout);
+    return finish_standard_output(stream);
+  }
+  replacement_file replacement;
+  int error = open_replacement(options.output_name, replacement);
+  if (error != 0) {
+    report("cannot create a file beside '" + options.output_name +
+           "': " + std::strerror(error));
+    return 1;
+  }
+  output_stream stream = make_output_stream(replacement.file, options.eol);
+  write_skk_dictionary(table, stream, layout);
+  error = finish_output(stream);
+  if (error != 0) {
+    abandon_replacement(replacement);
+  } else {
+    error = commit_replacement(replacement);
+  }
+  if (error != 0) {
+    report("cannot write '" + options.output_name + "': " +
+           std::strerror(error) + "; it is left as it was");
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int run_conversion(int argc, char** argv) {
-  if (argc < 2) return print_usage();
-  const std::string file_name = argv[1];
+  if (argc < 2) return print_usage(false);
+  run_options options;
+  std::string error;
+  if (!parse_command_line(argc, argv, options, error)) {
+    return command_line_error(error);
+  }
+  if (options.help) return print_usage(true);
+  if (options.version) return print_version();
+  if (!options.has_input) return command_line_error("no dictionary file named");
+  const std::string shown_name =
+      options.input_name == "-" ? "standard input" : options.input_name;
 
   reading_table& table = program_reading_table;
   clear(table);
-  // The table holds views into text, so text lives until the table is
+  // The table holds views into the input, so it lives until the table is
   // cleared at the end of the run.
-  text_buffer input;
-  if (!read_input(file_name, input)) return 1;
-  const std::string_view text(input.data(), input.size());
-
+  text_buffer raw;
+  if (!read_input(options, shown_name, raw)) return 1;
+  prepared_input input;
   line_problem problem;
-  if (find_text_problem(text, problem)) {
-    report_at(file_name, problem);
+  if (!prepare_input(std::string_view(raw.data(), raw.size()),
+                     options.encoding, input, problem) ||
+      find_nul_byte(input.text, problem)) {
+    report_at(shown_name, problem);
     return 1;
   }
-  std::vector<line_problem> skipped;
-  convert_lines(text, text_encoding::shift_jis, table, skipped);
-  for (const line_problem& line : skipped) report_at(file_name, line);
 
-  output_stream stream = make_output_stream(stdout, line_end::crlf);
-  write_skk_dictionary(table, stream);
+  std::vector<line_problem> skipped;
+  const conversion_counts counts =
+      convert_lines(input.text, input.encoding, table, skipped);
+  for (const line_problem& line : skipped) report_at(shown_name, line);
+  if (options.verbose) {
+    report(shown_name + ": " + encoding_name(input.encoding) + " (" +
+           input.reason + "); " + std::to_string(counts.lines) +
+           " lines read, " + std::to_string(counts.comment_or_empty_lines) +
+           " comment or empty, " + std::to_string(counts.filed_lines) +
+           " entries filed under " + std::to_string(table.entries.size()) +
+           " readings, " + std::to_string(counts.skipped_lines) + " skipped");
+  }
+  if (options.strict && !skipped.empty()) {
+    report(shown_name + ": " + std::to_string(skipped.size()) +
+           " line(s) could not be converted; nothing written (--strict)");
+    clear(table);
+    return 1;
+  }
+
+  skk_layout layout;
+  layout.utf_8_coding_line = input.encoding == text_encoding::utf_8;
+  layout.sorted = options.sort;
+  const int status = write_dictionary(options, table, layout);
   clear(table);
-  return finish_standard_output(stream);
+  return status;
 }

@@ -39,4 +39,25 @@ else
   echo "skip no_read_permission (running as root)"
 fi
 
+# -o on a full disk: the old file stays and no temporary file is left.
+mkdir "$work/small"
+if mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
+  echo old > "$work/small/out.skk"
+  head -c 100000 /dev/zero > "$work/small/filler" 2>/dev/null
+  yes "$(printf 'reading\tword\tnoun\r')" | head -n 10000 > "$work/words.txt"
+  status=0
+  err=$("$program" -o "$work/small/out.skk" "$work/words.txt" 2>&1) || status=$?
+  check output_file_on_full_disk 1 \
+    "brenlow: cannot write '$work/small/out.skk': No space left on device; it is left as it was" \
+    "$status" "$err"
+  if [ "$(cat "$work/small/out.skk")" != old ] ||
+     [ "$(ls "$work/small" | tr '\n' ' ')" != "filler out.skk " ]; then
+    echo "FAIL output_file_on_full_disk: the old file changed or a temporary file is left"
+    failures=$((failures + 1))
+  fi
+  umount "$work/small"
+else
+  echo "skip output_file_on_full_disk (cannot mount a small tmpfs here)"
+fi
+
 [ "$failures" = 0 ]

@@ -1,0 +1,115 @@
+#include "ime_text/text_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(FindInvalidUtf8, WellFormedAndBroken) {
+  const auto npos = std::string_view::npos;
+  struct {
+    std::string text;
+    std::size_t invalid;
+    bool multibyte;
+  } const cases[] = {
+      {"", npos, false},
+      {"ascii\ttab\r\n", npos, false},
+      {"\xE3\x81\x8B\xE3\x82\x93", npos, true},  // かん
+      {"\xC2\xA9", npos, true},
+      {"\xF0\x9F\x98\x80", npos, true},   // U+1F600
+      {"\xF4\x8F\xBF\xBF", npos, true},   // U+10FFFF
+      {"a\x82\xA9", 1, false},            // Shift_JIS か
+      {"\xC0\xAF", 0, false},             // overlong "/"
+      {"\xE0\x80\xAF", 0, false},         // overlong
+      {"\xED\xA0\x80", 0, false},         // a surrogate
+      {"\xF4\x90\x80\x80", 0, false},     // above U+10FFFF
+      {"\xF5\x80\x80\x80", 0, false},
+      {"ab\xE3\x81", 2, false},           // cut short at the end
+      {"\xE3\x81\x8B\x80", 3, true},      // stray continuation byte
+      {"\xE3\x09\x8B", 0, false},         // a TAB inside a sequence
+  };
+  for (const auto& c : cases) {
+    bool multibyte = false;
+    EXPECT_EQ(find_invalid_utf_8(c.text, multibyte), c.invalid) << c.text;
+    if (c.invalid == npos) {
+      EXPECT_EQ(multibyte, c.multibyte) << c.text;
+    }
+  }
+}
+
+std::string utf_16le(std::u16string_view units) {
+  std::string bytes;
+  for (char16_t u : units) {
+    bytes.push_back(static_cast<char>(u & 0xFF));
+    bytes.push_back(static_cast<char>(u >> 8));
+  }
+  return bytes;
+}
+
+std::string utf_16be(std::u16string_view units) {
+  std::string bytes;
+  for (char16_t u : units) {
+    bytes.push_back(static_cast<char>(u >> 8));
+    bytes.push_back(static_cast<char>(u & 0xFF));
+  }
+  return bytes;
+}
+
+TEST(DecodeUtf16, BothByteOrders) {
+  struct {
+    std::u16string units;
+    std::string utf_8;
+  } const cases[] = {
+      {u"", ""},
+      {u"a\tb\r\n", "a\tb\r\n"},
+      {u"\u304b\u3093\u3058\t\u6f22\u5b57", "かんじ\t漢字"},
+      {u"\u00e9\u07ff\u0800\uffff", "\xC3\xA9\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
+      {u"\U0001F600", "\xF0\x9F\x98\x80"},  // a surrogate pair
+      {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& c : cases) {
+    for (bool big_endian : {false, true}) {
+      std::string out;
+      decoding_problem problem;
+      const std::string bytes =
+          big_endian ? utf_16be(c.units) : utf_16le(c.units);
+      ASSERT_TRUE(decode_utf_16(bytes, big_endian, out, problem)) << c.utf_8;
+      EXPECT_EQ(out, c.utf_8) << "big endian: " << big_endian;
+    }
+  }
+}
+
+TEST(DecodeUtf16, UnpairedSurrogatesNameTheLine) {
+  struct {
+    std::u16string units;
+    std::size_t line;
+  } const cases[] = {
+      {u"a\tb\r\n\xD800", 2},             // high surrogate at the end
+      {u"\xD800x", 1},                    // high surrogate, no low one
+      {u"a\n\nb\xDC00", 3},               // lone low surrogate
+      {u"\xD800\xD800\xDC00", 1},         // high, then a pair
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    decoding_problem problem;
+    EXPECT_FALSE(decode_utf_16(utf_16le(c.units), false, out, problem));
+    EXPECT_EQ(problem.line_number, c.line);
+    EXPECT_EQ(problem.message, "unpaired UTF-16 surrogate");
+  }
+  std::string out;
+  decoding_problem problem;
+  EXPECT_FALSE(decode_utf_16("a\0b", false, out, problem));
+  EXPECT_EQ(problem.message, "UTF-16 text ends in half a character");
+}
+
+TEST(ByteOrderMark, Found) {
+  EXPECT_EQ(find_byte_order_mark("\xEF\xBB\xBFx"), byte_order_mark::utf_8);
+  EXPECT_EQ(find_byte_order_mark("\xFF\xFEx"), byte_order_mark::utf_16le);
+  EXPECT_EQ(find_byte_order_mark("\xFE\xFFx"), byte_order_mark::utf_16be);
+  EXPECT_EQ(find_byte_order_mark("\xEF\xBB"), byte_order_mark::none);
+  EXPECT_EQ(find_byte_order_mark("\xFF"), byte_order_mark::none);
+  EXPECT_EQ(find_byte_order_mark(""), byte_order_mark::none);
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+// The command line: options first, then the dictionary's file name; "--"
+// ends the options and anything after the file name is ignored.
+#pragma once
+
+#include <string>
+
+#include "dictionary/output_stream.h"
+#include "run/convert_text.h"
+
+struct run_options {
+  bool has_input = false;
+  std::string input_name;  // "-" reads standard input
+  bool has_output = false;
+  std::string output_name;
+  encoding_choice encoding = encoding_choice::guess;
+  bool sort = false;
+  line_end eol = line_end::crlf;
+  bool strict = false;
+  bool verbose = false;
+  bool help = false;
+  bool version = false;
+};
+
+// Fills options from argv[1] on. Returns false with a message naming the
+// unknown option or the missing or bad value.
+bool parse_command_line(int argc, char** argv, run_options& options,
+                        std::string& error);
+
+// The three lines printed without an argument.
+extern const char* const usage_lines[3];
+
+// One line per option, for --help.
+extern const char* const option_lines[10];

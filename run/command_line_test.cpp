@@ -1,0 +1,94 @@
+#include "run/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct parsed {
+  bool ok;
+  run_options options;
+  std::string error;
+};
+
+parsed parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "brenlow");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  parsed result;
+  result.ok = parse_command_line(static_cast<int>(argv.size()), argv.data(),
+                                 result.options, result.error);
+  return result;
+}
+
+TEST(CommandLine, FileNameAndOptions) {
+  struct {
+    std::vector<std::string> args;
+    std::string input;  // "" when none
+    std::string output;
+    bool sort, strict, verbose;
+    line_end eol;
+    encoding_choice encoding;
+  } const cases[] = {
+      {{"dict.txt"}, "dict.txt", "", false, false, false, line_end::crlf,
+       encoding_choice::guess},
+      {{"dict.txt", "--sort", "x"}, "dict.txt", "", false, false, false,
+       line_end::crlf, encoding_choice::guess},
+      {{"--sort", "--eol", "lf", "-o", "out.skk", "d.txt"}, "d.txt",
+       "out.skk", true, false, false, line_end::lf, encoding_choice::guess},
+      {{"--eol=lf", "--output=o", "--encoding=utf-8", "d"}, "d", "o", false,
+       false, false, line_end::lf, encoding_choice::utf_8},
+      {{"--encoding", "sjis", "--strict", "-v", "-"}, "-", "", false, true,
+       true, line_end::crlf, encoding_choice::shift_jis},
+      {{"--", "--sort"}, "--sort", "", false, false, false, line_end::crlf,
+       encoding_choice::guess},
+      {{"--verbose", "--"}, "", "", false, false, true, line_end::crlf,
+       encoding_choice::guess},
+      {{"-o", "-", "-"}, "-", "-", false, false, false, line_end::crlf,
+       encoding_choice::guess},
+  };
+  for (const auto& c : cases) {
+    const parsed p = parse(c.args);
+    const std::string shown = ::testing::PrintToString(c.args);
+    ASSERT_TRUE(p.ok) << shown << ": " << p.error;
+    EXPECT_EQ(p.options.has_input, !c.input.empty()) << shown;
+    EXPECT_EQ(p.options.input_name, c.input) << shown;
+    EXPECT_EQ(p.options.output_name, c.output) << shown;
+    EXPECT_EQ(p.options.sort, c.sort) << shown;
+    EXPECT_EQ(p.options.strict, c.strict) << shown;
+    EXPECT_EQ(p.options.verbose, c.verbose) << shown;
+    EXPECT_EQ(p.options.eol, c.eol) << shown;
+    EXPECT_EQ(p.options.encoding, c.encoding) << shown;
+  }
+}
+
+TEST(CommandLine, Errors) {
+  struct {
+    std::vector<std::string> args;
+    std::string error;
+  } const cases[] = {
+      {{"-x", "d.txt"}, "unknown option '-x'"},
+      {{"--sorted", "d.txt"}, "unknown option '--sorted'"},
+      {{"-o"}, "option '-o' needs a value"},
+      {{"d.txt", "-o"}, ""},  // after the file name: ignored
+      {{"--eol", "cr", "d"}, "unknown line end 'cr' (use crlf or lf)"},
+      {{"--encoding", "euc", "d"}, "unknown encoding 'euc' (use sjis or utf-8)"},
+      {{"--sort=yes", "d"}, "option '--sort' takes no value"},
+      {{"--encoding"}, "option '--encoding' needs a value"},
+  };
+  for (const auto& c : cases) {
+    const parsed p = parse(c.args);
+    EXPECT_EQ(p.ok, c.error.empty()) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(p.error, c.error) << ::testing::PrintToString(c.args);
+  }
+}
+
+TEST(CommandLine, HelpAndVersion) {
+  EXPECT_TRUE(parse({"-h"}).options.help);
+  EXPECT_TRUE(parse({"--help"}).options.help);
+  EXPECT_TRUE(parse({"--version"}).options.version);
+}
+
+}  // namespace
