@@ -4,7 +4,8 @@
 set -e
 packages="cmake make g++"
 if [ "${1:-}" = "--tests" ]; then
-  packages="$packages libgtest-dev python3 skkdic"
+  # The SKK clients the output is read back with: Emacs SKK and libskk.
+  packages="$packages libgtest-dev python3 skkdic emacs-nox ddskk python3-gi gir1.2-skk-1.0 libskk-dev"
 fi
 missing=""
 for p in $packages; do
