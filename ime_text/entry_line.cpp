@@ -6,6 +6,10 @@ namespace {
 
 constexpr unsigned char tab = 0x09;
 
+constexpr bool in_lead_byte_range(int byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
+}
+
 // Bytes taken by a character, by its first byte.
 struct step_table {
   unsigned char steps[256];
@@ -16,7 +20,7 @@ constexpr step_table make_steps(text_encoding encoding) {
   for (int byte = 0; byte < 256; ++byte) {
     unsigned char step = 1;
     if (encoding == text_encoding::shift_jis) {
-      if ((byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0) step = 2;
+      if (in_lead_byte_range(byte)) step = 2;
     } else if (byte >= 0xF8) {
       step = 1;  // never starts a sequence
     } else if (byte >= 0xF0) {
@@ -83,9 +87,7 @@ void append_octal_escape(std::string& out, unsigned char byte) {
 
 }  // namespace
 
-bool is_lead_byte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
-}
+bool is_lead_byte(unsigned char byte) { return in_lead_byte_range(byte); }
 
 std::size_t char_length(std::string_view text, std::size_t pos,
                         text_encoding encoding) {
