@@ -6,6 +6,14 @@
 #include <sys/mman.h>
 #endif
 
+#if defined(_WIN32)
+// Windows has no transparent huge pages to place a block for, nor
+// aligned_alloc.
+void* allocate_large(std::size_t bytes) { return ::operator new(bytes); }
+
+void free_large(void* block, std::size_t) noexcept { ::operator delete(block); }
+
+#else
 namespace {
 constexpr std::size_t large_block = std::size_t{4} << 20;
 constexpr std::size_t huge_page = std::size_t{2} << 20;
@@ -32,3 +40,4 @@ void free_large(void* block, std::size_t bytes) noexcept {
     std::free(block);
   }
 }
+#endif

@@ -36,9 +36,9 @@ inline void write_bytes(output_stream& stream, std::string_view bytes) {
   stream.used += bytes.size();
 }
 
-inline void write_byte(output_stream& stream, char byte) {
+inline void write_byte(output_stream& stream, char value) {
   if (stream.used == stream.capacity) make_output_room(stream, 1);
-  stream.buffer[stream.used++] = byte;
+  stream.buffer[stream.used++] = value;
 }
 
 inline void end_line(output_stream& stream) {

@@ -47,9 +47,17 @@ void grow_index(reading_table& table) {
   table.slots.swap(slots);
 }
 
+bool fits_in_32_bits(std::size_t size) {
+  if constexpr (sizeof size > 4) {
+    return size <= 0xFFFFFFFFu;
+  } else {
+    return true;  // a 32-bit program's sizes always fit
+  }
+}
+
 std::uint32_t file_candidate(reading_table& table, std::string_view word) {
   if (table.candidates.size() >= no_candidate - 1 ||
-      static_cast<std::uint64_t>(word.size()) > 0xFFFFFFFFu) {
+      !fits_in_32_bits(word.size())) {
     throw std::bad_alloc();
   }
   table.candidates.push_back(candidate{

@@ -12,12 +12,19 @@
 #include "run/command_line.h"
 #include "run/convert_text.h"
 #include "run/output_file.h"
+#include "run/platform.h"
 #include "run/read_input.h"
 
 namespace {
 
 void report(const std::string& message) {
-  std::fprintf(stderr, "brenlow: %s\n", message.c_str());
+  // Messages end in a line feed on every platform, like the program's
+  // other output the same bytes everywhere.
+  output_stream stream = make_output_stream(nullptr, line_end::lf);
+  write_bytes(stream, "brenlow: ");
+  write_bytes(stream, message);
+  end_line(stream);
+  write_error_text(written_text(stream));
 }
 
 void report_at(const std::string& file_name, const line_problem& problem) {
@@ -61,9 +68,9 @@ int print_version() {
 
 int command_line_error(const std::string& message) {
   report(message);
-  output_stream stream = make_output_stream(stderr, line_end::crlf);
+  output_stream stream = make_output_stream(nullptr, line_end::crlf);
   write_lines(stream, usage_lines, 3);
-  finish_output(stream);
+  write_error_text(written_text(stream));
   return 2;
 }
 
@@ -72,7 +79,7 @@ bool read_input(const run_options& options, const std::string& shown_name,
                 text_buffer& text) {
   std::FILE* file = stdin;
   if (options.input_name != "-") {
-    file = std::fopen(options.input_name.c_str(), "rb");
+    file = open_input_file(options.input_name);
     if (file == nullptr) {
       report("cannot open '" + shown_name + "': " + std::strerror(errno));
       return false;

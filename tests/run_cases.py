@@ -8,11 +8,15 @@ Each case is a folder holding:
   stdout    the expected standard output, byte for byte (absent: empty)
   stderr    the expected standard error (absent: empty)
   status    the expected exit status (absent: 0)
+With --windows, stdout.windows, stderr.windows and status.windows, where a
+case has them, hold what the Windows program is expected to do instead.
 """
 import argparse
 import os
+import shlex
 import subprocess
 import sys
+import tempfile
 
 
 def read(path, default=b""):
@@ -39,18 +43,24 @@ def show(name, expected, got):
             f"    got:      {got[lo:at + 60]!r}")
 
 
-def run_case(folder, program, timeout):
+def expectation(folder, name, windows, default=b""):
+    if windows and os.path.exists(os.path.join(folder, name + ".windows")):
+        name += ".windows"
+    return read(os.path.join(folder, name), default)
+
+
+def run_case(folder, program, timeout, windows, locale):
     cmd = read(os.path.join(folder, "cmd"), b'"$BRENLOW" input.txt').decode()
-    env = dict(os.environ, BRENLOW=program, LC_ALL="C")
+    env = dict(os.environ, BRENLOW=program, LC_ALL=locale)
     proc = subprocess.run(["sh", "-c", cmd], cwd=folder, env=env,
                           capture_output=True, timeout=timeout)
     problems = []
-    expected_status = int(read(os.path.join(folder, "status"), b"0"))
+    expected_status = int(expectation(folder, "status", windows, b"0"))
     if proc.returncode != expected_status:
         problems.append(f"  exit status {proc.returncode}, expected "
                         f"{expected_status}")
     for name, got in (("stdout", proc.stdout), ("stderr", proc.stderr)):
-        expected = read(os.path.join(folder, name))
+        expected = expectation(folder, name, windows)
         if got != expected:
             problems.append(show(name, expected, got))
     return problems
@@ -60,12 +70,28 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True,
                         help="the program to run (set as $BRENLOW)")
+    parser.add_argument("--emulator", default="",
+                        help="a command that runs the program (wine)")
+    parser.add_argument("--windows", action="store_true",
+                        help="expect the Windows program's results")
+    parser.add_argument("--locale", default="C",
+                        help="LC_ALL for the cases (under Wine it also picks "
+                        "the system's code page: ja_JP.UTF-8 gives 932)")
     parser.add_argument("--timeout", type=float, default=60)
     parser.add_argument("cases", nargs="+",
                         help="case folders, or folders of case folders")
     args = parser.parse_args()
     program = os.path.abspath(args.program) if os.path.exists(
         args.program) else args.program
+    if args.emulator:
+        # Cases name the program as one word; a script stands in for
+        # "emulator program".
+        wrapper = os.path.join(tempfile.mkdtemp(prefix="brenlow-"), "brenlow")
+        with open(wrapper, "w") as f:
+            f.write(f"#!/bin/sh\nexec {shlex.quote(args.emulator)} "
+                    f"{shlex.quote(program)} \"$@\"\n")
+        os.chmod(wrapper, 0o755)
+        program = wrapper
 
     folders = []
     for path in args.cases:
@@ -78,7 +104,8 @@ def main():
                               if os.path.isdir(os.path.join(path, name)))
     failed = 0
     for folder in folders:
-        problems = run_case(folder, program, args.timeout)
+        problems = run_case(folder, program, args.timeout, args.windows,
+                            args.locale)
         name = os.path.basename(folder)
         if problems:
             failed += 1

@@ -1,23 +1,42 @@
 #!/bin/sh
-# Installs, from Debian's archive, what building brenlow needs, with
-# --tests what its tests need too, and with --bench what the benchmark needs.
-# Packages already present are left alone.
+# Installs, from Debian's archive, what building brenlow needs; with
+# --windows what cross-building brenlow.exe needs; with --tests what every
+# test needs (the Windows build and Wine included); with --bench what the
+# benchmark needs. Packages already present are left alone.
 set -e
 packages="cmake make g++"
+windows=no
+if [ "${1:-}" = "--windows" ]; then
+  packages="$packages g++-mingw-w64-i686 file"
+fi
 if [ "${1:-}" = "--tests" ]; then
   # The SKK clients the output is read back with: Emacs SKK and libskk.
   packages="$packages libgtest-dev python3 skkdic emacs-nox ddskk python3-gi gir1.2-skk-1.0 libskk-dev"
+  # The 32-bit Windows program: the cross compiler, GoogleTest's sources for
+  # it, and Wine with a Japanese locale to run it as on a Japanese Windows.
+  packages="$packages g++-mingw-w64-i686 file googletest wine wine32 locales"
+  windows=yes
 fi
 if [ "${1:-}" = "--bench" ]; then
   packages="$packages python3 time skkdic skkdic-extra"
 fi
+if [ "$(id -u)" = 0 ]; then sudo=""; else sudo="sudo"; fi
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
     missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-if [ "$(id -u)" = 0 ]; then sudo=""; else sudo="sudo"; fi
-echo "installing:$missing"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+if [ -n "$missing" ]; then
+  echo "installing:$missing"
+  if [ "$windows" = yes ]; then
+    # wine32 is an i386 package.
+    $sudo dpkg --add-architecture i386
+  fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+fi
+if [ "$windows" = yes ] && ! locale -a | grep -qi '^ja_JP\.utf-\?8$'; then
+  echo "generating the ja_JP.UTF-8 locale"
+  $sudo sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  $sudo locale-gen >/dev/null
+fi

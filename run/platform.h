@@ -1,0 +1,20 @@
+// What differs between the POSIX program and the Windows console program:
+// how a file name reaches the system, the modes of the standard streams and
+// how a message reaches the user's eyes.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+
+// Opens the named file for reading in binary. The name is as the command
+// line gave it (on Windows, UTF-8 made from the wide-character command
+// line). Returns nullptr with errno set on failure.
+std::FILE* open_input_file(const std::string& name);
+
+// Writes text on standard error so that a
+// person reads it: on a Windows console through the wide-character API, else
+// as bytes (on Windows in the system's code page, as other console programs
+// write redirected text).
+void write_error_text(std::string_view text);

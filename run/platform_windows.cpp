@@ -1,0 +1,46 @@
+#include <windows.h>
+
+#include <cerrno>
+#include <string>
+
+#include "run/platform.h"
+#include "run/wide_text.h"
+
+std::FILE* open_input_file(const std::string& name) {
+  const std::wstring wide = windows_name(name);
+  std::FILE* file = _wfopen(wide.c_str(), L"rb");
+  if (file == nullptr && errno == EACCES) {
+    // Windows refuses to open a folder as a file with "access denied"; say
+    // what is really wrong, as the POSIX program does.
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      errno = EISDIR;
+    }
+  }
+  return file;
+}
+
+void write_error_text(std::string_view text) {
+  const std::u16string utf_16 = utf_16_from_utf_8(text);
+  const std::wstring wide(utf_16.begin(), utf_16.end());
+  const int wide_size = static_cast<int>(wide.size());
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+      GetConsoleMode(handle, &mode)) {
+    // A console shows every character this way, whatever its code page.
+    DWORD written = 0;
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide_size), &written,
+                  nullptr);
+    return;
+  }
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_size,
+                                       nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return;
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_size, &bytes[0], size,
+                      nullptr, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  std::fflush(stderr);
+}
