@@ -1,0 +1,280 @@
+// libFuzzer target: arbitrary bytes through the whole conversion, in memory,
+// checked against a plain line-by-line reading of the same text.
+//
+// The first byte picks the layout (bit 0: sorted, bit 1: LF line ends); the
+// rest is the dictionary file. Any broken promise aborts, so libFuzzer keeps
+// the input that broke it.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dictionary/output_stream.h"
+#include "dictionary/reading_table.h"
+#include "dictionary/skk_writer.h"
+#include "run/convert_text.h"
+
+namespace {
+
+// The output of the input being checked, shown when a check fails.
+std::string_view output_checked;
+
+void check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "broken: %s\noutput: ", what);
+    for (unsigned char c : output_checked) {
+      if (c >= 0x20 && c < 0x7F && c != '\\') {
+        std::fputc(c, stderr);
+      } else {
+        std::fprintf(stderr, "\\x%02x", c);
+      }
+    }
+    std::fputc('\n', stderr);
+    std::abort();
+  }
+}
+
+bool two_byte_lead(unsigned char b, text_encoding encoding) {
+  return encoding == text_encoding::shift_jis &&
+         ((b >= 0x81 && b <= 0x9F) || b >= 0xE0);
+}
+
+// A Shift_JIS reader such as an SKK client's: a lead byte makes a pair only
+// with a byte that can follow it. The format pairs a lead byte with
+// whatever follows; for valid Shift_JIS the two agree.
+bool valid_pair(std::string_view text, std::size_t pos) {
+  if (pos + 1 >= text.size()) return false;
+  const auto second = static_cast<unsigned char>(text[pos + 1]);
+  return (second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFC);
+}
+
+// True when some pair the format forms is not one an SKK client forms too.
+bool has_invalid_pair(std::string_view text, text_encoding encoding) {
+  for (std::size_t i = 0; i < text.size();) {
+    const bool lead = two_byte_lead(static_cast<unsigned char>(text[i]), encoding);
+    if (lead && i + 1 < text.size() && text[i + 1] != '\n' &&
+        !valid_pair(text, i)) {
+      return true;
+    }
+    i += lead ? 2 : 1;
+  }
+  return false;
+}
+
+// One entry line as a reader of the IME format sees it.
+struct model_entry {
+  std::string reading;
+  std::string word;  // the word field with its quotes resolved
+};
+
+// Reads text the slow, obvious way. Returns the filed entries in order.
+std::vector<model_entry> model_entries(std::string_view text,
+                                       text_encoding encoding) {
+  std::vector<model_entry> entries;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line[0] == '!') continue;
+    // Characters, with the positions of the TABs among them.
+    std::vector<std::size_t> tabs;
+    for (std::size_t i = 0; i < line.size();) {
+      if (line[i] == '\t') tabs.push_back(i);
+      i += two_byte_lead(static_cast<unsigned char>(line[i]), encoding) ? 2 : 1;
+    }
+    if (tabs.empty() || tabs[0] == 0) continue;
+    const std::size_t word_end = tabs.size() > 1 ? tabs[1] : line.size();
+    const std::string_view field =
+        line.substr(tabs[0] + 1, word_end - tabs[0] - 1);
+    model_entry entry{std::string(line.substr(0, tabs[0])), {}};
+    for (std::size_t i = 0; i < field.size();) {
+      const std::size_t n =
+          two_byte_lead(static_cast<unsigned char>(field[i]), encoding) ? 2 : 1;
+      if (n == 1 && field[i] == '"') {
+        // "" is one quote; a lone quote is the format's own and goes.
+        if (i + 1 < field.size() && field[i + 1] == '"') {
+          entry.word += '"';
+          i += 2;
+        } else {
+          i += 1;
+        }
+        continue;
+      }
+      entry.word.append(field.substr(i, std::min(n, field.size() - i)));
+      i += n;
+    }
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+int octal_digit(char c) { return c >= '0' && c <= '7' ? c - '0' : -1; }
+
+// The word an SKK client reads from one candidate.
+std::string read_back(std::string_view candidate, text_encoding encoding) {
+  const std::string_view head = "(concat \"";
+  const std::string_view tail = "\")";
+  if (candidate.size() < head.size() + tail.size() ||
+      candidate.substr(0, head.size()) != head ||
+      candidate.substr(candidate.size() - tail.size()) != tail) {
+    for (std::size_t i = 0; i < candidate.size();) {
+      const auto b = static_cast<unsigned char>(candidate[i]);
+      check(b != '"' && b != ';', "a plain candidate holds a reserved character");
+      i += two_byte_lead(b, encoding) && valid_pair(candidate, i) ? 2 : 1;
+    }
+    return std::string(candidate);
+  }
+  const std::string_view inside = candidate.substr(
+      head.size(), candidate.size() - head.size() - tail.size());
+  std::string word;
+  for (std::size_t i = 0; i < inside.size();) {
+    const auto b = static_cast<unsigned char>(inside[i]);
+    if (two_byte_lead(b, encoding) && valid_pair(inside, i)) {
+      word.append(inside.substr(i, 2));
+      i += 2;
+      continue;
+    }
+    check(b != '"', "a bare quote inside a concat string");
+    if (b == '\\') {
+      check(i + 3 < inside.size(), "an escape cut short");
+      const int d1 = octal_digit(inside[i + 1]);
+      const int d2 = octal_digit(inside[i + 2]);
+      const int d3 = octal_digit(inside[i + 3]);
+      check(d1 >= 0 && d2 >= 0 && d3 >= 0, "a backslash that is no escape");
+      word += static_cast<char>(d1 * 64 + d2 * 8 + d3);
+      i += 4;
+      continue;
+    }
+    word += static_cast<char>(b);
+    ++i;
+  }
+  return word;
+}
+
+// The candidates of an entry line as a client splits them: at each "/" that
+// is a character of its own. area runs from after " /" to the final "/".
+std::vector<std::string_view> client_candidates(std::string_view area,
+                                                text_encoding encoding) {
+  std::vector<std::string_view> candidates;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < area.size();) {
+    if (two_byte_lead(static_cast<unsigned char>(area[i]), encoding) &&
+        valid_pair(area, i)) {
+      i += 2;
+      continue;
+    }
+    if (area[i] == '/') {
+      candidates.push_back(area.substr(start, i - start));
+      start = i + 1;
+    }
+    ++i;
+  }
+  check(start == area.size(), "an entry line does not end in a slash");
+  return candidates;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  if (size == 0) return 0;
+  skk_layout layout;
+  layout.sorted = (data[0] & 1) != 0;
+  const line_end eol = (data[0] & 2) != 0 ? line_end::lf : line_end::crlf;
+  const std::string_view raw(reinterpret_cast<const char*>(data + 1), size - 1);
+
+  prepared_input input;
+  line_problem problem;
+  if (!prepare_input(raw, encoding_choice::guess, input, problem)) return 0;
+  if (find_nul_byte(input.text, problem)) {
+    check(input.text.find('\0') != std::string_view::npos,
+          "a NUL byte reported where there is none");
+    return 0;
+  }
+  check(input.text.find('\0') == std::string_view::npos, "a NUL byte missed");
+
+  reading_table& table = program_reading_table;
+  clear(table);
+  std::vector<line_problem> skipped;
+  const conversion_counts counts =
+      convert_lines(input.text, input.encoding, table, skipped);
+  layout.utf_8_coding_line = input.encoding == text_encoding::utf_8;
+  output_stream stream = make_output_stream(nullptr, eol);
+  write_skk_dictionary(table, stream, layout);
+  check(finish_output(stream) == 0, "writing to memory failed");
+  const std::string_view out = written_text(stream);
+  output_checked = out;
+
+  // What the text holds: the distinct readings in order of first
+  // appearance, each with its words in filing order.
+  const std::vector<model_entry> entries =
+      model_entries(input.text, input.encoding);
+  check(counts.filed_lines == entries.size(),
+        "words filed differ from the entry lines");
+  check(counts.skipped_lines == skipped.size(), "skipped lines miscounted");
+  std::vector<std::string> readings;
+  std::map<std::string, std::vector<std::string>> words;
+  for (const model_entry& entry : entries) {
+    auto& list = words[entry.reading];
+    if (list.empty()) readings.push_back(entry.reading);
+    list.push_back(entry.word);
+  }
+  if (layout.sorted) std::sort(readings.begin(), readings.end());
+
+  const std::string_view end = eol == line_end::lf ? "\n" : "\r\n";
+  std::vector<std::string_view> lines;
+  for (std::size_t pos = 0; pos < out.size();) {
+    const std::size_t feed = out.find('\n', pos);
+    check(feed != std::string_view::npos, "output ends without a line end");
+    const std::string_view line = out.substr(pos, feed + 1 - pos);
+    check(line.size() >= end.size() &&
+              line.substr(line.size() - end.size()) == end,
+          "a line end other than the one chosen");
+    lines.push_back(line.substr(0, line.size() - end.size()));
+    pos = feed + 1;
+  }
+  std::size_t first = 0;
+  if (layout.utf_8_coding_line) {
+    check(!lines.empty() && lines[0].substr(0, 3) == ";; ", "no coding line");
+    first = 1;
+  }
+  check(lines.size() == first + 2 + readings.size(),
+        "output lines are not the markers and one line per reading");
+  check(lines[first] == ";; okuri-ari entries." &&
+            lines[first + 1] == ";; okuri-nasi entries.",
+        "section markers");
+  // Where the format and a client read Shift_JIS pairs differently (only in
+  // invalid Shift_JIS), the words are left unchecked; the lines still are.
+  const bool words_readable = !has_invalid_pair(input.text, input.encoding);
+  std::size_t words_out = 0;
+  for (std::size_t i = 0; i < readings.size(); ++i) {
+    const std::string_view line = lines[first + 2 + i];
+    const std::string& reading = readings[i];
+    check(line.size() >= reading.size() + 2 &&
+              line.substr(0, reading.size()) == reading &&
+              line.substr(reading.size(), 2) == " /",
+          "a reading missing or out of order");
+    if (!words_readable) continue;
+    const std::vector<std::string_view> candidates =
+        client_candidates(line.substr(reading.size() + 2), input.encoding);
+    const std::vector<std::string>& expected = words[reading];
+    check(candidates.size() == expected.size(),
+          "a reading's word count differs from its entry lines");
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+      check(read_back(candidates[k], input.encoding) == expected[k],
+            "a word read back differs from its field");
+    }
+    words_out += candidates.size();
+  }
+  check(!words_readable || words_out == counts.filed_lines,
+        "words out differ from words in");
+  clear(table);
+  return 0;
+}

@@ -1,0 +1,22 @@
+#!/bin/sh
+# Runs the conversion fuzzer: first over the kept inputs that once broke it,
+# then for SECONDS seconds from seeds made of the end-to-end fixtures.
+# Usage: run_fuzzer.sh FUZZER SECONDS WORK_FOLDER
+set -eu
+fuzzer=$1
+seconds=$2
+work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$work/corpus" "$work/seeds" "$work/artifacts"
+# The fuzzer's first byte picks the layout; each fixture goes in with two.
+for input in "$here"/../cases/*/input.txt; do
+  name=$(basename "$(dirname "$input")")
+  { printf '\000'; cat "$input"; } > "$work/seeds/$name.crlf"
+  { printf '\003'; cat "$input"; } > "$work/seeds/$name.sorted-lf"
+done
+if [ -n "$(ls "$here/regressions" 2>/dev/null)" ]; then
+  "$fuzzer" "$here"/regressions/*
+fi
+"$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
+  "$work/corpus" "$work/seeds"
