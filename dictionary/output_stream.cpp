@@ -32,8 +32,9 @@ output_stream make_output_stream(std::FILE* file, line_end eol) {
   stream.eol = eol;
   grow(stream, file != nullptr ? block_size : 4096);
   if (file != nullptr) {
-    // The stream does its own buffering; a second copy in stdio buys nothing.
-    std::setvbuf(file, nullptr, _IONBF, 0);
+    // The stream does its own buffering; a second copy in stdio buys nothing
+    // (and costs only a copy when setvbuf fails).
+    (void)std::setvbuf(file, nullptr, _IONBF, 0);
   }
   return stream;
 }

@@ -7,7 +7,7 @@ reading_table program_reading_table;
 
 namespace {
 
-constexpr std::size_t arena_block_size = 256 * 1024;
+constexpr std::size_t arena_block_size = std::size_t{256} * 1024;
 constexpr std::size_t max_entries = std::size_t{1} << 30;
 
 std::uint64_t mix(std::uint64_t h) {

@@ -57,7 +57,7 @@ TEST(OutputStream, FailedWriteIsReported) {
   output_stream stream = make_output_stream(full, line_end::crlf);
   write_bytes(stream, "x");
   EXPECT_NE(finish_output(stream), 0);
-  std::fclose(full);
+  (void)std::fclose(full);
 }
 
 TEST(OutputStream, LargeOutputArrivesWhole) {
@@ -75,7 +75,7 @@ TEST(OutputStream, LargeOutputArrivesWhole) {
   std::rewind(file);
   std::string got(expected.size() + 1, '\0');
   got.resize(std::fread(&got[0], 1, got.size(), file));
-  std::fclose(file);
+  (void)std::fclose(file);
   EXPECT_EQ(got.size(), expected.size());
   EXPECT_TRUE(got == expected);
 }

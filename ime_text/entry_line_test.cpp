@@ -16,7 +16,7 @@ std::string shown(std::string_view bytes) {
       out.push_back(static_cast<char>(c));
     } else {
       char hex[8];
-      std::snprintf(hex, sizeof hex, "<%02X>", c);
+      (void)std::snprintf(hex, sizeof hex, "<%02X>", c);
       out += hex;
     }
   }

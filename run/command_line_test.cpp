@@ -16,6 +16,7 @@ struct parsed {
 parsed parse(std::vector<std::string> args) {
   args.insert(args.begin(), "brenlow");
   std::vector<char*> argv;
+  argv.reserve(args.size());
   for (std::string& a : args) argv.push_back(a.data());
   parsed result;
   result.ok = parse_command_line(static_cast<int>(argv.size()), argv.data(),

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -19,7 +20,7 @@ int guarded_run(int argc, char** argv) {
     return run_conversion(argc, argv);
   } catch (const std::bad_alloc&) {
     // Written without allocating; the table is gone by now anyway.
-    std::fputs("brenlow: out of memory\n", stderr);
+    (void)std::fputs("brenlow: out of memory\n", stderr);
     return 1;
   }
 }
@@ -47,11 +48,16 @@ int wmain(int argc, wchar_t** wide_argv) {
     for (std::string& argument : arguments) argv.push_back(&argument[0]);
     argv.push_back(nullptr);
   } catch (const std::bad_alloc&) {
-    std::fputs("brenlow: out of memory\n", stderr);
+    (void)std::fputs("brenlow: out of memory\n", stderr);
     return 1;
   }
   return guarded_run(argc, argv.data());
 }
 #else
-int main(int argc, char** argv) { return guarded_run(argc, argv); }
+int main(int argc, char** argv) {
+  // A reader that goes away (brenlow big.txt | head) shows up as EPIPE from
+  // the write, which the run handles, whatever the parent did with SIGPIPE.
+  (void)std::signal(SIGPIPE, SIG_IGN);
+  return guarded_run(argc, argv);
+}
 #endif

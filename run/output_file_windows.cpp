@@ -82,7 +82,8 @@ int commit_replacement(replacement_file& replacement) {
 }
 
 void abandon_replacement(replacement_file& replacement) {
-  if (replacement.file != nullptr) std::fclose(replacement.file);
+  // The file is removed next; whether its close failed no longer matters.
+  if (replacement.file != nullptr) (void)std::fclose(replacement.file);
   replacement.file = nullptr;
   if (!replacement.temporary.empty()) {
     _wremove(windows_name(replacement.temporary).c_str());

@@ -5,6 +5,8 @@ std::FILE* open_input_file(const std::string& name) {
 }
 
 void write_error_text(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
+  // Standard error is the last place to report anything; if it fails there
+  // is nowhere left to say so, and the exit status still tells.
+  (void)std::fwrite(text.data(), 1, text.size(), stderr);
+  (void)std::fflush(stderr);
 }

@@ -41,6 +41,8 @@ void write_error_text(std::string_view text) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_size, &bytes[0], size,
                       nullptr, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-  std::fflush(stderr);
+  // Standard error is the last place to report anything; if it fails there
+  // is nowhere left to say so, and the exit status still tells.
+  (void)std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  (void)std::fflush(stderr);
 }

@@ -35,8 +35,15 @@ void report_at(const std::string& file_name, const line_problem& problem) {
   report(where + ": " + problem.message);
 }
 
+// The exit status after the reader of standard output went away: the one a
+// shell reports for a writer stopped by SIGPIPE (128 + 13), as for cat.
+constexpr int reader_gone_status = 141;
+
 int finish_standard_output(output_stream& stream) {
   const int error = finish_output(stream);
+  // The reader chose to stop reading (brenlow x.txt | head): nothing went
+  // wrong that a message could help with.
+  if (error == EPIPE) return reader_gone_status;
   if (error != 0) {
     report(std::string("cannot write to standard output: ") +
            std::strerror(error));
@@ -86,7 +93,8 @@ bool read_input(const run_options& options, const std::string& shown_name,
     }
   }
   const int error = read_whole_file(file, text);
-  if (file != stdin) std::fclose(file);
+  // Closing a file only read cannot lose data; the read was checked.
+  if (file != stdin) (void)std::fclose(file);
   if (error != 0) {
     report("cannot read '" + shown_name + "': " + std::strerror(error));
     return false;

@@ -5,5 +5,7 @@
 // Converts the IME text dictionary named by argv[1] and prints it as an SKK
 // dictionary on standard output; prints the usage text without an argument.
 // Returns the exit status: 0 on success (warnings included), 1 when the
-// input cannot be converted or the output cannot be written.
+// input cannot be converted or the output cannot be written, 2 for a bad
+// command line, 141 without a message when the reader of standard output
+// has gone (a closed pipe).
 int run_conversion(int argc, char** argv);

@@ -10,7 +10,7 @@ std::string hex(const std::string& bytes) {
   std::string out;
   char part[4];
   for (unsigned char b : bytes) {
-    std::snprintf(part, sizeof part, "%02X ", b);
+    (void)std::snprintf(part, sizeof part, "%02X ", b);
     out += part;
   }
   return out;

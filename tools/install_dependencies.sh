@@ -16,6 +16,9 @@ if [ "${1:-}" = "--tests" ]; then
   # it, and Wine with a Japanese locale to run it as on a Japanese Windows.
   packages="$packages g++-mingw-w64-i686 file googletest wine wine32 locales"
   windows=yes
+  # The sanitizer build, the fuzzer and the static checks; GNU time for the
+  # memory of the large-input test.
+  packages="$packages clang libclang-rt-14-dev clang-tidy cppcheck time"
 fi
 if [ "${1:-}" = "--bench" ]; then
   packages="$packages python3 time skkdic skkdic-extra"

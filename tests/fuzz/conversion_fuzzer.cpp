@@ -25,15 +25,15 @@ std::string_view output_checked;
 
 void check(bool ok, const char* what) {
   if (!ok) {
-    std::fprintf(stderr, "broken: %s\noutput: ", what);
+    (void)std::fprintf(stderr, "broken: %s\noutput: ", what);
     for (unsigned char c : output_checked) {
       if (c >= 0x20 && c < 0x7F && c != '\\') {
-        std::fputc(c, stderr);
+        (void)std::fputc(c, stderr);
       } else {
-        std::fprintf(stderr, "\\x%02x", c);
+        (void)std::fprintf(stderr, "\\x%02x", c);
       }
     }
-    std::fputc('\n', stderr);
+    (void)std::fputc('\n', stderr);
     std::abort();
   }
 }
