@@ -13,6 +13,10 @@
 // line). Returns nullptr with errno set on failure.
 std::FILE* open_input_file(const std::string& name);
 
+// True when error, from a write to standard output, means that its reader
+// has gone (a closed pipe).
+bool reader_gone(int error);
+
 // Writes text on standard error so that a
 // person reads it: on a Windows console through the wide-character API, else
 // as bytes (on Windows in the system's code page, as other console programs

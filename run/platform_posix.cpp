@@ -1,8 +1,12 @@
 #include "run/platform.h"
 
+#include <cerrno>
+
 std::FILE* open_input_file(const std::string& name) {
   return std::fopen(name.c_str(), "rb");
 }
+
+bool reader_gone(int error) { return error == EPIPE; }
 
 void write_error_text(std::string_view text) {
   // Standard error is the last place to report anything; if it fails there

@@ -21,6 +21,17 @@ std::FILE* open_input_file(const std::string& name) {
   return file;
 }
 
+bool reader_gone(int error) {
+  if (error == EPIPE) return true;
+  // msvcrt reports a write into a pipe closed at its other end as EINVAL
+  // (and leaves no system error code to tell); a write into an open pipe
+  // has no other way to be an invalid argument.
+  const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+  return error == EINVAL && handle != nullptr &&
+         handle != INVALID_HANDLE_VALUE &&
+         GetFileType(handle) == FILE_TYPE_PIPE;
+}
+
 void write_error_text(std::string_view text) {
   const std::u16string utf_16 = utf_16_from_utf_8(text);
   const std::wstring wide(utf_16.begin(), utf_16.end());

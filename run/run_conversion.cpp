@@ -43,7 +43,7 @@ int finish_standard_output(output_stream& stream) {
   const int error = finish_output(stream);
   // The reader chose to stop reading (brenlow x.txt | head): nothing went
   // wrong that a message could help with.
-  if (error == EPIPE) return reader_gone_status;
+  if (reader_gone(error)) return reader_gone_status;
   if (error != 0) {
     report(std::string("cannot write to standard output: ") +
            std::strerror(error));

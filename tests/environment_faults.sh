@@ -61,14 +61,10 @@ check fifo_empty 0 "" "$status" "$err"
   failures=$((failures + 1))
 }
 
-# A reader that stops early (| head): no message, and the status a shell
-# gives a writer whose reader has gone, as for cat.
+# A reader that stops early (| head) with SIGPIPE ignored by the parent, as
+# some services run their children (the plain case is a fixture): no
+# message, and the status a shell gives a writer whose reader has gone.
 awk 'BEGIN { for (i = 0; i < 200000; i++) printf "r%d\tw%d\tnoun\r\n", i, i }' > "$work/many.txt"
-status=0
-err=$( { "$program" "$work/many.txt" 2>&1 >&3; echo $? > "$work/status"; } 3>&1 | head -c 10 >/dev/null)
-check broken_pipe 141 "" "$(cat "$work/status")" "$err"
-# The same with SIGPIPE ignored by the parent, as some services run their
-# children: the write fails with EPIPE instead of a signal.
 err=$( { (trap '' PIPE; "$program" "$work/many.txt" 2>&1 >&3; echo $? > "$work/status"); } 3>&1 | head -c 10 >/dev/null)
 check broken_pipe_sigpipe_ignored 141 "" "$(cat "$work/status")" "$err"
 
