@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,12 @@ int write_dictionary(const run_options& options, const reading_table& table,
     return 1;
   }
   output_stream stream = make_output_stream(replacement.file, options.eol);
-  write_skk_dictionary(table, stream, layout);
+  try {
+    write_skk_dictionary(table, stream, layout);
+  } catch (...) {
+    abandon_replacement(replacement);  // no half-written file left behind
+    throw;
+  }
   error = finish_output(stream);
   if (error != 0) {
     abandon_replacement(replacement);
@@ -136,21 +142,8 @@ int write_dictionary(const run_options& options, const reading_table& table,
   return 0;
 }
 
-}  // namespace
-
-int run_conversion(int argc, char** argv) {
-  if (argc < 2) return print_usage(false);
-  run_options options;
-  std::string error;
-  if (!parse_command_line(argc, argv, options, error)) {
-    return command_line_error(error);
-  }
-  if (options.help) return print_usage(true);
-  if (options.version) return print_version();
-  if (!options.has_input) return command_line_error("no dictionary file named");
-  const std::string shown_name =
-      options.input_name == "-" ? "standard input" : options.input_name;
-
+// Reads, converts and writes the named dictionary; the exit status.
+int convert_file(const run_options& options, const std::string& shown_name) {
   reading_table& table = program_reading_table;
   clear(table);
   // The table holds views into the input, so it lives until the table is
@@ -191,4 +184,29 @@ int run_conversion(int argc, char** argv) {
   const int status = write_dictionary(options, table, layout);
   clear(table);
   return status;
+}
+
+}  // namespace
+
+int run_conversion(int argc, char** argv) {
+  if (argc < 2) return print_usage(false);
+  run_options options;
+  std::string error;
+  if (!parse_command_line(argc, argv, options, error)) {
+    return command_line_error(error);
+  }
+  if (options.help) return print_usage(true);
+  if (options.version) return print_version();
+  if (!options.has_input) return command_line_error("no dictionary file named");
+  const std::string shown_name =
+      options.input_name == "-" ? "standard input" : options.input_name;
+  try {
+    return convert_file(options, shown_name);
+  } catch (const std::bad_alloc&) {
+    // Unwinding has freed the input; the table goes too, which leaves room
+    // for the message.
+    clear(program_reading_table);
+    report(shown_name + ": out of memory");
+    return 1;
+  }
 }

@@ -26,7 +26,7 @@ if [ "$sanitized" = 0 ]; then
   yes "$(printf 'reading\tword\tnoun\r')" | head -c 100000000 > "$work/big.txt"
   status=0
   err=$( (ulimit -v 60000; "$program" "$work/big.txt" 2>&1 >"$work/out") ) || status=$?
-  check out_of_memory 1 "brenlow: out of memory" "$status" "$err"
+  check out_of_memory 1 "brenlow: $work/big.txt: out of memory" "$status" "$err"
   if [ -s "$work/out" ]; then
     echo "FAIL out_of_memory: standard output is not empty"
     failures=$((failures + 1))
