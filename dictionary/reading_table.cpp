@@ -1,5 +1,6 @@
 #include "dictionary/reading_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -55,13 +56,14 @@ bool fits_in_32_bits(std::size_t size) {
   }
 }
 
-std::uint32_t file_candidate(reading_table& table, std::string_view word) {
+std::uint32_t file_candidate(reading_table& table, std::string_view word,
+                             std::uint32_t previous) {
   if (table.candidates.size() >= no_candidate - 1 ||
       !fits_in_32_bits(word.size())) {
     throw std::bad_alloc();
   }
   table.candidates.push_back(candidate{
-      word.data(), static_cast<std::uint32_t>(word.size()), no_candidate});
+      word.data(), static_cast<std::uint32_t>(word.size()), previous});
   return static_cast<std::uint32_t>(table.candidates.size() - 1);
 }
 
@@ -81,14 +83,14 @@ void file_word(reading_table& table, std::string_view reading,
   for (; table.slots[i].entry != 0; i = (i + 1) & mask) {
     if (table.slots[i].hash != hash) continue;
     reading_entry& entry = table.entries[table.slots[i].entry - 1];
-    if (entry.reading != reading) continue;
-    const std::uint32_t filed = file_candidate(table, word);
-    table.candidates[entry.last_candidate].next = filed;
-    entry.last_candidate = filed;
+    if (entry.reading() != reading) continue;
+    entry.last_candidate = file_candidate(table, word, entry.last_candidate);
     return;
   }
-  const std::uint32_t filed = file_candidate(table, word);
-  table.entries.push_back(reading_entry{reading, filed, filed});
+  if (!fits_in_32_bits(reading.size())) throw std::bad_alloc();
+  const std::uint32_t filed = file_candidate(table, word, no_candidate);
+  table.entries.push_back(reading_entry{
+      reading.data(), static_cast<std::uint32_t>(reading.size()), filed});
   table.slots[i] =
       index_slot{hash, static_cast<std::uint32_t>(table.entries.size())};
 }
@@ -137,13 +139,23 @@ void add_words(reading_table& table, const word_filing* filings,
       }
     }
     for (std::size_t k = 0; k < n; ++k) {
-      if (likely[k] != nullptr) __builtin_prefetch(likely[k]->reading.data());
+      if (likely[k] != nullptr) __builtin_prefetch(likely[k]->reading_bytes);
     }
     for (std::size_t k = 0; k < n; ++k) {
       file_word(table, filings[done + k].reading, hashes[k],
                 filings[done + k].word);
     }
   }
+}
+
+void words_of(const reading_table& table, const reading_entry& entry,
+              std::vector<std::uint32_t>& filed) {
+  filed.clear();
+  for (std::uint32_t c = entry.last_candidate; c != no_candidate;
+       c = table.candidates[c].previous) {
+    filed.push_back(c);
+  }
+  std::reverse(filed.begin(), filed.end());
 }
 
 std::string_view keep(reading_table& table, std::string_view bytes) {

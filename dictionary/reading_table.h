@@ -4,6 +4,8 @@
 // The table is built for dictionaries of millions of lines: it holds views,
 // not copies, of the bytes it is given, keeps the words of all readings in
 // one array chained per reading, and finds a reading through a hash index.
+// Each word links back to the word filed before it under its reading, so
+// filing a word writes only to the end of that array and to its entry.
 #pragma once
 
 #include <cstddef>
@@ -20,16 +22,21 @@ constexpr std::uint32_t no_candidate = 0xFFFFFFFF;
 struct candidate {
   const char* bytes;
   std::uint32_t size;
-  std::uint32_t next;  // the next word of the same reading, or no_candidate
+  // The word filed before this one under the same reading, or no_candidate.
+  std::uint32_t previous;
 
   std::string_view word() const { return {bytes, size}; }
 };
 
+// 16 bytes: a large dictionary has millions of entries, looked up at random.
 struct reading_entry {
-  std::string_view reading;
-  // The chain of this reading's words in table.candidates, in filing order.
-  std::uint32_t first_candidate;
+  const char* reading_bytes;
+  std::uint32_t reading_size;
+  // The reading's last word in table.candidates; its previous links lead
+  // back to the first.
   std::uint32_t last_candidate;
+
+  std::string_view reading() const { return {reading_bytes, reading_size}; }
 };
 
 // Bytes the table owns, in blocks that never move, so that views into them
@@ -67,7 +74,7 @@ void reserve_words(reading_table& table, std::size_t words);
 // must stay valid until clear(); keep() makes a copy that does. Costs
 // O(length of the reading), whatever the size of the table.
 // Throws std::bad_alloc when memory runs out or the table is full (2^32 - 2
-// words or 2^30 readings).
+// words, 2^30 readings or a reading of 4 GiB).
 void add_word(reading_table& table, std::string_view reading,
               std::string_view word);
 
@@ -81,6 +88,11 @@ struct word_filing {
 // their memory accesses overlap.
 void add_words(reading_table& table, const word_filing* filings,
                std::size_t count);
+
+// Sets filed to the positions in table.candidates of the words filed under
+// entry, first to last.
+void words_of(const reading_table& table, const reading_entry& entry,
+              std::vector<std::uint32_t>& filed);
 
 // Copies bytes into the table's own storage; the view stays valid until
 // clear().

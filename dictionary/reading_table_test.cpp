@@ -19,10 +19,11 @@ struct table_line {
 
 std::vector<table_line> lines_of(const reading_table& table) {
   std::vector<table_line> lines;
+  std::vector<std::uint32_t> words;
   for (const reading_entry& entry : table.entries) {
-    table_line line{std::string(entry.reading), {}};
-    for (std::uint32_t c = entry.first_candidate; c != no_candidate;
-         c = table.candidates[c].next) {
+    table_line line{std::string(entry.reading()), {}};
+    words_of(table, entry, words);
+    for (std::uint32_t c : words) {
       line.candidates.emplace_back(table.candidates[c].word());
     }
     lines.push_back(line);
@@ -83,13 +84,12 @@ TEST(ReadingTable, ManyReadingsSurviveIndexGrowth) {
   ASSERT_EQ(table.entries.size(), static_cast<std::size_t>(readings));
   for (int i = 0; i < readings; ++i) {
     const reading_entry& entry = table.entries[i];
-    ASSERT_EQ(entry.reading, "r" + std::to_string(i * 7919 % readings));
+    ASSERT_EQ(entry.reading(), "r" + std::to_string(i * 7919 % readings));
+    std::vector<std::uint32_t> filed;
+    words_of(table, entry, filed);
     std::string words;
-    for (std::uint32_t c = entry.first_candidate; c != no_candidate;
-         c = table.candidates[c].next) {
-      words += table.candidates[c].word();
-    }
-    EXPECT_EQ(words, "012") << entry.reading;
+    for (std::uint32_t c : filed) words += table.candidates[c].word();
+    EXPECT_EQ(words, "012") << entry.reading();
   }
 }
 

@@ -15,9 +15,10 @@ std::string converted(const std::string& text,
   std::string out;
   for (const reading_entry& entry : table.entries) {
     if (!out.empty()) out += "|";
-    out += std::string(entry.reading) + " /";
-    for (std::uint32_t c = entry.first_candidate; c != no_candidate;
-         c = table.candidates[c].next) {
+    out += std::string(entry.reading()) + " /";
+    std::vector<std::uint32_t> words;
+    words_of(table, entry, words);
+    for (std::uint32_t c : words) {
       out += std::string(table.candidates[c].word()) + "/";
     }
   }
@@ -174,7 +175,7 @@ TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {
   convert_lines("\xE3\x81\x81\t\xE8\x81\x81/\t\r\n", text_encoding::utf_8,
                 table, skipped);
   ASSERT_EQ(table.entries.size(), 1u);
-  EXPECT_EQ(table.entries[0].reading, "\xE3\x81\x81");
+  EXPECT_EQ(table.entries[0].reading(), "\xE3\x81\x81");
   EXPECT_EQ(table.candidates[0].word(), "(concat \"\xE8\x81\x81\\057\")");
 }
 
