@@ -15,9 +15,12 @@
 
 namespace {
 
-int guarded_run(int argc, char** argv) {
+// The exit status of run(), or 1 with a message when memory runs out
+// outside the conversion itself (which reports it with the file's name).
+template <class Run>
+int guarded(const Run& run) {
   try {
-    return run_conversion(argc, argv);
+    return run();
   } catch (const std::bad_alloc&) {
     // Written without allocating; the table is gone by now anyway.
     (void)std::fputs("brenlow: out of memory\n", stderr);
@@ -37,27 +40,23 @@ int wmain(int argc, wchar_t** wide_argv) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  std::vector<std::string> arguments;
-  std::vector<char*> argv;
-  try {
-    for (int i = 0; i < argc; ++i) {
+  return guarded([&] {
+    std::vector<std::string> arguments(static_cast<std::size_t>(argc));
+    std::vector<char*> argv(arguments.size() + 1, nullptr);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
       const std::wstring_view wide(wide_argv[i]);
-      arguments.push_back(
-          utf_8_from_utf_16(std::u16string(wide.begin(), wide.end())));
+      arguments[i] =
+          utf_8_from_utf_16(std::u16string(wide.begin(), wide.end()));
+      argv[i] = &arguments[i][0];
     }
-    for (std::string& argument : arguments) argv.push_back(&argument[0]);
-    argv.push_back(nullptr);
-  } catch (const std::bad_alloc&) {
-    (void)std::fputs("brenlow: out of memory\n", stderr);
-    return 1;
-  }
-  return guarded_run(argc, argv.data());
+    return run_conversion(argc, argv.data());
+  });
 }
 #else
 int main(int argc, char** argv) {
   // A reader that goes away (brenlow big.txt | head) shows up as EPIPE from
   // the write, which the run handles, whatever the parent did with SIGPIPE.
   (void)std::signal(SIGPIPE, SIG_IGN);
-  return guarded_run(argc, argv);
+  return guarded([&] { return run_conversion(argc, argv); });
 }
 #endif

@@ -1,7 +1,8 @@
 #!/bin/sh
 # clang-tidy (bugprone-*, cert-*, performance-*; see .clang-tidy) and cppcheck
-# over every source of the Linux build, tests and fuzz target included. Both
-# must report nothing. Uses the compile commands of build-checks/.
+# over every source of the Linux build, tests and fuzz target included, and
+# cppcheck over the Windows program's own sources. Both must report
+# nothing. Uses the compile commands of build-checks/.
 set -e
 cd "$(dirname "$0")/.."
 CC=clang CXX=clang++ cmake -S . -B build-checks -DBRENLOW_TESTS=ON \
@@ -15,4 +16,10 @@ cppcheck --project=build-checks/compile_commands.json --library=googletest \
   --enable=warning,style,performance,portability --inline-suppr --quiet \
   --suppressions-list=tools/cppcheck_suppressions.txt \
   --error-exitcode=1 -ibuild-checks
+echo "cppcheck, the Windows program's own sources"
+cppcheck --platform=win32W --library=windows -D_WIN32 --std=c++17 \
+  --language=c++ --enable=warning,style,performance,portability \
+  --inline-suppr --quiet --error-exitcode=1 -I . \
+  --suppressions-list=tools/cppcheck_suppressions.txt \
+  run/main.cpp run/*_windows.cpp
 echo "static checks: clean"
