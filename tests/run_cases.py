@@ -12,8 +12,10 @@ With --windows, stdout.windows, stderr.windows and status.windows, where a
 case has them, hold what the Windows program is expected to do instead.
 """
 import argparse
+import atexit
 import os
 import shlex
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -86,7 +88,9 @@ def main():
     if args.emulator:
         # Cases name the program as one word; a script stands in for
         # "emulator program".
-        wrapper = os.path.join(tempfile.mkdtemp(prefix="brenlow-"), "brenlow")
+        folder = tempfile.mkdtemp(prefix="brenlow-")
+        atexit.register(shutil.rmtree, folder, ignore_errors=True)
+        wrapper = os.path.join(folder, "brenlow")
         with open(wrapper, "w") as f:
             f.write(f"#!/bin/sh\nexec {shlex.quote(args.emulator)} "
                     f"{shlex.quote(program)} \"$@\"\n")
