@@ -98,6 +98,12 @@ void file_word(reading_table& table, std::string_view reading,
 }  // namespace
 
 void reserve_words(reading_table& table, std::size_t words) {
+  // More than the arrays can ever hold (a 32-bit program's limit is near):
+  // out of memory, not the length_error reserve would throw.
+  if (words > table.candidates.max_size() - table.candidates.size() ||
+      words > table.entries.max_size() - table.entries.size()) {
+    throw std::bad_alloc();
+  }
   table.candidates.reserve(table.candidates.size() + words);
   // Each word may bring a new reading. Reserved pages that are never used
   // are never touched, so this costs address space, not memory.

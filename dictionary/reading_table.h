@@ -66,7 +66,7 @@ struct reading_table {
 extern reading_table program_reading_table;
 
 // Makes room for that many more words (and readings) without moving the
-// table's arrays.
+// table's arrays. Throws std::bad_alloc when they cannot have that room.
 void reserve_words(reading_table& table, std::size_t words);
 
 // Files word under reading, creating the reading's entry at the end of the

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,22 @@ TEST(ReadingTable, ManyReadingsSurviveIndexGrowth) {
     for (std::uint32_t c : filed) words += table.candidates[c].word();
     EXPECT_EQ(words, "012") << entry.reading();
   }
+}
+
+TEST(ReadingTable, RoomBeyondWhatArraysHoldIsOutOfMemory) {
+  // What a dictionary of empty lines asks for in a 32-bit program; the
+  // run turns bad_alloc into a message, anything else would end it.
+  reading_table table;
+  const std::size_t too_many[] = {
+      table.candidates.max_size(), table.entries.max_size() + 1,
+      static_cast<std::size_t>(-1)};
+  for (std::size_t words : too_many) {
+    EXPECT_THROW(reserve_words(table, words), std::bad_alloc) << words;
+  }
+  add_word(table, "r", "w");
+  EXPECT_THROW(reserve_words(table, table.candidates.max_size()),
+               std::bad_alloc);
+  EXPECT_EQ(table.entries.size(), 1u);
 }
 
 TEST(ReadingTable, KeptBytesOutliveTheirSource) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -93,7 +94,13 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
        ++p) {
     ++line_feeds;
   }
-  reserve_words(table, line_feeds + 1);
+  try {
+    reserve_words(table, line_feeds + 1);
+  } catch (const std::bad_alloc&) {
+    // Only a hint: a 32-bit program has no address space for a word per
+    // line of a file of hundreds of millions of (perhaps empty) lines. The
+    // arrays grow as words come instead.
+  }
   // Words are handed to the table in batches, which it files faster.
   constexpr std::size_t batch_size = 64;
   word_filing batch[batch_size];

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <new>
 
 namespace {
 constexpr std::size_t chunk_size = 1 << 20;
@@ -14,7 +16,11 @@ int read_whole_file(std::FILE* file, text_buffer& text) {
   struct stat info;
   if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
       info.st_size > 0) {
-    text.reserve(text.size() + static_cast<std::size_t>(info.st_size) + 1);
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    // A file larger than the buffer can ever be (past 2 GiB in a 32-bit
+    // program) does not fit in memory: bad_alloc, not length_error.
+    if (size >= text.max_size() - text.size()) throw std::bad_alloc();
+    text.reserve(text.size() + static_cast<std::size_t>(size) + 1);
   }
   for (;;) {
     const std::size_t old_size = text.size();
