@@ -1,7 +1,8 @@
 // libFuzzer target: arbitrary bytes through the whole conversion, in memory,
 // checked against a plain line-by-line reading of the same text.
 //
-// The first byte picks the layout (bit 0: sorted, bit 1: LF line ends); the
+// The first byte picks the layout (bit 0: sorted, bit 1: LF line ends) and
+// the encoding (bits 2-3: 1 forces Shift_JIS, 2 UTF-8, else a guess); the
 // rest is the dictionary file. Any broken promise aborts, so libFuzzer keeps
 // the input that broke it.
 #include <algorithm>
@@ -192,7 +193,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   prepared_input input;
   line_problem problem;
-  if (!prepare_input(raw, encoding_choice::guess, input, problem)) return 0;
+  const int forced = (data[0] >> 2) & 3;
+  const encoding_choice choice = forced == 1   ? encoding_choice::shift_jis
+                                 : forced == 2 ? encoding_choice::utf_8
+                                               : encoding_choice::guess;
+  if (!prepare_input(raw, choice, input, problem)) return 0;
   if (find_nul_byte(input.text, problem)) {
     check(input.text.find('\0') != std::string_view::npos,
           "a NUL byte reported where there is none");

@@ -8,11 +8,14 @@ seconds=$2
 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$work/corpus" "$work/seeds" "$work/artifacts"
-# The fuzzer's first byte picks the layout; each fixture goes in with two.
+# The fuzzer's first byte picks the layout and the encoding; each fixture
+# goes in four ways.
 for input in "$here"/../cases/*/input.txt; do
   name=$(basename "$(dirname "$input")")
   { printf '\000'; cat "$input"; } > "$work/seeds/$name.crlf"
   { printf '\003'; cat "$input"; } > "$work/seeds/$name.sorted-lf"
+  { printf '\004'; cat "$input"; } > "$work/seeds/$name.sjis"
+  { printf '\013'; cat "$input"; } > "$work/seeds/$name.utf-8-sorted-lf"
 done
 if [ -n "$(ls "$here/regressions" 2>/dev/null)" ]; then
   "$fuzzer" "$here"/regressions/*
