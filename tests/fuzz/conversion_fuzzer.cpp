@@ -72,12 +72,16 @@ struct model_entry {
   std::string word;  // the word field with its quotes resolved
 };
 
-// Reads text the slow, obvious way. Returns the filed entries in order.
+// Reads text the slow, obvious way. Returns the filed entries in order and
+// sets skipped_lines to the numbers of the entry lines that cannot be filed.
 std::vector<model_entry> model_entries(std::string_view text,
-                                       text_encoding encoding) {
+                                       text_encoding encoding,
+                                       std::vector<std::size_t>& skipped_lines) {
   std::vector<model_entry> entries;
   std::size_t start = 0;
+  std::size_t line_number = 0;
   while (start < text.size()) {
+    ++line_number;
     std::size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
@@ -90,7 +94,10 @@ std::vector<model_entry> model_entries(std::string_view text,
       if (line[i] == '\t') tabs.push_back(i);
       i += two_byte_lead(static_cast<unsigned char>(line[i]), encoding) ? 2 : 1;
     }
-    if (tabs.empty() || tabs[0] == 0) continue;
+    if (tabs.empty() || tabs[0] == 0) {
+      skipped_lines.push_back(line_number);
+      continue;
+    }
     const std::size_t word_end = tabs.size() > 1 ? tabs[1] : line.size();
     const std::string_view field =
         line.substr(tabs[0] + 1, word_end - tabs[0] - 1);
@@ -219,11 +226,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   // What the text holds: the distinct readings in order of first
   // appearance, each with its words in filing order.
+  std::vector<std::size_t> skipped_lines;
   const std::vector<model_entry> entries =
-      model_entries(input.text, input.encoding);
+      model_entries(input.text, input.encoding, skipped_lines);
   check(counts.filed_lines == entries.size(),
         "words filed differ from the entry lines");
-  check(counts.skipped_lines == skipped.size(), "skipped lines miscounted");
+  check(counts.skipped_lines == skipped.size() &&
+            skipped.size() == skipped_lines.size(),
+        "skipped lines miscounted");
+  for (std::size_t i = 0; i < skipped.size(); ++i) {
+    check(skipped[i].line_number == skipped_lines[i],
+          "a skipped line named by the wrong number");
+  }
   std::vector<std::string> readings;
   std::map<std::string, std::vector<std::string>> words;
   for (const model_entry& entry : entries) {
