@@ -17,26 +17,38 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def measure(command, runs):
-    """Median wall time and peak resident memory of command.
+def run_once(command):
+    """Wall time and peak resident memory of one run of command.
 
     GNU time reports the peak: the rusage of a child forked from Python
     would count the memory of the Python process before the exec."""
-    times, peaks = [], []
-    # One untimed run first: the file into the page cache, the program into
-    # memory, so that the runs measure the conversion and not the disk.
     with open(os.devnull, "wb") as sink:
-        subprocess.run(command, stdout=sink, stderr=subprocess.DEVNULL)
+        start = time.perf_counter()
+        proc = subprocess.run(["/usr/bin/time", "-f", "%M"] + command,
+                              stdout=sink, stderr=subprocess.PIPE)
+        seconds = time.perf_counter() - start
+    if proc.returncode != 0:
+        sys.exit(f"{command} failed: {proc.stderr.decode()}")
+    return seconds, int(proc.stderr.split()[-1]) * 1024  # KiB
+
+
+def measure_all(commands, runs):
+    """Median wall time and peak memory of each command.
+
+    One untimed run of each first (files into the page cache, programs into
+    memory); then the commands take turns, round after round, so that the
+    machine's drift in speed falls on all of them alike instead of on
+    whichever ran first."""
+    for command in commands:
+        run_once(command)
+    times = [[] for _ in commands]
+    peaks = [0 for _ in commands]
     for _ in range(runs):
-        with open(os.devnull, "wb") as sink:
-            start = time.perf_counter()
-            proc = subprocess.run(["/usr/bin/time", "-f", "%M"] + command,
-                                  stdout=sink, stderr=subprocess.PIPE)
-            times.append(time.perf_counter() - start)
-        if proc.returncode != 0:
-            sys.exit(f"{command} failed: {proc.stderr.decode()}")
-        peaks.append(int(proc.stderr.split()[-1]) * 1024)  # KiB
-    return statistics.median(times), max(peaks)
+        for k, command in enumerate(commands):
+            seconds, peak = run_once(command)
+            times[k].append(seconds)
+            peaks[k] = max(peaks[k], peak)
+    return [(statistics.median(t), p) for t, p in zip(times, peaks)]
 
 
 def main():
@@ -51,10 +63,7 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.corpus_folder, exist_ok=True)
 
-    results = {}
-    print(f"{'corpus':>8} {'MB':>7} {'lines':>9} {'brenlow s':>10} "
-          f"{'MB/s':>7} {'peak MiB':>9} {'cat s':>7} {'cat MB/s':>9} "
-          f"{'cat MiB':>8}")
+    corpora = []
     for scale in (int(s) for s in args.scales.split(",")):
         name = f"corpus-{scale}x{'-synthetic' if args.synthetic else ''}.txt"
         path = os.path.join(args.corpus_folder, name)
@@ -64,13 +73,19 @@ def main():
             if args.synthetic:
                 make.append("--synthetic")
             subprocess.run(make, check=True, stdout=sys.stderr)
-        size = os.path.getsize(path)
         with open(path, "rb") as f:
             lines = sum(chunk.count(b"\n") for chunk in iter(
                 lambda: f.read(1 << 24), b""))
-        measure(["cat", path], 1)  # into the page cache
-        seconds, peak = measure([args.program, path], args.runs)
-        cat_seconds, cat_peak = measure(["cat", path], args.runs)
+        corpora.append((scale, path, os.path.getsize(path), lines))
+
+    converted = measure_all([[args.program, c[1]] for c in corpora], args.runs)
+    read = measure_all([["cat", c[1]] for c in corpora], args.runs)
+    results = {}
+    print(f"{'corpus':>8} {'MB':>7} {'lines':>9} {'brenlow s':>10} "
+          f"{'MB/s':>7} {'peak MiB':>9} {'cat s':>7} {'cat MB/s':>9} "
+          f"{'cat MiB':>8}")
+    for (scale, path, size, lines), (seconds, peak), (cat_seconds, cat_peak) \
+            in zip(corpora, converted, read):
         results[scale] = (size, seconds, peak)
         print(f"{scale:>7}x {size / 1e6:>7.1f} {lines:>9} {seconds:>10.3f} "
               f"{size / 1e6 / seconds:>7.1f} {peak / 2**20:>9.1f} "
