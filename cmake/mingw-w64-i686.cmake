@@ -20,6 +20,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Everything linked in, so the program needs no DLL beyond Windows' own.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The release program carries no debugging sections (the MinGW runtime
+# brings some of its own).
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 find_program(wine_program wine)
 if(wine_program)
