@@ -9,6 +9,8 @@ bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+}  // namespace
+
 void append_utf_8(std::string& out, std::uint32_t code_point) {
   if (code_point < 0x80) {
     out.push_back(static_cast<char>(code_point));
@@ -26,8 +28,6 @@ void append_utf_8(std::string& out, std::uint32_t code_point) {
     out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
   }
 }
-
-}  // namespace
 
 byte_order_mark find_byte_order_mark(std::string_view text) {
   if (starts_with(text, "\xEF\xBB\xBF")) return byte_order_mark::utf_8;

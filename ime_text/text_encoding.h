@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,10 @@ const char* mark_name(byte_order_mark mark);
 // not well-formed), or std::string_view::npos. has_multibyte tells whether
 // the text holds a sequence of two bytes or more.
 std::size_t find_invalid_utf_8(std::string_view text, bool& has_multibyte);
+
+// Appends the UTF-8 form of code_point (at most U+10FFFF) to out. A
+// surrogate code point gets its three-byte form.
+void append_utf_8(std::string& out, std::uint32_t code_point);
 
 // What went wrong in a decoding; line_number counts from 1.
 struct decoding_problem {

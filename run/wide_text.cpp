@@ -1,24 +1,8 @@
 #include "run/wide_text.h"
 
-namespace {
+#include "ime_text/text_encoding.h"
 
-void append_utf_8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
+namespace {
 
 bool is_high_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool is_low_surrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
