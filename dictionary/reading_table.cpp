@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace brenlow {
+
 reading_table program_reading_table;
 
 namespace {
@@ -184,3 +186,5 @@ std::string_view keep(reading_table& table, std::string_view bytes) {
 void clear(reading_table& table) {
   table = reading_table{};
 }
+
+}  // namespace brenlow

@@ -14,7 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "dictionary/large_allocator.h"
+#include "base/large_allocator.h"
+
+namespace brenlow {
 
 constexpr std::uint32_t no_candidate = 0xFFFFFFFF;
 
@@ -100,3 +102,5 @@ std::string_view keep(reading_table& table, std::string_view bytes);
 
 // Removes every entry and frees everything the table holds.
 void clear(reading_table& table);
+
+}  // namespace brenlow

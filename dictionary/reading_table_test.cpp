@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace brenlow {
+
 namespace {
 
 struct filing {
@@ -131,3 +133,5 @@ TEST(ReadingTable, ClearEmptiesTheTable) {
 }
 
 }  // namespace
+
+}  // namespace brenlow

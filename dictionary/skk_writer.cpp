@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+namespace brenlow {
+
 namespace {
 
 // A reading's words after its first were filed anywhere in the input, so
@@ -79,3 +81,5 @@ void write_skk_dictionary(const reading_table& table, output_stream& stream,
     write_entry(table, table.entries[e], words, stream);
   }
 }
+
+}  // namespace brenlow

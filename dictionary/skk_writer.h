@@ -1,8 +1,10 @@
 // Prints a reading table as an SKK dictionary.
 #pragma once
 
-#include "dictionary/output_stream.h"
+#include "base/output_stream.h"
 #include "dictionary/reading_table.h"
+
+namespace brenlow {
 
 struct skk_layout {
   // Starts the file with a line naming UTF-8 as its coding, for Emacs SKK
@@ -19,3 +21,5 @@ struct skk_layout {
 // stream (see finish_output).
 void write_skk_dictionary(const reading_table& table, output_stream& stream,
                           const skk_layout& layout = {});
+
+}  // namespace brenlow

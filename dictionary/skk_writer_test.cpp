@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace brenlow {
+
 namespace {
 
 std::string written(const std::vector<std::pair<const char*, const char*>>& filed,
@@ -102,3 +104,5 @@ TEST(SkkWriter, SortedInUnsignedByteOrderWithCodingLine) {
 }
 
 }  // namespace
+
+}  // namespace brenlow

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace brenlow {
+
 namespace {
 
 constexpr unsigned char tab = 0x09;
@@ -159,3 +161,4 @@ void encode_concat(std::string_view word_field, std::string& word_buffer,
   word_buffer.append("\")");
 }
 
+}  // namespace brenlow

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace brenlow {
+
 enum class text_encoding { shift_jis, utf_8 };
 
 // Shift_JIS lead bytes: 0x81-0x9F and 0xE0-0xFF.
@@ -44,3 +46,4 @@ bool needs_concat(std::string_view word_field, text_encoding encoding);
 void encode_concat(std::string_view word_field, std::string& word_buffer,
                    text_encoding encoding);
 
+}  // namespace brenlow

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace brenlow {
+
 namespace {
 
 constexpr auto sjis = text_encoding::shift_jis;
@@ -152,3 +154,5 @@ TEST(LeadBytes, ExactRanges) {
 }
 
 }  // namespace
+
+}  // namespace brenlow

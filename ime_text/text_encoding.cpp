@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace brenlow {
+
 namespace {
 
 bool starts_with(std::string_view text, std::string_view prefix) {
@@ -129,3 +131,5 @@ bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
   }
   return true;
 }
+
+}  // namespace brenlow

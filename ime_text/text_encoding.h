@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace brenlow {
+
 enum class byte_order_mark { none, utf_8, utf_16le, utf_16be };
 
 // The mark the text starts with, if any.
@@ -38,3 +40,5 @@ struct decoding_problem {
 // surrogate or a final odd byte.
 bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
                    decoding_problem& problem);
+
+}  // namespace brenlow

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace brenlow {
+
 namespace {
 
 TEST(FindInvalidUtf8, WellFormedAndBroken) {
@@ -113,3 +115,5 @@ TEST(ByteOrderMark, Found) {
 }
 
 }  // namespace
+
+}  // namespace brenlow

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace brenlow {
+
 const char* const usage_lines[3] = {"Brenlow Version 0.00", "usage:",
                                     "brenlow ime-textdic-file"};
 
@@ -111,3 +113,5 @@ bool parse_command_line(int argc, char** argv, run_options& options,
   }
   return true;
 }
+
+}  // namespace brenlow

@@ -4,8 +4,10 @@
 
 #include <string>
 
-#include "dictionary/output_stream.h"
-#include "run/convert_text.h"
+#include "base/output_stream.h"
+#include "conversion/convert_text.h"
+
+namespace brenlow {
 
 struct run_options {
   bool has_input = false;
@@ -31,3 +33,5 @@ extern const char* const usage_lines[3];
 
 // One line per option, for --help.
 extern const char* const option_lines[10];
+
+}  // namespace brenlow

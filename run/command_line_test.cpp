@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace brenlow {
+
 namespace {
 
 struct parsed {
@@ -93,3 +95,5 @@ TEST(CommandLine, HelpAndVersion) {
 }
 
 }  // namespace
+
+}  // namespace brenlow

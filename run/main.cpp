@@ -46,10 +46,10 @@ int wmain(int argc, wchar_t** wide_argv) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
       const std::wstring_view wide(wide_argv[i]);
       arguments[i] =
-          utf_8_from_utf_16(std::u16string(wide.begin(), wide.end()));
+          brenlow::utf_8_from_utf_16(std::u16string(wide.begin(), wide.end()));
       argv[i] = &arguments[i][0];
     }
-    return run_conversion(argc, argv.data());
+    return brenlow::run_conversion(argc, argv.data());
   });
 }
 #else
@@ -57,6 +57,6 @@ int main(int argc, char** argv) {
   // A reader that goes away (brenlow big.txt | head) shows up as EPIPE from
   // the write, which the run handles, whatever the parent did with SIGPIPE.
   (void)std::signal(SIGPIPE, SIG_IGN);
-  return guarded([&] { return run_conversion(argc, argv); });
+  return guarded([&] { return brenlow::run_conversion(argc, argv); });
 }
 #endif

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+namespace brenlow {
+
 struct replacement_file {
   std::string target;
   std::string temporary;
@@ -21,3 +23,5 @@ int commit_replacement(replacement_file& replacement);
 
 // Closes and removes the temporary file; the target is left as it was.
 void abandon_replacement(replacement_file& replacement);
+
+}  // namespace brenlow

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace brenlow {
+
 int open_replacement(const std::string& target, replacement_file& replacement) {
   replacement.target = target;
   std::vector<char> name(target.begin(), target.end());
@@ -61,3 +63,5 @@ void abandon_replacement(replacement_file& replacement) {
   replacement.file = nullptr;
   if (!replacement.temporary.empty()) unlink(replacement.temporary.c_str());
 }
+
+}  // namespace brenlow

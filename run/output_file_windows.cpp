@@ -10,6 +10,8 @@
 #include "run/output_file.h"
 #include "run/wide_text.h"
 
+namespace brenlow {
+
 namespace {
 
 int errno_from(DWORD error) {
@@ -89,3 +91,5 @@ void abandon_replacement(replacement_file& replacement) {
     _wremove(windows_name(replacement.temporary).c_str());
   }
 }
+
+}  // namespace brenlow

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace brenlow {
+
 // Opens the named file for reading in binary. The name is as the command
 // line gave it (on Windows, UTF-8 made from the wide-character command
 // line). Returns nullptr with errno set on failure.
@@ -21,3 +23,5 @@ bool reader_gone(int error);
 // console through the wide-character API, else as bytes (on Windows in the
 // system's code page, as other console programs write redirected text).
 void write_error_text(std::string_view text);
+
+}  // namespace brenlow

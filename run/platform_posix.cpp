@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace brenlow {
+
 std::FILE* open_input_file(const std::string& name) {
   return std::fopen(name.c_str(), "rb");
 }
@@ -14,3 +16,5 @@ void write_error_text(std::string_view text) {
   (void)std::fwrite(text.data(), 1, text.size(), stderr);
   (void)std::fflush(stderr);
 }
+
+}  // namespace brenlow

@@ -6,6 +6,8 @@
 #include "run/platform.h"
 #include "run/wide_text.h"
 
+namespace brenlow {
+
 std::FILE* open_input_file(const std::string& name) {
   const std::wstring wide = windows_name(name);
   std::FILE* file = _wfopen(wide.c_str(), L"rb");
@@ -57,3 +59,5 @@ void write_error_text(std::string_view text) {
   (void)std::fwrite(bytes.data(), 1, bytes.size(), stderr);
   (void)std::fflush(stderr);
 }
+
+}  // namespace brenlow

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <new>
 
+namespace brenlow {
+
 namespace {
 constexpr std::size_t chunk_size = 1 << 20;
 }
@@ -37,3 +39,5 @@ int read_whole_file(std::FILE* file, text_buffer& text) {
     }
   }
 }
+
+}  // namespace brenlow

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "dictionary/large_allocator.h"
+#include "base/large_allocator.h"
+
+namespace brenlow {
 
 using text_buffer = std::vector<char, large_allocator<char>>;
 
@@ -12,3 +14,5 @@ using text_buffer = std::vector<char, large_allocator<char>>;
 // errno of the read that failed. Throws std::bad_alloc when the text does not
 // fit in memory.
 int read_whole_file(std::FILE* file, text_buffer& text);
+
+}  // namespace brenlow

@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "dictionary/output_stream.h"
+#include "base/output_stream.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
 #include "run/command_line.h"
-#include "run/convert_text.h"
+#include "conversion/convert_text.h"
 #include "run/output_file.h"
 #include "run/platform.h"
 #include "run/read_input.h"
+
+namespace brenlow {
 
 namespace {
 
@@ -210,3 +212,5 @@ int run_conversion(int argc, char** argv) {
     return 1;
   }
 }
+
+}  // namespace brenlow

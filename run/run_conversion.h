@@ -2,6 +2,8 @@
 // standard error and the exit status.
 #pragma once
 
+namespace brenlow {
+
 // Converts the IME text dictionary named by argv[1] and prints it as an SKK
 // dictionary on standard output; prints the usage text without an argument.
 // Returns the exit status: 0 on success (warnings included), 1 when the
@@ -9,3 +11,5 @@
 // command line, 141 without a message when the reader of standard output
 // has gone (a closed pipe).
 int run_conversion(int argc, char** argv);
+
+}  // namespace brenlow

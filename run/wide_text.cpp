@@ -2,6 +2,8 @@
 
 #include "ime_text/text_encoding.h"
 
+namespace brenlow {
+
 namespace {
 
 bool is_high_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -78,3 +80,5 @@ std::u16string utf_16_from_utf_8(std::string_view text) {
   }
   return out;
 }
+
+}  // namespace brenlow

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace brenlow {
+
 // UTF-16 to UTF-8; a surrogate without its partner becomes three bytes.
 std::string utf_8_from_utf_16(std::u16string_view wide);
 
@@ -21,3 +23,5 @@ inline std::wstring windows_name(const std::string& name) {
   return std::wstring(wide.begin(), wide.end());
 }
 #endif
+
+}  // namespace brenlow

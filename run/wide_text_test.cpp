@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace brenlow {
+
 namespace {
 
 std::string hex(const std::string& bytes) {
@@ -56,3 +58,5 @@ TEST(WideText, BytesThatStartNoCharacterBecomeReplacements) {
 }
 
 }  // namespace
+
+}  // namespace brenlow

@@ -14,10 +14,12 @@
 #include <string_view>
 #include <vector>
 
-#include "dictionary/output_stream.h"
+#include "base/output_stream.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
-#include "run/convert_text.h"
+#include "conversion/convert_text.h"
+
+namespace brenlow {
 
 namespace {
 
@@ -297,3 +299,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   clear(table);
   return 0;
 }
+
+}  // namespace brenlow

@@ -11,6 +11,8 @@
 #include "ime_text/entry_line.h"
 #include "ime_text/text_encoding.h"
 
+namespace brenlow {
+
 struct line_problem {
   std::size_t line_number = 0;  // 1-based; 0 when it concerns the whole text
   std::string message;
@@ -55,3 +57,5 @@ bool find_nul_byte(std::string_view text, line_problem& problem);
 conversion_counts convert_lines(std::string_view text, text_encoding encoding,
                                 reading_table& table,
                                 std::vector<line_problem>& skipped);
+
+}  // namespace brenlow

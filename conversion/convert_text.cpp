@@ -1,8 +1,10 @@
-#include "run/convert_text.h"
+#include "conversion/convert_text.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
+
+namespace brenlow {
 
 namespace {
 
@@ -155,3 +157,5 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
   add_words(table, batch, batched);
   return counts;
 }
+
+}  // namespace brenlow

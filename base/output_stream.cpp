@@ -1,6 +1,8 @@
-#include "dictionary/output_stream.h"
+#include "base/output_stream.h"
 
 #include <cerrno>
+
+namespace brenlow {
 
 namespace {
 
@@ -59,3 +61,5 @@ int finish_output(output_stream& stream) {
   }
   return stream.error;
 }
+
+}  // namespace brenlow

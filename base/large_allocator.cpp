@@ -1,10 +1,12 @@
-#include "dictionary/large_allocator.h"
+#include "base/large_allocator.h"
 
 #include <cstdlib>
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+
+namespace brenlow {
 
 #if defined(_WIN32)
 // Windows has no transparent huge pages to place a block for, nor
@@ -41,3 +43,5 @@ void free_large(void* block, std::size_t bytes) noexcept {
   }
 }
 #endif
+
+}  // namespace brenlow

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string_view>
 
+namespace brenlow {
+
 enum class line_end { crlf, lf };
 
 struct output_stream {
@@ -54,3 +56,5 @@ inline std::string_view written_text(const output_stream& stream) {
 // Hands what is left to the file and flushes it. Returns 0, or the errno of
 // the first write or flush that failed.
 int finish_output(output_stream& stream);
+
+}  // namespace brenlow

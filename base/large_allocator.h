@@ -10,6 +10,8 @@
 #include <new>
 #include <utility>
 
+namespace brenlow {
+
 void* allocate_large(std::size_t bytes);
 void free_large(void* block, std::size_t bytes) noexcept;
 
@@ -48,3 +50,5 @@ template <class T, class U>
 bool operator!=(const large_allocator<T>&, const large_allocator<U>&) {
   return false;
 }
+
+}  // namespace brenlow

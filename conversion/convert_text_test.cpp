@@ -1,8 +1,10 @@
-#include "run/convert_text.h"
+#include "conversion/convert_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+namespace brenlow {
 
 namespace {
 
@@ -180,3 +182,5 @@ TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {
 }
 
 }  // namespace
+
+}  // namespace brenlow
