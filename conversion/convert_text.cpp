@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <unordered_set>
+
+#include "ime_text/okuri_ari.h"
+#include "ime_text/part_of_speech.h"
 
 namespace brenlow {
 
@@ -84,9 +88,12 @@ bool find_nul_byte(std::string_view text, line_problem& problem) {
 
 conversion_counts convert_lines(std::string_view text, text_encoding encoding,
                                 reading_table& table,
-                                std::vector<line_problem>& skipped) {
+                                std::vector<line_problem>& skipped,
+                                reading_table* okuri_ari) {
   conversion_counts counts;
   std::string word_buffer;
+  std::vector<okuri_ari_pair> pairs;
+  std::unordered_set<std::string> okuri_ari_filed;  // key, LF, candidate
   // One word per line at most: reserving for all of them spares the table
   // the copies of a growing array (pages of lines that are not entries are
   // never touched).
@@ -146,6 +153,29 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
       // word_buffer is reused by the next line: the table needs its own copy.
       encode_concat(word_field, word_buffer, encoding);
       word = keep(table, word_buffer);
+    }
+    if (okuri_ari != nullptr) {
+      const std::size_t after_word = word_start + word_field.size();
+      const conjugation_class conjugates =
+          after_word < line_buffer.size()
+              ? classify_part_of_speech(
+                    extract_word(line_buffer, after_word + 1, encoding),
+                    encoding)
+              : conjugation_class{};
+      pairs.clear();
+      // A word written as a Lisp form has no okurigana to split off.
+      if (conjugates.kind != conjugation::none &&
+          (word.data() != word_field.data() ||
+           !derive_okuri_ari(reading_buffer, word, conjugates, encoding,
+                             pairs))) {
+        ++counts.lines_without_okuri_ari;
+      }
+      for (const okuri_ari_pair& pair : pairs) {
+        std::string filed = pair.key + '\n';
+        filed += pair.candidate;
+        if (!okuri_ari_filed.insert(std::move(filed)).second) continue;
+        add_word(*okuri_ari, keep(*okuri_ari, pair.key), pair.candidate);
+      }
     }
     batch[batched++] = word_filing{reading_buffer, word};
     if (batched == batch_size) {

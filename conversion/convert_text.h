@@ -23,6 +23,8 @@ struct conversion_counts {
   std::size_t comment_or_empty_lines = 0;
   std::size_t filed_lines = 0;
   std::size_t skipped_lines = 0;
+  // Verb or adjective lines from which no okuri-ari key could be derived.
+  std::size_t lines_without_okuri_ari = 0;
 };
 
 enum class encoding_choice { guess, shift_jis, utf_8 };
@@ -53,9 +55,12 @@ bool find_nul_byte(std::string_view text, line_problem& problem);
 // without a line feed loses only a trailing CR. Lines starting with "!" and
 // empty lines are skipped; so are entry lines that cannot be filed, which
 // are added to skipped. The table keeps views into text, which must outlive
-// the table's contents.
+// the table's contents. With okuri_ari, the okuri-ari keys derived from
+// each verb or adjective (by its part-of-speech field) are filed there too,
+// each candidate once per key.
 conversion_counts convert_lines(std::string_view text, text_encoding encoding,
                                 reading_table& table,
-                                std::vector<line_problem>& skipped);
+                                std::vector<line_problem>& skipped,
+                                reading_table* okuri_ari = nullptr);
 
 }  // namespace brenlow

@@ -49,37 +49,60 @@ void write_entry(const reading_table& table, const reading_entry& entry,
   end_line(stream);
 }
 
-}  // namespace
-
-void write_skk_dictionary(const reading_table& table, output_stream& stream,
-                          const skk_layout& layout) {
-  if (layout.utf_8_coding_line) {
-    write_bytes(stream, ";; -*- mode: fundamental; coding: utf-8 -*-");
-    end_line(stream);
-  }
-  write_bytes(stream, ";; okuri-ari entries.");
-  end_line(stream);
-  write_bytes(stream, ";; okuri-nasi entries.");
-  end_line(stream);
-  std::vector<std::uint32_t> words;
-  if (!layout.sorted) {
-    for (std::size_t e = 0; e < table.entries.size(); ++e) {
-      prefetch_ahead(table, e);
-      write_entry(table, table.entries[e], words, stream);
-    }
-    return;
-  }
+// Entries in unsigned byte order of their readings, descending for the
+// okuri-ari section.
+std::vector<std::uint32_t, large_allocator<std::uint32_t>> sorted_entries(
+    const reading_table& table, bool descending) {
   // string_view compares with char_traits<char>, that is memcmp: unsigned
   // byte order.
   std::vector<std::uint32_t, large_allocator<std::uint32_t>> order(
       table.entries.size());
   std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return table.entries[a].reading() < table.entries[b].reading();
+    return descending
+               ? table.entries[b].reading() < table.entries[a].reading()
+               : table.entries[a].reading() < table.entries[b].reading();
   });
-  for (std::uint32_t e : order) {
+  return order;
+}
+
+void write_entries(const reading_table& table, output_stream& stream,
+                   bool sorted, bool descending) {
+  std::vector<std::uint32_t> words;
+  if (!sorted) {
+    for (std::size_t e = 0; e < table.entries.size(); ++e) {
+      prefetch_ahead(table, e);
+      write_entry(table, table.entries[e], words, stream);
+    }
+    return;
+  }
+  for (std::uint32_t e : sorted_entries(table, descending)) {
     write_entry(table, table.entries[e], words, stream);
   }
+}
+
+}  // namespace
+
+void write_skk_dictionary(const reading_table& table, output_stream& stream,
+                          const skk_layout& layout,
+                          const reading_table* okuri_ari) {
+  if (layout.utf_8_coding_line) {
+    write_bytes(stream, ";; -*- mode: fundamental; coding: utf-8 -*-");
+    end_line(stream);
+  } else if (layout.comment_line_first) {
+    // No coding here: libskk 1.0.5 stops at cp932 and sjis, and reading
+    // the file as shift_jis loses the lines of CP932's own characters.
+    write_bytes(stream, ";; -*- mode: fundamental -*-");
+    end_line(stream);
+  }
+  write_bytes(stream, ";; okuri-ari entries.");
+  end_line(stream);
+  if (okuri_ari != nullptr) {
+    write_entries(*okuri_ari, stream, layout.sorted, true);
+  }
+  write_bytes(stream, ";; okuri-nasi entries.");
+  end_line(stream);
+  write_entries(table, stream, layout.sorted, false);
 }
 
 }  // namespace brenlow

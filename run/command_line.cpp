@@ -7,12 +7,13 @@ namespace brenlow {
 const char* const usage_lines[3] = {"Brenlow Version 0.00", "usage:",
                                     "brenlow ime-textdic-file"};
 
-const char* const option_lines[10] = {
+const char* const option_lines[11] = {
     "options (before the file name; - reads standard input):",
     "  -o, --output FILE       write to FILE, replaced only after a complete write",
     "  --encoding sjis|utf-8   the input's encoding (default: from its byte-order",
     "                          mark, else UTF-8 if it is valid UTF-8, else Shift_JIS)",
     "  --sort                  entries in byte order of their readings (for libskk)",
+    "  --okuri-ari             verbs and adjectives also as okuri-ari entries",
     "  --eol crlf|lf           line end of the output (default: crlf)",
     "  --strict                a line that cannot be converted is an error",
     "  -v, --verbose           a summary of the conversion on standard error",
@@ -98,6 +99,8 @@ bool parse_command_line(int argc, char** argv, run_options& options,
       return false;
     } else if (arg == "--sort") {
       options.sort = true;
+    } else if (arg == "--okuri-ari") {
+      options.okuri_ari = true;
     } else if (arg == "--strict") {
       options.strict = true;
     } else if (arg == "-v" || arg == "--verbose") {

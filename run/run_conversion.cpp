@@ -66,7 +66,7 @@ void write_lines(output_stream& stream, const char* const* lines,
 int print_usage(bool with_options) {
   output_stream stream = make_output_stream(stdout, line_end::crlf);
   write_lines(stream, usage_lines, 3);
-  if (with_options) write_lines(stream, option_lines, 10);
+  if (with_options) write_lines(stream, option_lines, 11);
   return finish_standard_output(stream);
 }
 
@@ -110,10 +110,10 @@ const char* encoding_name(text_encoding encoding) {
 }
 
 int write_dictionary(const run_options& options, const reading_table& table,
-                     const skk_layout& layout) {
+                     const skk_layout& layout, const reading_table* okuri_ari) {
   if (!options.has_output) {
     output_stream stream = make_output_stream(stdout, options.eol);
-    write_skk_dictionary(table, stream, layout);
+    write_skk_dictionary(table, stream, layout, okuri_ari);
     return finish_standard_output(stream);
   }
   replacement_file replacement;
@@ -125,7 +125,7 @@ int write_dictionary(const run_options& options, const reading_table& table,
   }
   output_stream stream = make_output_stream(replacement.file, options.eol);
   try {
-    write_skk_dictionary(table, stream, layout);
+    write_skk_dictionary(table, stream, layout, okuri_ari);
   } catch (...) {
     abandon_replacement(replacement);  // no half-written file left behind
     throw;
@@ -162,8 +162,11 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   }
 
   std::vector<line_problem> skipped;
+  // Its keys are the table's own copies and its words views into the input.
+  reading_table okuri_ari;
   const conversion_counts counts =
-      convert_lines(input.text, input.encoding, table, skipped);
+      convert_lines(input.text, input.encoding, table, skipped,
+                    options.okuri_ari ? &okuri_ari : nullptr);
   for (const line_problem& line : skipped) report_at(shown_name, line);
   if (options.verbose) {
     report(shown_name + ": " + encoding_name(input.encoding) + " (" +
@@ -171,7 +174,13 @@ int convert_file(const run_options& options, const std::string& shown_name) {
            " lines read, " + std::to_string(counts.comment_or_empty_lines) +
            " comment or empty, " + std::to_string(counts.filed_lines) +
            " entries filed under " + std::to_string(table.entries.size()) +
-           " readings, " + std::to_string(counts.skipped_lines) + " skipped");
+           " readings, " + std::to_string(counts.skipped_lines) + " skipped" +
+           (options.okuri_ari
+                ? "; " + std::to_string(okuri_ari.entries.size()) +
+                      " okuri-ari keys written, " +
+                      std::to_string(counts.lines_without_okuri_ari) +
+                      " verb or adjective lines without a key"
+                : std::string()));
   }
   if (options.strict && !skipped.empty()) {
     report(shown_name + ": " + std::to_string(skipped.size()) +
@@ -183,7 +192,9 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   skk_layout layout;
   layout.utf_8_coding_line = input.encoding == text_encoding::utf_8;
   layout.sorted = options.sort;
-  const int status = write_dictionary(options, table, layout);
+  layout.comment_line_first = options.okuri_ari;
+  const int status = write_dictionary(
+      options, table, layout, options.okuri_ari ? &okuri_ari : nullptr);
   clear(table);
   return status;
 }
