@@ -1,0 +1,30 @@
+;;; Types words in Emacs SKK (ddskk) with its default search list and a
+;;; converted dictionary as its large dictionary.
+;;; emacs -Q --batch -l okuri_ari_typing.el DICTIONARY CODING TYPED...
+;;; For each key sequence, prints it, a TAB and the hex of the buffer's
+;;; text after the keys, in UTF-8.
+(setq load-path (cons "/usr/share/emacs/site-lisp/ddskk" load-path))
+(set-language-environment "Japanese")
+(let ((home (make-temp-file "brenlow-skk" t)))
+  ;; The user's own dictionary and records start empty.
+  (setq skk-user-directory home
+        skk-jisyo (expand-file-name "jisyo" home)
+        skk-backup-jisyo (expand-file-name "jisyo.bak" home)
+        skk-record-file (expand-file-name "record" home)
+        skk-large-jisyo (cons (nth 0 command-line-args-left)
+                              (intern (nth 1 command-line-args-left)))))
+(require 'skk)
+(dolist (typed (nthcdr 2 command-line-args-left))
+  (let ((buffer (generate-new-buffer "typing")))
+    ;; Keys go to the buffer of the selected window.
+    (switch-to-buffer buffer)
+    (skk-mode 1)
+    (execute-kbd-macro typed)
+    (princ (concat typed "\t"
+                   (mapconcat (lambda (b) (format "%02x" b))
+                              (encode-coding-string (buffer-string) 'utf-8)
+                              "")
+                   "\n"))
+    (skk-kakutei)
+    (kill-buffer buffer)))
+(setq command-line-args-left nil)
