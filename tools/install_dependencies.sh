@@ -12,6 +12,9 @@ fi
 if [ "${1:-}" = "--tests" ]; then
   # The SKK clients the output is read back with: Emacs SKK and libskk.
   packages="$packages libgtest-dev python3 skkdic emacs-nox ddskk python3-gi gir1.2-skk-1.0 libskk-dev"
+  # Words with conjugation classes, to measure the okuri-ari keys against
+  # SKK-JISYO.L.
+  packages="$packages mecab-ipadic"
   # The 32-bit Windows program: the cross compiler, GoogleTest's sources for
   # it, and Wine with a Japanese locale to run it as on a Japanese Windows.
   packages="$packages g++-mingw-w64-i686 file googletest wine wine32 locales"
