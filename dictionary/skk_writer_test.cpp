@@ -103,6 +103,51 @@ TEST(SkkWriter, SortedInUnsignedByteOrderWithCodingLine) {
             "B /w/\na /w/\nab /w/\nb /w/second/\n\x7F /w/\n\xE3\x81\x8B /w/\n");
 }
 
+// Okuri-ari keys end in an ASCII letter: sorted, the section runs in
+// descending byte order (the order SKK clients search it in), okuri-nasi
+// still ascending; a comment line keeps the marker off the first line.
+TEST(SkkWriter, OkuriAriSection) {
+  reading_table nasi;
+  add_word(nasi, "b", "B");
+  add_word(nasi, "a", "A");
+  reading_table ari;
+  for (const char* key : {"\x82\xA9k", "\x82\xA9i", "\x82\xA9\x82\xF1j", "ak"}) {
+    add_word(ari, key, "W");
+  }
+  add_word(ari, "\x82\xA9k", "V");
+  struct {
+    const char* name;
+    bool sorted;
+    bool comment_line_first;
+    bool utf_8_coding_line;
+    std::string expected;
+  } const cases[] = {
+      {"order of first appearance", false, false, false,
+       ";; okuri-ari entries.\n\x82\xA9k /W/V/\n\x82\xA9i /W/\n"
+       "\x82\xA9\x82\xF1j /W/\nak /W/\n;; okuri-nasi entries.\nb /B/\na /A/\n"},
+      {"sorted: okuri-ari descending", true, false, false,
+       ";; okuri-ari entries.\n\x82\xA9\x82\xF1j /W/\n\x82\xA9k /W/V/\n"
+       "\x82\xA9i /W/\nak /W/\n;; okuri-nasi entries.\na /A/\nb /B/\n"},
+      {"comment line first", false, true, false,
+       ";; -*- mode: fundamental -*-\n;; okuri-ari entries.\n\x82\xA9k /W/V/\n"
+       "\x82\xA9i /W/\n\x82\xA9\x82\xF1j /W/\nak /W/\n;; okuri-nasi entries.\n"
+       "b /B/\na /A/\n"},
+      {"coding line instead of the comment", false, true, true,
+       ";; -*- mode: fundamental; coding: utf-8 -*-\n;; okuri-ari entries.\n"
+       "\x82\xA9k /W/V/\n\x82\xA9i /W/\n\x82\xA9\x82\xF1j /W/\nak /W/\n"
+       ";; okuri-nasi entries.\nb /B/\na /A/\n"},
+  };
+  for (const auto& c : cases) {
+    output_stream stream = make_output_stream(nullptr, line_end::lf);
+    skk_layout layout;
+    layout.sorted = c.sorted;
+    layout.comment_line_first = c.comment_line_first;
+    layout.utf_8_coding_line = c.utf_8_coding_line;
+    write_skk_dictionary(nasi, stream, layout, &ari);
+    EXPECT_EQ(written_text(stream), c.expected) << c.name;
+  }
+}
+
 }  // namespace
 
 }  // namespace brenlow
