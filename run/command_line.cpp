@@ -33,7 +33,7 @@ struct option_spec {
   apply_option apply;
 };
 
-const option_spec option_table[] = {
+constexpr option_spec option_table[] = {
     {"-o", "--output", true,
      [](run_options& o, const std::string& value, std::string&) {
        o.has_output = true;
