@@ -59,12 +59,14 @@ class word_batch {
 // key.
 class okuri_ari_filing {
  public:
-  explicit okuri_ari_filing(reading_table& table) : table_(table) {}
+  // table: nullptr when no okuri-ari entries are wanted.
+  explicit okuri_ari_filing(reading_table* table) : table_(table) {}
 
   // Returns false for a verb or adjective without a key. word is the word
   // as written to the table: a Lisp form has no okurigana to split off.
   bool file(std::string_view line, const entry_line& entry,
             std::string_view word, text_encoding encoding) {
+    if (table_ == nullptr) return true;
     const std::size_t after_word = static_cast<std::size_t>(
         entry.word_field.data() + entry.word_field.size() - line.data());
     if (after_word >= line.size()) return true;  // no part of speech
@@ -80,13 +82,13 @@ class okuri_ari_filing {
       std::string filed = pair.key + '\n';
       filed += pair.candidate;
       if (!filed_.insert(std::move(filed)).second) continue;
-      add_word(table_, keep(table_, pair.key), pair.candidate);
+      add_word(*table_, keep(*table_, pair.key), pair.candidate);
     }
     return true;
   }
 
  private:
-  reading_table& table_;
+  reading_table* table_;
   std::vector<okuri_ari_pair> pairs_;
   std::unordered_set<std::string> filed_;  // key, line feed, candidate
 };
@@ -100,8 +102,7 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
   conversion_counts counts;
   reserve_for_lines(text, table);
   word_batch batch(table);
-  reading_table unused;
-  okuri_ari_filing okuri_ari_keys(okuri_ari != nullptr ? *okuri_ari : unused);
+  okuri_ari_filing okuri_ari_keys(okuri_ari);
   std::string word_buffer;
   for (std::size_t position = 0; position < text.size();) {
     const std::string_view line_buffer = next_line(text, position);
@@ -122,8 +123,7 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
       encode_concat(word, word_buffer, encoding);
       word = keep(table, word_buffer);
     }
-    if (okuri_ari != nullptr &&
-        !okuri_ari_keys.file(line_buffer, line, word, encoding)) {
+    if (!okuri_ari_keys.file(line_buffer, line, word, encoding)) {
       ++counts.lines_without_okuri_ari;
     }
     batch.add(line.reading, word);

@@ -40,7 +40,7 @@ int kana_at(std::string_view text, std::size_t pos, text_encoding encoding,
   }
   if (length != 3 || bytes[0] != 0xE3) return -1;
   const int code = ((bytes[1] & 0x3F) << 6) | (bytes[2] & 0x3F);
-  const int k = code - (U'ぁ' & 0xFFF);
+  const int k = code - static_cast<int>(U'ぁ' & 0xFFF);
   return k >= 0 && k < kana_count ? k : -1;
 }
 
