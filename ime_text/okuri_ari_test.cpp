@@ -161,6 +161,9 @@ TEST(OkuriAri, KeysOfEachClassInShiftJis) {
       {"\x82\xA9\x82\xE1\x82\xAD", "\x8F\x91\x82\xE1\x82\xAD", godan('k'), ""},
       // ばずる バズる ばずr バズ|ばずt バズ
       {"\x82\xCE\x82\xB8\x82\xE9", "\x83\x6F\x83\x59\x82\xE9", godan('r'), "\x82\xCE\x82\xB8\x72\x20\x83\x6F\x83\x59\x7C\x82\xCE\x82\xB8\x74\x20\x83\x6F\x83\x59"},
+      // The reading's last bytes are those of べる, but its characters are
+      // 0x82 0x82, 0xD7 (a half-width katakana) and る: no key.
+      {"\x82\x82\xD7\x82\xE9", "\x90\x48\x82\xD7\x82\xE9", ichidan, ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(derived(c, text_encoding::shift_jis), c.expected)
