@@ -115,6 +115,26 @@ TEST(CommandLine, HelpAndVersion) {
   EXPECT_TRUE(parse({"--version"}).options.version);
 }
 
+TEST(CommandLine, OkuriAri) {
+  struct {
+    std::vector<std::string> args;
+    bool okuri_ari;
+    std::string error;
+  } const cases[] = {
+      {{"--okuri-ari", "d.txt"}, true, ""},
+      {{"d.txt"}, false, ""},
+      {{"d.txt", "--okuri-ari"}, false, ""},  // after the file name: ignored
+      {{"--okuri-ari=yes", "d.txt"}, false,
+       "option '--okuri-ari' takes no value"},
+  };
+  for (const auto& c : cases) {
+    const parsed p = parse(c.args);
+    const std::string shown = ::testing::PrintToString(c.args);
+    EXPECT_EQ(p.error, c.error) << shown;
+    EXPECT_EQ(p.options.okuri_ari, c.okuri_ari) << shown;
+  }
+}
+
 }  // namespace
 
 }  // namespace brenlow
