@@ -6,8 +6,11 @@ in Shift_JIS, ATOK's (with registration marks) in UTF-16.
 
 A capital letter marks where the okurigana starts, as SKK users type: the
 client must find the word under the okuri-ari key and show the conjugated
-form. Failures name the dictionary, the keys typed, what was expected and
-what the client showed.
+form. Then, with Debian's mecab-ipadic present, its verbs and adjectives
+(as in okuri_ari_round_trip.py) make one large sorted dictionary, in which
+a sample of them is typed up to the first okurigana kana: the client must
+offer the word's stem, found by its binary search. Failures name the
+dictionary, the keys typed, what was expected and what the client showed.
 """
 import argparse
 import json
@@ -17,7 +20,14 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, ".."))
+from client_suite import KANA  # noqa: E402
+import okuri_ari_round_trip  # noqa: E402
+
 SKIP = 77
+# Words of the large dictionary typed, at most.
+SAMPLE = 150
 
 # reading, word, part of speech as Google Japanese Input, Microsoft IME and
 # ATOK export it (None: that IME has no name for it), [(keys, text shown)].
@@ -72,6 +82,7 @@ def convert(program, source, options):
 
 
 def type_in_emacs(dictionary, coding, typed):
+    """{keys: (text shown, [candidates of the conversion under way])}"""
     proc = subprocess.run(
         ["emacs", "-Q", "--batch", "-l",
          os.path.join(HERE, "okuri_ari_typing.el"), dictionary, coding] +
@@ -79,12 +90,14 @@ def type_in_emacs(dictionary, coding, typed):
     shown = {}
     for line in proc.stdout.decode().splitlines():
         if "\t" in line:
-            keys, text = line.split("\t", 1)
-            shown[keys] = bytes.fromhex(text).decode("utf-8")
+            keys, *texts = line.split("\t")
+            texts = [bytes.fromhex(t).decode("utf-8") for t in texts]
+            shown[keys] = (texts[0], texts[1:])
     return shown, proc
 
 
 def type_in_libskk(dictionary, coding, typed):
+    """{keys: (text shown, [candidates offered when conversion began])}"""
     encoding = "CP932" if coding == "cp932" else "UTF-8"
     proc = subprocess.run(
         ["/usr/bin/python3", os.path.join(HERE, "okuri_ari_typing.py"),
@@ -94,8 +107,59 @@ def type_in_libskk(dictionary, coding, typed):
     for line in proc.stdout.decode("utf-8").splitlines():
         keys, offered, text = json.loads(line)
         # Without candidates the keys stand as kana: no conversion happened.
-        shown[keys] = text if offered else f"{text} (no candidates)"
+        shown[keys] = (text if offered else f"{text} (no candidates)",
+                       offered)
     return shown, proc
+
+
+def romaji(kana):
+    """How the kana are typed, or None."""
+    try:
+        return "".join(KANA[c] for c in kana)
+    except KeyError:
+        return None
+
+
+def typed_to_first_okurigana(reading, word):
+    """(keys, stem) typing the word's stem and its first okurigana kana
+    (っ with the kana after it), or None when the word has no okurigana or
+    cannot be typed so."""
+    run = len(word)
+    while run > 0 and "ぁ" <= word[run - 1] <= "ん":
+        run -= 1
+    okurigana = word[run:]
+    if run == 0 or not okurigana or not reading.endswith(okurigana):
+        return None
+    stem = romaji(reading[:-len(okurigana)])
+    first = okurigana[:2] if okurigana[0] == "っ" else okurigana[:1]
+    if okurigana[0] == "っ" and len(first) == 2:
+        letters = romaji(first[1])
+        letters = letters and letters[0] + letters
+    else:
+        letters = romaji(first)
+    if not stem or not letters or not letters[0].isalpha() or \
+            first[0] in "ぁぃぅぇぉゃゅょゎっん":
+        return None
+    return (stem[0].upper() + stem[1:] + letters[0].upper() + letters[1:],
+            word[:run])
+
+
+def large_dictionary(work):
+    """(path, [(keys, stem)]): mecab-ipadic's verbs and adjectives as one
+    Google Japanese Input export, and a sample of them to type."""
+    entries = [(r, w, pos) for pos, words in
+               sorted(okuri_ari_round_trip.ime_entries().items())
+               for r, w in words]
+    path = os.path.join(work, "ipadic.txt")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("".join(f"{r}\t{w}\t{pos}\t\n" for r, w, pos in entries))
+    typable = {}
+    for r, w, pos in entries:
+        typed = typed_to_first_okurigana(r, w)
+        if typed and pos != "動詞サ変" and typed[0] not in typable:
+            typable[typed[0]] = typed[1]
+    step = max(1, len(typable) // SAMPLE)
+    return path, sorted(typable.items())[::step][:SAMPLE]
 
 
 def main():
@@ -130,12 +194,35 @@ def main():
                 failures += 1
             for keys, expected in typed:
                 checked += 1
-                got = shown.get(keys)
+                got = shown.get(keys, (None, []))[0]
                 if got is None or got.replace("▼", "") != expected:
                     failures += 1
                     print(f"FAIL {args.client}, {name}: typed {keys}: "
                           f"expected {expected}, the client showed {got}")
             print(f"{args.client}, {name}: {len(typed)} words typed")
+        if not os.path.exists(
+                os.path.join(okuri_ari_round_trip.IPADIC, "Verb.csv")):
+            print("mecab-ipadic is not installed: no large dictionary typed")
+        else:
+            source, typed = large_dictionary(work)
+            # Sorted: both clients binary-search a dictionary this large.
+            skk = convert(program, source, ["--sort", "--eol", "lf"])
+            client = type_in_emacs if args.client == "emacs" else \
+                type_in_libskk
+            shown, proc = client(skk, "utf-8", typed)
+            if proc.returncode != 0:
+                print(proc.stderr.decode()[-2000:])
+                failures += 1
+            for keys, stem in typed:
+                checked += 1
+                text, candidates = shown.get(keys, (None, []))
+                if stem not in candidates:
+                    failures += 1
+                    print(f"FAIL {args.client}, mecab-ipadic: typed {keys}: "
+                          f"expected {stem} among the candidates, the client "
+                          f"showed {text} and offered {candidates}")
+            print(f"{args.client}, mecab-ipadic verbs and adjectives: "
+                  f"{len(typed)} words typed")
     print(f"{args.client}: {checked} words typed, {failures} failures")
     return 1 if failures else 0
 
