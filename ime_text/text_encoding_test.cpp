@@ -34,7 +34,8 @@ TEST(FindInvalidUtf8, WellFormedAndBroken) {
       // The last byte of a sequence must be a continuation byte too.
       {"\xE3\x81\x41", 0, false},         // ASCII "A" in third place
       {"\xE3\x81\x2F", 0, false},         // "/" in third place
-      {"\xE3\x81\xE3\x81\x8B", 0, false}, // a lead byte in third place
+      // A lead byte in third place.
+      {"\xE3\x81\xE3\x81\x8B", 0, false},
       {"r\t\xE3\x81\x41\r\n", 2, false},  // inside a line
       {"\xF0\x90\x80\x41", 0, false},     // ASCII in fourth place
       {"\xF0\x90\x80\x2F", 0, false},
