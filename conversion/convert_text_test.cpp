@@ -136,7 +136,8 @@ TEST(ConvertLines, OkuriAriFromThePartOfSpeechField) {
       {"the third field names the class", text_encoding::utf_8,
        "かく\t書く\t動詞カ行五段\tcomment\n", "かk /書/|かi /書/", 0},
       {"each candidate once per key, in input order", text_encoding::utf_8,
-       "かく\t書く\t動詞カ行五段\nかく\t欠く\tか行五段\nかく\t書く\tカ行五段*\n",
+       "かく\t書く\t動詞カ行五段\nかく\t欠く\tか行五段\nかく\t書く\tカ行五段*"
+       "\n",
        "かk /書/欠/|かi /書/欠/", 0},
       {"no part of speech, a noun", text_encoding::utf_8,
        "かく\t書く\nかく\t書く\t\nき\t木\t名詞\n", "", 0},
@@ -145,16 +146,20 @@ TEST(ConvertLines, OkuriAriFromThePartOfSpeechField) {
       {"a word written as a Lisp form gives no key", text_encoding::utf_8,
        "かく\t書/く\t動詞カ行五段\n", "", 1},
       {"Shift_JIS", text_encoding::shift_jis,
-       "\x82\xBD\x82\xD7\x82\xE9\x09\x90\x48\x82\xD7\x82\xE9\x09\x88\xEA\x92\x69\x93\xAE\x8E\x8C\x0D\x0A\x82\xBD\x82\xA9\x82\xA2\x09\x8D\x82\x82\xA2\x09\x8C\x60\x97\x65\x8E\x8C\x0D\x0A",
-       "\x82\xBD\x62\x20\x2F\x90\x48\x2F\x7C\x82\xBD\x82\xA9\x69\x20\x2F\x8D\x82\x2F\x7C\x82\xBD\x82\xA9\x6B\x20\x2F\x8D\x82\x2F\x7C\x82\xBD\x82\xA9\x73\x20\x2F\x8D\x82\x2F", 0},
+       "\x82\xBD\x82\xD7\x82\xE9\x09\x90\x48\x82\xD7\x82\xE9\x09\x88\xEA\x92"
+       "\x69\x93\xAE\x8E\x8C\x0D\x0A\x82\xBD\x82\xA9\x82\xA2\x09\x8D\x82\x82"
+       "\xA2\x09\x8C\x60\x97\x65\x8E\x8C\x0D\x0A",
+       "\x82\xBD\x62\x20\x2F\x90\x48\x2F\x7C\x82\xBD\x82\xA9\x69\x20\x2F\x8D"
+       "\x82\x2F\x7C\x82\xBD\x82\xA9\x6B\x20\x2F\x8D\x82\x2F\x7C\x82\xBD\x82"
+       "\xA9\x73\x20\x2F\x8D\x82\x2F",
+       0},
   };
   for (const auto& c : cases) {
     reading_table table;
     reading_table okuri_ari;
     std::vector<line_problem> skipped;
     const conversion_counts counts =
-        convert_lines(c.text, c.encoding, table, collect(skipped),
-                      &okuri_ari);
+        convert_lines(c.text, c.encoding, table, collect(skipped), &okuri_ari);
     EXPECT_EQ(rendered(okuri_ari), c.expected) << c.name;
     EXPECT_EQ(counts.lines_without_okuri_ari, c.lines_without_key) << c.name;
     EXPECT_EQ(counts.filed_lines, table.candidates.size()) << c.name;

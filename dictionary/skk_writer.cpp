@@ -59,9 +59,8 @@ std::vector<std::uint32_t, large_allocator<std::uint32_t>> sorted_entries(
       table.entries.size());
   std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return descending
-               ? table.entries[b].reading() < table.entries[a].reading()
-               : table.entries[a].reading() < table.entries[b].reading();
+    return descending ? table.entries[b].reading() < table.entries[a].reading()
+                      : table.entries[a].reading() < table.entries[b].reading();
   });
   return order;
 }

@@ -111,7 +111,8 @@ TEST(SkkWriter, OkuriAriSection) {
   add_word(nasi, "b", "B");
   add_word(nasi, "a", "A");
   reading_table ari;
-  for (const char* key : {"\x82\xA9k", "\x82\xA9i", "\x82\xA9\x82\xF1j", "ak"}) {
+  for (const char* key :
+       {"\x82\xA9k", "\x82\xA9i", "\x82\xA9\x82\xF1j", "ak"}) {
     add_word(ari, key, "W");
   }
   add_word(ari, "\x82\xA9k", "V");

@@ -15,16 +15,16 @@ constexpr int kana_count = kana(U'ん') + 1;
 // One character per kana, row by row: the letter, 'J' for じ, 'Q' for っ,
 // '-' for none.
 constexpr char kana_letters[] =
-    "-a-i-u-e-o"        // ぁあぃいぅうぇえぉお
-    "kgkgkgkgkg"        // かがきぎくぐけげこご
-    "szsJszszsz"        // さざしじすずせぜそぞ
-    "tdtdQtdtdtd"       // ただちぢっつづてでとど
-    "nnnnn"             // なにぬねの
-    "hbphbphbphbphbp"   // はばぱひびぴふぶぷへべぺほぼぽ
-    "mmmmm"             // まみむめも
-    "-y-y-y"            // ゃやゅゆょよ
-    "rrrrr"             // らりるれろ
-    "-w--wn";           // ゎわゐゑをん
+    "-a-i-u-e-o"       // ぁあぃいぅうぇえぉお
+    "kgkgkgkgkg"       // かがきぎくぐけげこご
+    "szsJszszsz"       // さざしじすずせぜそぞ
+    "tdtdQtdtdtd"      // ただちぢっつづてでとど
+    "nnnnn"            // なにぬねの
+    "hbphbphbphbphbp"  // はばぱひびぴふぶぷへべぺほぼぽ
+    "mmmmm"            // まみむめも
+    "-y-y-y"           // ゃやゅゆょよ
+    "rrrrr"            // らりるれろ
+    "-w--wn";          // ゎわゐゑをん
 static_assert(sizeof kana_letters - 1 == kana_count, "one letter per kana");
 
 // The kana at text[pos], or -1; length gets the character's byte length.
@@ -33,7 +33,8 @@ int kana_at(std::string_view text, std::size_t pos, text_encoding encoding,
   length = char_length(text, pos, encoding);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data()) + pos;
   if (encoding == text_encoding::shift_jis) {
-    if (length == 2 && bytes[0] == 0x82 && bytes[1] >= 0x9F && bytes[1] <= 0xF1) {
+    if (length == 2 && bytes[0] == 0x82 && bytes[1] >= 0x9F &&
+        bytes[1] <= 0xF1) {
       return bytes[1] - 0x9F;
     }
     return -1;
@@ -80,18 +81,12 @@ std::vector<int> dictionary_ending(conjugation_class conjugates) {
       return {};
     }
     case conjugation::ichidan:
-    case conjugation::kahen:
-      return {kana(U'る')};
-    case conjugation::keiyoushi:
-      return {kana(U'い')};
-    case conjugation::sahen:
-      return {kana(U'す'), kana(U'る')};
-    case conjugation::zahen:
-      return {kana(U'ず'), kana(U'る')};
-    case conjugation::rahen:
-      return {kana(U'り')};
-    case conjugation::none:
-      break;
+    case conjugation::kahen: return {kana(U'る')};
+    case conjugation::keiyoushi: return {kana(U'い')};
+    case conjugation::sahen: return {kana(U'す'), kana(U'る')};
+    case conjugation::zahen: return {kana(U'ず'), kana(U'る')};
+    case conjugation::rahen: return {kana(U'り')};
+    case conjugation::none: break;
   }
   return {};
 }
@@ -102,22 +97,20 @@ std::string_view conjugated_letters(conjugation_class conjugates) {
   switch (conjugates.kind) {
     case conjugation::godan:
       switch (conjugates.row) {
-        case 'k': return "ki";   // 書いた
-        case 'g': return "gi";   // 泳いだ
+        case 'k': return "ki";  // 書いた
+        case 'g': return "gi";  // 泳いだ
         case 't': return "tt";
-        case 'r': return "rt";   // 取った
+        case 'r': return "rt";      // 取った
         case 'w': return "wiueot";  // 笑わない, 笑った
-        case 'n': return "nn";   // 死んだ
-        case 'b': return "bn";   // 飛んだ
-        case 'm': return "mn";   // 読んだ
+        case 'n': return "nn";      // 死んだ
+        case 'b': return "bn";      // 飛んだ
+        case 'm': return "mn";      // 読んだ
         default: return {};
       }
     case conjugation::ichidan:
       return "rntmy";  // 見る, 見ない, 見た, 見ます, 見よう
-    case conjugation::keiyoushi:
-      return "iks";  // 高い, 高かった, 高さ
-    default:
-      return {};
+    case conjugation::keiyoushi: return "iks";  // 高い, 高かった, 高さ
+    default: return {};
   }
 }
 
@@ -147,8 +140,7 @@ void add_keys(std::string_view stem_reading, std::string_view letters,
 
 // 来る: くる, こない, こい, こよう, きた, きます, きなさい.
 void add_kahen_keys(std::string_view before_ku, std::string_view candidate,
-                    text_encoding encoding,
-                    std::vector<okuri_ari_pair>& pairs,
+                    text_encoding encoding, std::vector<okuri_ari_pair>& pairs,
                     std::size_t first_of_word) {
   const struct {
     char32_t stem_kana;
@@ -162,8 +154,8 @@ void add_kahen_keys(std::string_view before_ku, std::string_view candidate,
 }
 
 bool is_iku(std::string_view word, text_encoding encoding) {
-  return word == (encoding == text_encoding::shift_jis ? "\x8D\x73\x82\xAD"
-                                                       : "行く");
+  return word ==
+         (encoding == text_encoding::shift_jis ? "\x8D\x73\x82\xAD" : "行く");
 }
 
 }  // namespace
@@ -217,8 +209,7 @@ bool derive_okuri_ari(std::string_view reading, std::string_view word,
     return false;
   }
   const std::string_view stem_reading = reading.substr(0, stem_size);
-  const std::string_view candidate =
-      original_word.substr(0, word.size() - run);
+  const std::string_view candidate = original_word.substr(0, word.size() - run);
   if (conjugates.kind == conjugation::sahen &&
       kana_of(candidate, encoding).size() != 1) {
     return false;  // SKK files サ変 nouns without okurigana

@@ -13,7 +13,9 @@ struct named_class {
   conjugation_class conjugates;
 };
 
-constexpr conjugation_class godan(char row) { return {conjugation::godan, row}; }
+constexpr conjugation_class godan(char row) {
+  return {conjugation::godan, row};
+}
 constexpr conjugation_class ichidan{conjugation::ichidan, 0};
 constexpr conjugation_class keiyoushi{conjugation::keiyoushi, 0};
 constexpr conjugation_class kahen{conjugation::kahen, 0};
@@ -25,33 +27,64 @@ constexpr conjugation_class rahen{conjugation::rahen, 0};
 // conjugate in SKK (名詞形動, 形容動詞, ...) are left out: they give none.
 constexpr named_class names[] = {
     // Google Japanese Input / Mozc.
-    {"動詞ワ行五段", godan('w')}, {"動詞カ行五段", godan('k')},
-    {"動詞サ行五段", godan('s')}, {"動詞タ行五段", godan('t')},
-    {"動詞ナ行五段", godan('n')}, {"動詞マ行五段", godan('m')},
-    {"動詞ラ行五段", godan('r')}, {"動詞ガ行五段", godan('g')},
-    {"動詞バ行五段", godan('b')}, {"動詞ハ行四段", godan('h')},
-    {"動詞一段", ichidan}, {"動詞カ変", kahen}, {"動詞サ変", sahen},
-    {"動詞ザ変", zahen}, {"動詞ラ変", rahen}, {"形容詞", keiyoushi},
+    {"動詞ワ行五段", godan('w')},
+    {"動詞カ行五段", godan('k')},
+    {"動詞サ行五段", godan('s')},
+    {"動詞タ行五段", godan('t')},
+    {"動詞ナ行五段", godan('n')},
+    {"動詞マ行五段", godan('m')},
+    {"動詞ラ行五段", godan('r')},
+    {"動詞ガ行五段", godan('g')},
+    {"動詞バ行五段", godan('b')},
+    {"動詞ハ行四段", godan('h')},
+    {"動詞一段", ichidan},
+    {"動詞カ変", kahen},
+    {"動詞サ変", sahen},
+    {"動詞ザ変", zahen},
+    {"動詞ラ変", rahen},
+    {"形容詞", keiyoushi},
     {"名詞サ変", sahen},
     // Microsoft IME, with the older names without 五段.
-    {"あわ行五段", godan('w')}, {"か行五段", godan('k')},
-    {"が行五段", godan('g')}, {"さ行五段", godan('s')},
-    {"た行五段", godan('t')}, {"な行五段", godan('n')},
-    {"ば行五段", godan('b')}, {"ま行五段", godan('m')},
-    {"ら行五段", godan('r')}, {"あわ行", godan('w')}, {"か行", godan('k')},
-    {"が行", godan('g')}, {"さ行", godan('s')}, {"た行", godan('t')},
-    {"な行", godan('n')}, {"ば行", godan('b')}, {"ま行", godan('m')},
-    {"ら行", godan('r')}, {"一段動詞", ichidan}, {"さ変名詞", sahen},
+    {"あわ行五段", godan('w')},
+    {"か行五段", godan('k')},
+    {"が行五段", godan('g')},
+    {"さ行五段", godan('s')},
+    {"た行五段", godan('t')},
+    {"な行五段", godan('n')},
+    {"ば行五段", godan('b')},
+    {"ま行五段", godan('m')},
+    {"ら行五段", godan('r')},
+    {"あわ行", godan('w')},
+    {"か行", godan('k')},
+    {"が行", godan('g')},
+    {"さ行", godan('s')},
+    {"た行", godan('t')},
+    {"な行", godan('n')},
+    {"ば行", godan('b')},
+    {"ま行", godan('m')},
+    {"ら行", godan('r')},
+    {"一段動詞", ichidan},
+    {"さ変名詞", sahen},
     {"ざ変名詞", zahen},
     // ATOK (一段動詞, 形容詞 and 名詞サ変 are above).
-    {"カ行五段", godan('k')}, {"ガ行五段", godan('g')},
-    {"サ行五段", godan('s')}, {"タ行五段", godan('t')},
-    {"ナ行五段", godan('n')}, {"バ行五段", godan('b')},
-    {"マ行五段", godan('m')}, {"ラ行五段", godan('r')},
-    {"ワ行五段", godan('w')}, {"ワ行五段音便", godan('w')},
-    {"ハ行四段", godan('h')}, {"カ変動詞", kahen}, {"サ変動詞", sahen},
-    {"ザ変動詞", zahen}, {"ラ変動詞", rahen}, {"形容詞イ", keiyoushi},
-    {"形容詞ウ", keiyoushi}, {"形容詞エ", keiyoushi},
+    {"カ行五段", godan('k')},
+    {"ガ行五段", godan('g')},
+    {"サ行五段", godan('s')},
+    {"タ行五段", godan('t')},
+    {"ナ行五段", godan('n')},
+    {"バ行五段", godan('b')},
+    {"マ行五段", godan('m')},
+    {"ラ行五段", godan('r')},
+    {"ワ行五段", godan('w')},
+    {"ワ行五段音便", godan('w')},
+    {"ハ行四段", godan('h')},
+    {"カ変動詞", kahen},
+    {"サ変動詞", sahen},
+    {"ザ変動詞", zahen},
+    {"ラ変動詞", rahen},
+    {"形容詞イ", keiyoushi},
+    {"形容詞ウ", keiyoushi},
+    {"形容詞エ", keiyoushi},
 };
 
 // The kanji of the names above, in Shift_JIS and as code points.

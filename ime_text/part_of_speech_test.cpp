@@ -6,7 +6,9 @@ namespace brenlow {
 
 namespace {
 
-constexpr conjugation_class godan(char row) { return {conjugation::godan, row}; }
+constexpr conjugation_class godan(char row) {
+  return {conjugation::godan, row};
+}
 constexpr conjugation_class none{};
 constexpr conjugation_class ichidan{conjugation::ichidan, 0};
 constexpr conjugation_class keiyoushi{conjugation::keiyoushi, 0};
@@ -35,16 +37,26 @@ TEST(PartOfSpeech, NamesOfEveryIme) {
     conjugation_class expected;
   } const cases[] = {
       // Google Japanese Input / Mozc
-      {"動詞ワ行五段", "\x93\xAE\x8E\x8C\x83\x8F\x8D\x73\x8C\xDC\x92\x69", godan('w')},
-      {"動詞カ行五段", "\x93\xAE\x8E\x8C\x83\x4A\x8D\x73\x8C\xDC\x92\x69", godan('k')},
-      {"動詞サ行五段", "\x93\xAE\x8E\x8C\x83\x54\x8D\x73\x8C\xDC\x92\x69", godan('s')},
-      {"動詞タ行五段", "\x93\xAE\x8E\x8C\x83\x5E\x8D\x73\x8C\xDC\x92\x69", godan('t')},
-      {"動詞ナ行五段", "\x93\xAE\x8E\x8C\x83\x69\x8D\x73\x8C\xDC\x92\x69", godan('n')},
-      {"動詞マ行五段", "\x93\xAE\x8E\x8C\x83\x7D\x8D\x73\x8C\xDC\x92\x69", godan('m')},
-      {"動詞ラ行五段", "\x93\xAE\x8E\x8C\x83\x89\x8D\x73\x8C\xDC\x92\x69", godan('r')},
-      {"動詞ガ行五段", "\x93\xAE\x8E\x8C\x83\x4B\x8D\x73\x8C\xDC\x92\x69", godan('g')},
-      {"動詞バ行五段", "\x93\xAE\x8E\x8C\x83\x6F\x8D\x73\x8C\xDC\x92\x69", godan('b')},
-      {"動詞ハ行四段", "\x93\xAE\x8E\x8C\x83\x6E\x8D\x73\x8E\x6C\x92\x69", godan('h')},
+      {"動詞ワ行五段", "\x93\xAE\x8E\x8C\x83\x8F\x8D\x73\x8C\xDC\x92\x69",
+       godan('w')},
+      {"動詞カ行五段", "\x93\xAE\x8E\x8C\x83\x4A\x8D\x73\x8C\xDC\x92\x69",
+       godan('k')},
+      {"動詞サ行五段", "\x93\xAE\x8E\x8C\x83\x54\x8D\x73\x8C\xDC\x92\x69",
+       godan('s')},
+      {"動詞タ行五段", "\x93\xAE\x8E\x8C\x83\x5E\x8D\x73\x8C\xDC\x92\x69",
+       godan('t')},
+      {"動詞ナ行五段", "\x93\xAE\x8E\x8C\x83\x69\x8D\x73\x8C\xDC\x92\x69",
+       godan('n')},
+      {"動詞マ行五段", "\x93\xAE\x8E\x8C\x83\x7D\x8D\x73\x8C\xDC\x92\x69",
+       godan('m')},
+      {"動詞ラ行五段", "\x93\xAE\x8E\x8C\x83\x89\x8D\x73\x8C\xDC\x92\x69",
+       godan('r')},
+      {"動詞ガ行五段", "\x93\xAE\x8E\x8C\x83\x4B\x8D\x73\x8C\xDC\x92\x69",
+       godan('g')},
+      {"動詞バ行五段", "\x93\xAE\x8E\x8C\x83\x6F\x8D\x73\x8C\xDC\x92\x69",
+       godan('b')},
+      {"動詞ハ行四段", "\x93\xAE\x8E\x8C\x83\x6E\x8D\x73\x8E\x6C\x92\x69",
+       godan('h')},
       {"動詞一段", "\x93\xAE\x8E\x8C\x88\xEA\x92\x69", ichidan},
       {"動詞カ変", "\x93\xAE\x8E\x8C\x83\x4A\x95\xCF", kahen},
       {"動詞サ変", "\x93\xAE\x8E\x8C\x83\x54\x95\xCF", sahen},
@@ -86,7 +98,8 @@ TEST(PartOfSpeech, NamesOfEveryIme) {
       {"マ行五段", "\x83\x7D\x8D\x73\x8C\xDC\x92\x69", godan('m')},
       {"ラ行五段", "\x83\x89\x8D\x73\x8C\xDC\x92\x69", godan('r')},
       {"ワ行五段", "\x83\x8F\x8D\x73\x8C\xDC\x92\x69", godan('w')},
-      {"ワ行五段音便", "\x83\x8F\x8D\x73\x8C\xDC\x92\x69\x89\xB9\x95\xD6", godan('w')},
+      {"ワ行五段音便", "\x83\x8F\x8D\x73\x8C\xDC\x92\x69\x89\xB9\x95\xD6",
+       godan('w')},
       {"ハ行四段", "\x83\x6E\x8D\x73\x8E\x6C\x92\x69", godan('h')},
       {"一段動詞*", "\x88\xEA\x92\x69\x93\xAE\x8E\x8C\x2A", ichidan},
       {"カ変動詞$", "\x83\x4A\x95\xCF\x93\xAE\x8E\x8C\x24", kahen},
@@ -104,11 +117,13 @@ TEST(PartOfSpeech, NamesOfEveryIme) {
       {"固有名詞", "\x8C\xC5\x97\x4C\x96\xBC\x8E\x8C", none},
       {"短縮よみ", "\x92\x5A\x8F\x6B\x82\xE6\x82\xDD", none},
       {"動詞", "\x93\xAE\x8E\x8C", none},
-      {"動詞カ行五段 ", "\x93\xAE\x8E\x8C\x83\x4A\x8D\x73\x8C\xDC\x92\x69\x20", none},
+      {"動詞カ行五段 ", "\x93\xAE\x8E\x8C\x83\x4A\x8D\x73\x8C\xDC\x92\x69\x20",
+       none},
       {"", "", none},
       {"*", "\x2A", none},
       {"形容詞**", "\x8C\x60\x97\x65\x8E\x8C\x2A\x2A", none},
-      {"か行五段(行く)", "\x82\xA9\x8D\x73\x8C\xDC\x92\x69\x28\x8D\x73\x82\xAD\x29", none},
+      {"か行五段(行く)",
+       "\x82\xA9\x8D\x73\x8C\xDC\x92\x69\x28\x8D\x73\x82\xAD\x29", none},
       {"形容", "\x8C\x60\x97\x65", none},
       {"ワ行", "\x83\x8F\x8D\x73", none},
   };
@@ -116,9 +131,9 @@ TEST(PartOfSpeech, NamesOfEveryIme) {
     EXPECT_EQ(shown(classify_part_of_speech(c.utf_8, text_encoding::utf_8)),
               shown(c.expected))
         << "UTF-8 " << c.utf_8;
-    EXPECT_EQ(shown(classify_part_of_speech(c.shift_jis,
-                                            text_encoding::shift_jis)),
-              shown(c.expected))
+    EXPECT_EQ(
+        shown(classify_part_of_speech(c.shift_jis, text_encoding::shift_jis)),
+        shown(c.expected))
         << "Shift_JIS " << c.utf_8;
   }
 }

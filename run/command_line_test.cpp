@@ -124,7 +124,8 @@ TEST(CommandLine, OkuriAri) {
       {{"--okuri-ari", "d.txt"}, true, ""},
       {{"d.txt"}, false, ""},
       {{"d.txt", "--okuri-ari"}, false, ""},  // after the file name: ignored
-      {{"--okuri-ari=yes", "d.txt"}, false,
+      {{"--okuri-ari=yes", "d.txt"},
+       false,
        "option '--okuri-ari' takes no value"},
   };
   for (const auto& c : cases) {

@@ -139,15 +139,14 @@ int write_dictionary(const run_options& options, const reading_table& table,
 }
 
 void report_summary(const std::string& shown_name, const prepared_input& input,
-                    const conversion_counts& counts,
-                    const reading_table& table,
+                    const conversion_counts& counts, const reading_table& table,
                     const reading_table* okuri_ari) {
   report(shown_name + ": " + encoding_name(input.encoding) + " (" +
-         input.reason + "); " + std::to_string(counts.lines) +
-         " lines read, " + std::to_string(counts.comment_or_empty_lines) +
-         " comment or empty, " + std::to_string(counts.filed_lines) +
-         " entries filed under " + std::to_string(table.entries.size()) +
-         " readings, " + std::to_string(counts.skipped_lines) + " skipped" +
+         input.reason + "); " + std::to_string(counts.lines) + " lines read, " +
+         std::to_string(counts.comment_or_empty_lines) + " comment or empty, " +
+         std::to_string(counts.filed_lines) + " entries filed under " +
+         std::to_string(table.entries.size()) + " readings, " +
+         std::to_string(counts.skipped_lines) + " skipped" +
          (okuri_ari == nullptr
               ? std::string()
               : "; " + std::to_string(okuri_ari->entries.size()) +
@@ -173,9 +172,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   const skipped_line_sink skipped = [&](const line_problem& line) {
     report_at(shown_name, line);
   };
-  if (!convert_text(std::string_view(raw.data(), raw.size()),
-                    options.encoding, table, skipped, input, counts,
-                    problem, okuri_ari)) {
+  if (!convert_text(std::string_view(raw.data(), raw.size()), options.encoding,
+                    table, skipped, input, counts, problem, okuri_ari)) {
     report_at(shown_name, problem);
     return exit_failure;
   }
