@@ -9,14 +9,10 @@ const char* const usage_lines[3] = {"Brenlow Version 0.00", "usage:",
 
 const char* const option_lines[11] = {
     "options (before the file name; - reads standard input):",
-    "  -o, --output FILE       write to FILE, replaced only after a complete "
-    "write",
-    "  --encoding sjis|utf-8   the input's encoding (default: from its "
-    "byte-order",
-    "                          mark, else UTF-8 if it is valid UTF-8, else "
-    "Shift_JIS)",
-    "  --sort                  entries in byte order of their readings (for "
-    "libskk)",
+    "  -o, --output FILE       write to FILE, replaced only after a complete write",
+    "  --encoding sjis|utf-8   the input's encoding (default: from its byte-order",
+    "                          mark, else UTF-8 if it is valid UTF-8, else Shift_JIS)",
+    "  --sort                  entries in byte order of their readings (for libskk)",
     "  --okuri-ari             verbs and adjectives also as okuri-ari entries",
     "  --eol crlf|lf           line end of the output (default: crlf)",
     "  --strict                a line that cannot be converted is an error",
