@@ -217,7 +217,7 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
   const std::string counts =
       "of " + std::to_string(e.non_ascii_lines) +
       " lines with non-ASCII bytes, " + std::to_string(e.utf_8.bad_lines) +
-      " do not decode as UTF-8 and " + std::to_string(e.shift_jis.bad_lines) +
+      " fail as UTF-8 and " + std::to_string(e.shift_jis.bad_lines) +
       " as Shift_JIS";
   if (clear && best == 0) {
     verdict = {true, text_encoding::utf_8, "mostly UTF-8: " + counts};

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "ime_text/entry_line.h"
 #include "ime_text/text_encoding.h"
 
 namespace brenlow {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "ime_text/entry_line.h"
+#include "ime_text/text_encoding.h"
 
 namespace brenlow {
 
