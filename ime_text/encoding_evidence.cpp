@@ -208,7 +208,7 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
     }
   }
   const std::size_t bad = readings[best]->bad_lines;
-  bool clear = bad * 8 <= e.non_ascii_lines;
+  bool clear = bad * 4 <= e.non_ascii_lines;
   for (std::size_t i = 0; i < 3; ++i) {
     if (i != best && readings[i]->bad_lines < 3 * bad + 2) {
       clear = false;

@@ -64,7 +64,7 @@ struct encoding_verdict {
 // Text with no byte above 0x7F is taken as Shift_JIS (both read it the
 // same). Otherwise UTF-8 when it is valid UTF-8 with characters, Shift_JIS
 // when it is valid Shift_JIS and not valid EUC-JP with characters; failing
-// both, the encoding with the fewest bad lines, if at most one in eight
+// both, the encoding with the fewest bad lines, if at most one in four
 // lines with non-ASCII bytes is bad in it and every other encoding has at
 // least three times as many bad lines, plus two. Anything else (EUC-JP,
 // binary data, a mixture) is undecided.

@@ -155,7 +155,7 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
          " readings, " + std::to_string(counts.skipped_lines) + " skipped" +
          reasons + "; " + std::to_string(counts.readings_typed) +
          " readings changed to their typed form, " +
-         std::to_string(counts.annotations) + " annotations");
+         std::to_string(counts.annotations) + " annotations written");
 }
 
 // Reads, converts and writes the named dictionary; the exit status.
