@@ -141,23 +141,25 @@ bool needs_concat(std::string_view word_field, text_encoding encoding) {
 void encode_concat(std::string_view field, std::string& out,
                    text_encoding encoding, bool csv_quotes) {
   out.append("(concat \"");
+  bool after_escape = false;
   for (std::size_t pos = 0; pos < field.size();) {
     const std::size_t length = char_length(field, pos, encoding);
-    if (length > 1) {
+    const char c = field[pos];
+    if (length > 1 || static_cast<unsigned char>(c) >= 0x80) {
+      if (after_escape) out.append("\" \"");
+      after_escape = false;
       out.append(field, pos, length);
       pos += length;
       continue;
     }
-    const char c = field[pos++];
+    ++pos;
     if (c == '"' && csv_quotes) {
       if (pos == field.size() || field[pos] != '"') continue;  // lone: dropped
       ++pos;  // a doubled quote is one
     }
-    if (c == '/' || c == ';' || c == '\\' || c == '"') {
+    after_escape = c == '/' || c == ';' || c == '\\' || c == '"';
+    if (after_escape) {
       append_octal_escape(out, static_cast<unsigned char>(c));
-      if (pos < field.size() && static_cast<unsigned char>(field[pos]) >= 0x80) {
-        out.append("\" \"");
-      }
     } else {
       out.push_back(c);
     }

@@ -46,6 +46,8 @@ TEST(WordForm, CsvQuotes) {
       {R"x("""")x", R"x((concat "\042\042"))x"},
       {R"x(a")x", R"x((concat "a"))x"},
       {"\x82\xA0\"\"\x82\xA0", "(concat \"\x82\xA0\\042\" \"\x82\xA0\")"},
+      // A dropped lone quote between an escape and a non-ASCII character.
+      {"\"\"\"\x82\xA0", "(concat \"\\042\" \"\x82\xA0\")"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(word_form(c.field, sjis, true), c.expected)
