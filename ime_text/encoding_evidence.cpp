@@ -1,14 +1,18 @@
 #include "ime_text/encoding_evidence.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace brenlow {
 
 namespace {
 
-bool is_shift_jis_lead(unsigned byte) {
+constexpr bool is_shift_jis_lead(unsigned byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-bool is_shift_jis_trail(unsigned byte) {
+constexpr bool is_shift_jis_trail(unsigned byte) {
   return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
 }
 
@@ -101,26 +105,39 @@ std::size_t euc_jp_step(const unsigned char* bytes, std::size_t size,
   return 1;
 }
 
-using decoder_step = std::size_t (*)(const unsigned char*, std::size_t,
-                                     std::size_t, encoding_evidence&);
-
-// Reads the whole text with step, counting its lines that hold a fault.
-void weigh(const unsigned char* bytes, std::size_t size, decoder_step step,
-           reading_evidence& reading, encoding_evidence& evidence) {
-  std::size_t faults_before_line = reading.faults;
+// Reads the text with step (one of the above) from its start, counting the
+// lines that hold a fault; stops at the first fault when asked to. ASCII,
+// most of many texts, is passed over eight bytes at a time.
+template <typename Step>
+void weigh(const unsigned char* bytes, std::size_t size, Step step,
+           reading_evidence& reading, encoding_evidence& evidence,
+           bool stop_at_fault) {
+  std::size_t bad_line_end = 0;  // the CR, LF or end after the last bad line
   for (std::size_t pos = 0; pos < size;) {
-    const unsigned byte = bytes[pos];
-    if (byte >= 0x80) {
-      pos += step(bytes, size, pos, evidence);
+    if (bytes[pos] < 0x80) {
+      ++pos;
+      std::uint64_t eight;
+      while (size - pos >= 8 &&
+             (std::memcpy(&eight, bytes + pos, 8),
+              (eight & 0x8080808080808080u) == 0)) {
+        pos += 8;
+      }
       continue;
     }
-    if (byte == '\n' || byte == '\r') {
-      if (reading.faults != faults_before_line) ++reading.bad_lines;
-      faults_before_line = reading.faults;
+    const std::size_t faults = reading.faults;
+    const std::size_t at = pos;
+    pos += step(bytes, size, pos, evidence);
+    if (reading.faults == faults) continue;
+    if (stop_at_fault) return;
+    if (reading.bad_lines == 0 || at > bad_line_end) {
+      ++reading.bad_lines;
+      bad_line_end = at;
+      while (bad_line_end < size && bytes[bad_line_end] != '\n' &&
+             bytes[bad_line_end] != '\r') {
+        ++bad_line_end;
+      }
     }
-    ++pos;
   }
-  if (reading.faults != faults_before_line) ++reading.bad_lines;
 }
 
 std::size_t count_non_ascii_lines(const unsigned char* bytes,
@@ -171,12 +188,9 @@ encoding_evidence gather_evidence(std::string_view text) {
   encoding_evidence evidence;
   evidence.non_ascii_lines = count_non_ascii_lines(bytes, size);
   if (evidence.non_ascii_lines == 0) return evidence;
-  weigh(bytes, size, utf_8_step, evidence.utf_8, evidence);
-  if (evidence.utf_8.faults == 0 && evidence.utf_8.characters > 0) {
-    return evidence;
-  }
-  weigh(bytes, size, shift_jis_step, evidence.shift_jis, evidence);
-  weigh(bytes, size, euc_jp_step, evidence.euc_jp, evidence);
+  weigh(bytes, size, utf_8_step, evidence.utf_8, evidence, false);
+  weigh(bytes, size, shift_jis_step, evidence.shift_jis, evidence, false);
+  weigh(bytes, size, euc_jp_step, evidence.euc_jp, evidence, false);
   return evidence;
 }
 
@@ -184,18 +198,18 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
   encoding_verdict verdict;
   const encoding_evidence& e = evidence;
   if (e.non_ascii_lines == 0) {
-    verdict = {true, text_encoding::shift_jis, "ASCII only"};
+    verdict = {true, text_encoding::shift_jis, "ASCII only", true};
     return verdict;
   }
   if (e.utf_8.faults == 0 && e.utf_8.characters > 0) {
-    verdict = {true, text_encoding::utf_8, "valid UTF-8"};
+    verdict = {true, text_encoding::utf_8, "valid UTF-8", true};
     return verdict;
   }
   // Half-width katakana alone (valid UTF-8 or EUC-JP at times) are
   // Shift_JIS: that is the encoding that writes them as single bytes.
   if (e.shift_jis.faults == 0 &&
       (e.euc_jp.faults > 0 || e.euc_jp.characters == 0)) {
-    verdict = {true, text_encoding::shift_jis, "valid Shift_JIS"};
+    verdict = {true, text_encoding::shift_jis, "valid Shift_JIS", true};
     return verdict;
   }
   // In this order, which also settles ties.
@@ -203,16 +217,12 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
                                                &e.euc_jp};
   std::size_t best = 0;
   for (std::size_t i = 1; i < 3; ++i) {
-    if (readings[i]->bad_lines < readings[best]->bad_lines) {
-      best = i;
-    }
+    if (readings[i]->bad_lines < readings[best]->bad_lines) best = i;
   }
   const std::size_t bad = readings[best]->bad_lines;
   bool clear = bad * 4 <= e.non_ascii_lines;
   for (std::size_t i = 0; i < 3; ++i) {
-    if (i != best && readings[i]->bad_lines < 3 * bad + 2) {
-      clear = false;
-    }
+    if (i != best && readings[i]->bad_lines < 3 * bad + 2) clear = false;
   }
   const std::string counts =
       "of " + std::to_string(e.non_ascii_lines) +
@@ -220,9 +230,10 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
       " fail as UTF-8 and " + std::to_string(e.shift_jis.bad_lines) +
       " as Shift_JIS";
   if (clear && best == 0) {
-    verdict = {true, text_encoding::utf_8, "mostly UTF-8: " + counts};
+    verdict = {true, text_encoding::utf_8, "mostly UTF-8: " + counts, false};
   } else if (clear && best == 1) {
-    verdict = {true, text_encoding::shift_jis, "mostly Shift_JIS: " + counts};
+    verdict = {true, text_encoding::shift_jis, "mostly Shift_JIS: " + counts,
+               false};
   } else if (clear) {
     verdict.reason = "it reads as EUC-JP, which brenlow does not convert";
   } else {
@@ -232,26 +243,122 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
   return verdict;
 }
 
+encoding_verdict judge_encoding(std::string_view text) {
+  // Most texts are valid UTF-8 or valid Shift_JIS: plain checks settle
+  // them, and the whole evidence is gathered only for texts that are not.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  constexpr auto npos = std::string_view::npos;
+  encoding_evidence quick;
+  const auto* first_non_ascii = std::find_if(
+      bytes, bytes + size, [](unsigned char b) { return b >= 0x80; });
+  if (first_non_ascii == bytes + size) return judge_encoding(quick);
+  quick.non_ascii_lines = 1;
+  if (find_undecodable(text, text_encoding::utf_8) == npos) {
+    // Valid UTF-8 with a character that is not a pair of half-width
+    // katakana bytes.
+    for (std::size_t pos = static_cast<std::size_t>(first_non_ascii - bytes);
+         pos < size && quick.utf_8.characters == 0;) {
+      pos += bytes[pos] < 0x80 ? 1 : utf_8_step(bytes, size, pos, quick);
+    }
+    if (quick.utf_8.characters > 0) return judge_encoding(quick);
+  } else {
+    quick.utf_8.faults = 1;
+  }
+  if (decodes_as_shift_jis(text)) {
+    weigh(bytes, size, euc_jp_step, quick.euc_jp, quick, true);
+    if (quick.euc_jp.faults > 0 || quick.euc_jp.characters == 0) {
+      return judge_encoding(quick);
+    }
+  }
+  return judge_encoding(gather_evidence(text));
+}
+
+bool decodes_as_shift_jis(std::string_view text) {
+  // A fault needs a byte 0xFD-0xFF, or a lead byte followed by a byte that
+  // is no trail byte (0x00-0x3F, 0x7F, 0xFD-0xFF) or by nothing. Those
+  // bytes are few: they are found eight at a time, and only the bytes
+  // before each are looked at. In valid text, a byte starts a character
+  // exactly when an even number of lead-range bytes (0x81-0x9F, 0xE0-0xFC)
+  // directly precede it, since every other byte ends a character; and up
+  // to the first fault the text is valid.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  auto starts_character = [&](std::size_t pos) {
+    std::size_t run = 0;
+    while (run < pos && is_shift_jis_lead(bytes[pos - run - 1])) ++run;
+    return run % 2 == 0;
+  };
+  auto fault_at = [&](std::size_t pos) {  // pos holds no trail byte
+    if (bytes[pos] >= 0xFD) return true;
+    return pos > 0 && is_shift_jis_lead(bytes[pos - 1]) &&
+           starts_character(pos - 1);
+  };
+  constexpr std::uint64_t high = 0x8080808080808080u;
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  std::size_t pos = 0;
+  for (; size - pos >= 8; pos += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, bytes + pos, 8);
+    // Bytes below 0x40 have their two top bits clear; 0x7F and 0xFD-0xFF
+    // show as bytes below 1 in w ^ 0x7F.. and below 3 in ~w.
+    const std::uint64_t below_40 = ~w & ~(w << 1) & high;
+    const std::uint64_t x7f = w ^ (0x7F * ones);
+    const std::uint64_t rare = ((x7f - ones) & ~x7f & high) |
+                               ((~w - 3 * ones) & w & high);
+    if ((below_40 | rare) == 0) continue;
+    for (std::size_t k = 0; k < 8; ++k) {
+      const unsigned byte = bytes[pos + k];
+      if ((byte < 0x40 || byte == 0x7F || byte >= 0xFD) && fault_at(pos + k)) {
+        return false;
+      }
+    }
+  }
+  for (; pos < size; ++pos) {
+    const unsigned byte = bytes[pos];
+    if ((byte < 0x40 || byte == 0x7F || byte >= 0xFD) && fault_at(pos)) {
+      return false;
+    }
+  }
+  // A lead byte that ends the text has no trail byte.
+  return size == 0 || !is_shift_jis_lead(bytes[size - 1]) ||
+         !starts_character(size - 1);
+}
+
 std::size_t find_undecodable(std::string_view line, text_encoding encoding) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
   const std::size_t size = line.size();
-  for (std::size_t pos = 0; pos < size;) {
-    const unsigned byte = bytes[pos];
-    if (byte < 0x80) {
-      ++pos;
-      continue;
-    }
-    if (encoding == text_encoding::utf_8) {
+  if (encoding == text_encoding::utf_8) {
+    for (std::size_t pos = 0; pos < size;) {
+      if (bytes[pos] < 0x80) {
+        ++pos;
+        continue;
+      }
       const std::size_t length = well_formed_length(bytes, size, pos);
       if (length == 0) return pos;
       pos += length;
-    } else if (is_shift_jis_lead(byte)) {
-      if (pos + 1 >= size || !is_shift_jis_trail(bytes[pos + 1])) return pos;
-      pos += 2;
-    } else if (byte >= 0xFD) {
-      return pos;
-    } else {
+    }
+    return std::string_view::npos;
+  }
+  // Shift_JIS bytes by what they start: 0 a character of one byte, 1 a
+  // pair, 2 nothing.
+  static constexpr struct byte_kinds {
+    unsigned char kind[256];
+    constexpr byte_kinds() : kind() {
+      for (int b = 0; b < 256; ++b) {
+        kind[b] = b >= 0xFD ? 2 : is_shift_jis_lead(static_cast<unsigned>(b)) ? 1 : 0;
+      }
+    }
+  } kinds;
+  for (std::size_t pos = 0; pos < size;) {
+    const unsigned kind = kinds.kind[bytes[pos]];
+    if (kind == 0) {
       ++pos;
+    } else if (kind == 1 && pos + 1 < size &&
+               is_shift_jis_trail(bytes[pos + 1])) {
+      pos += 2;
+    } else {
+      return pos;
     }
   }
   return std::string_view::npos;

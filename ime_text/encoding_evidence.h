@@ -50,8 +50,6 @@ struct encoding_evidence {
   reading_evidence euc_jp;
 };
 
-// Valid UTF-8 is not read another way: the other encodings are weighed
-// only for a text that is not.
 encoding_evidence gather_evidence(std::string_view text);
 
 struct encoding_verdict {
@@ -59,6 +57,8 @@ struct encoding_verdict {
   text_encoding encoding = text_encoding::shift_jis;
   // How the encoding was decided (for --verbose), or why none could be.
   std::string reason;
+  // Every byte decodes in the encoding decided.
+  bool decodes_throughout = false;
 };
 
 // Text with no byte above 0x7F is taken as Shift_JIS (both read it the
@@ -70,11 +70,20 @@ struct encoding_verdict {
 // binary data, a mixture) is undecided.
 encoding_verdict judge_encoding(const encoding_evidence& evidence);
 
+// The same for text, faster: valid UTF-8 and valid Shift_JIS are told by
+// readings that stop at their first fault, and the whole evidence is
+// gathered only for text that is neither.
+encoding_verdict judge_encoding(std::string_view text);
+
 // The offset in line of the first byte that does not decode in encoding,
 // or std::string_view::npos. In UTF-8 that is the start of any sequence
 // that is not well-formed; in Shift_JIS a lead byte (0x81-0x9F, 0xE0-0xFC)
 // not followed by a trail byte (0x40-0x7E, 0x80-0xFC) in the line, or a
 // byte 0xFD-0xFF, which no character of Windows' Shift_JIS starts with.
 std::size_t find_undecodable(std::string_view line, text_encoding encoding);
+
+// Whether find_undecodable(text, Shift_JIS) finds nothing, found faster
+// in long texts.
+bool decodes_as_shift_jis(std::string_view text);
 
 }  // namespace brenlow

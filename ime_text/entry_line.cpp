@@ -227,10 +227,12 @@ skip_reason reading_fault(std::string_view reading, text_encoding encoding) {
   for (std::size_t pos = 0; pos < size;) {
     const unsigned char byte = bytes[pos];
     if (byte < 0x20 || byte == 0x7F) return skip_reason::reading_holds_control;
-    const std::string_view ideographic_space =
-        encoding == text_encoding::utf_8 ? "\xE3\x80\x80" : "\x81\x40";
-    if (byte == ' ' || reading.substr(pos, ideographic_space.size()) ==
-                           ideographic_space) {
+    const bool ideographic_space =
+        encoding == text_encoding::utf_8
+            ? byte == 0xE3 && size - pos >= 3 && bytes[pos + 1] == 0x80 &&
+                  bytes[pos + 2] == 0x80
+            : byte == 0x81 && size - pos >= 2 && bytes[pos + 1] == 0x40;
+    if (byte == ' ' || ideographic_space) {
       return skip_reason::reading_holds_blank;
     }
     pos += steps[byte];

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "ime_text/entry_line.h"
 #include "ime_text/text_encoding.h"
 
 namespace brenlow {
@@ -72,6 +71,15 @@ void append_char(std::string& out, std::uint32_t code_point,
   }
   out.push_back(static_cast<char>(code >> 8));
   out.push_back(static_cast<char>(code & 0xFF));
+}
+
+// True for the characters append_typed changes.
+bool changes_when_typed(std::uint32_t code_point) {
+  return code_point == 0x3000 ||
+         (code_point >= 0xFF01 && code_point <= 0xFF5E &&
+          code_point != 0xFF1A && code_point != 0xFF1B) ||
+         (code_point >= 0x30A1 && code_point <= 0x30F6) ||
+         code_point == 0x30FD || code_point == 0x30FE || code_point == 0x3094;
 }
 
 // Appends what an SKK user types for the full-width character code_point;
@@ -158,38 +166,71 @@ std::uint32_t shift_jis_code_point(unsigned lead, unsigned trail) {
   return 0;
 }
 
+// The typed_* readers below leave unchanged bytes where they are and copy
+// them to out only once a character changes: most readings need nothing.
+struct lazy_copy {
+  std::string_view reading;
+  std::string& out;
+  std::size_t copied = 0;  // reading is in out up to here
+  bool changed = false;
+
+  // Brings out up to pos, where a changed character starts.
+  std::string& at(std::size_t pos) {
+    out.append(reading, copied, pos - copied);
+    copied = pos;
+    return out;
+  }
+  // The changed character ends at pos.
+  void skip_to(std::size_t pos) {
+    copied = pos;
+    changed = true;
+  }
+  bool finish() {
+    if (changed) out.append(reading, copied, std::string_view::npos);
+    return changed;
+  }
+};
+
 bool typed_shift_jis(std::string_view reading, std::string& out) {
   constexpr auto encoding = text_encoding::shift_jis;
   const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
   const std::size_t size = reading.size();
-  bool changed = false;
+  lazy_copy copy{reading, out};
   for (std::size_t pos = 0; pos < size;) {
     const unsigned byte = bytes[pos];
+    // Hiragana, most of all readings, never change.
+    if (byte == 0x82 && pos + 1 < size && bytes[pos + 1] >= 0x9F) {
+      pos += 2;
+      continue;
+    }
     if (byte >= 0xA1 && byte <= 0xDF) {
       const int next = pos + 1 < size && bytes[pos + 1] >= 0xA1 &&
                                bytes[pos + 1] <= 0xDF
                            ? static_cast<int>(bytes[pos + 1] - 0xA1)
                            : -1;
       pos += static_cast<std::size_t>(
-          append_half_width(out, byte - 0xA1, next, encoding));
-      changed = true;
+          append_half_width(copy.at(pos), byte - 0xA1, next, encoding));
+      copy.skip_to(pos);
       continue;
     }
-    if (is_lead_byte(static_cast<unsigned char>(byte)) && pos + 1 < size) {
+    if (((byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0) && pos + 1 < size) {
+      // Nor do kanji.
+      if (byte >= 0x84 && byte != 0xEE && byte != 0xFA) {
+        pos += 2;
+        continue;
+      }
       const std::uint32_t code_point =
           shift_jis_code_point(byte, bytes[pos + 1]);
-      if (code_point == 0 || !append_typed(out, code_point, encoding)) {
-        out.append(reading, pos, 2);
-      } else {
-        changed = true;
+      if (changes_when_typed(code_point) &&
+          append_typed(copy.at(pos), code_point, encoding)) {
+        copy.skip_to(pos + 2);
       }
       pos += 2;
       continue;
     }
-    out.push_back(static_cast<char>(byte));
     ++pos;
   }
-  return changed;
+  return copy.finish();
 }
 
 // The code point of the three-byte UTF-8 sequence at pos that starts with
@@ -209,8 +250,16 @@ bool typed_utf_8(std::string_view reading, std::string& out) {
   constexpr auto encoding = text_encoding::utf_8;
   const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
   const std::size_t size = reading.size();
-  bool changed = false;
+  lazy_copy copy{reading, out};
   for (std::size_t pos = 0; pos < size;) {
+    // Hiragana (U+3041-U+309F), most of all readings, never change.
+    if (bytes[pos] == 0xE3 && size - pos >= 3 &&
+        (bytes[pos + 1] == 0x81 ||
+         (bytes[pos + 1] == 0x82 && bytes[pos + 2] < 0xA0 &&
+          bytes[pos + 2] != 0x94))) {
+      pos += 3;
+      continue;
+    }
     const std::uint32_t code_point = utf_8_code_point(bytes, size, pos);
     if (code_point >= 0xFF61 && code_point <= 0xFF9F) {
       const std::uint32_t after =
@@ -219,23 +268,21 @@ bool typed_utf_8(std::string_view reading, std::string& out) {
                            ? static_cast<int>(after - 0xFF61)
                            : -1;
       pos += 3 * static_cast<std::size_t>(append_half_width(
-                     out, code_point - 0xFF61, next, encoding));
-      changed = true;
+                     copy.at(pos), code_point - 0xFF61, next, encoding));
+      copy.skip_to(pos);
       continue;
     }
     if (code_point == 0) {
-      out.push_back(static_cast<char>(bytes[pos]));
       ++pos;
       continue;
     }
-    if (append_typed(out, code_point, encoding)) {
-      changed = true;
-    } else {
-      out.append(reading, pos, 3);
+    if (changes_when_typed(code_point) &&
+        append_typed(copy.at(pos), code_point, encoding)) {
+      copy.skip_to(pos + 3);
     }
     pos += 3;
   }
-  return changed;
+  return copy.finish();
 }
 
 }  // namespace

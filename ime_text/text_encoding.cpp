@@ -188,8 +188,7 @@ bool guess_encoding(std::string_view raw, encoding_choice& choice,
                       "the ASCII characters of its first line";
     return true;
   }
-  const encoding_evidence evidence = gather_evidence(raw);
-  const encoding_verdict verdict = judge_encoding(evidence);
+  const encoding_verdict verdict = judge_encoding(raw);
   if (!verdict.decided) {
     problem = {0, "cannot tell the encoding: " + verdict.reason +
                       "; name it with --encoding sjis, utf-8, utf-16le or "
@@ -199,9 +198,7 @@ bool guess_encoding(std::string_view raw, encoding_choice& choice,
   prepared.text = raw;
   prepared.encoding = verdict.encoding;
   prepared.reason = "guessed: " + verdict.reason;
-  prepared.decodes_throughout = (verdict.encoding == text_encoding::utf_8
-                                     ? evidence.utf_8.faults
-                                     : evidence.shift_jis.faults) == 0;
+  prepared.decodes_throughout = verdict.decodes_throughout;
   choice = encoding_choice::guess;
   return true;
 }
@@ -245,7 +242,9 @@ bool decide_encoding(std::string_view raw, encoding_choice choice,
                           ? text_encoding::utf_8
                           : text_encoding::shift_jis;
   prepared.decodes_throughout =
-      find_undecodable(body, prepared.encoding) == std::string_view::npos;
+      prepared.encoding == text_encoding::shift_jis
+          ? decodes_as_shift_jis(body)
+          : find_undecodable(body, prepared.encoding) == std::string_view::npos;
   return true;
 }
 
