@@ -50,64 +50,63 @@ std::size_t well_formed_length(const unsigned char* bytes, std::size_t size,
   return length;
 }
 
-// The decoders below read one character at pos, add it to the evidence
-// and return its length; a fault counts and takes one byte. CR and LF are
-// never part of a character in any of these encodings.
+// What a decoder read at a position, and how many bytes it took.
+enum class unit { other, character, half_width_kana, fault };
+struct step_result {
+  std::size_t length;
+  unit what;
+};
 
-std::size_t utf_8_step(const unsigned char* bytes, std::size_t size,
-                       std::size_t pos, encoding_evidence& evidence) {
+// The decoders below read what starts at pos, a byte above 0x7F; a fault
+// takes one byte. CR and LF are never part of a character in any of these
+// encodings.
+
+step_result utf_8_step(const unsigned char* bytes, std::size_t size,
+                       std::size_t pos) {
   const std::size_t length = well_formed_length(bytes, size, pos);
-  if (length == 0) {
-    ++evidence.utf_8.faults;
-    return 1;
+  if (length == 0) return {1, unit::fault};
+  if (length == 2 && is_half_width_kana(bytes[pos]) &&
+      is_half_width_kana(bytes[pos + 1])) {
+    return {2, unit::other};
   }
-  if (length > 2 || !is_half_width_kana(bytes[pos]) ||
-      !is_half_width_kana(bytes[pos + 1])) {
-    ++evidence.utf_8.characters;
-  }
-  return length;
+  return {length, unit::character};
 }
 
-std::size_t shift_jis_step(const unsigned char* bytes, std::size_t size,
-                           std::size_t pos, encoding_evidence& evidence) {
+step_result shift_jis_step(const unsigned char* bytes, std::size_t size,
+                           std::size_t pos) {
   const unsigned byte = bytes[pos];
   if (is_shift_jis_lead(byte)) {
     if (pos + 1 < size && is_shift_jis_trail(bytes[pos + 1])) {
-      ++evidence.shift_jis.characters;
-      return 2;
+      return {2, unit::character};
     }
-    ++evidence.shift_jis.faults;
-  } else if (is_half_width_kana(byte)) {
-    ++evidence.half_width_kana;
-  } else if (byte >= 0xFD) {
-    ++evidence.shift_jis.faults;
+    return {1, unit::fault};
   }
-  return 1;
+  if (is_half_width_kana(byte)) return {1, unit::half_width_kana};
+  return {1, byte >= 0xFD ? unit::fault : unit::other};
 }
 
-std::size_t euc_jp_step(const unsigned char* bytes, std::size_t size,
-                        std::size_t pos, encoding_evidence& evidence) {
+step_result euc_jp_step(const unsigned char* bytes, std::size_t size,
+                        std::size_t pos) {
   const unsigned byte = bytes[pos];
   const std::size_t left = size - pos;
   if (byte == 0x8E && left >= 2 && is_half_width_kana(bytes[pos + 1])) {
-    return 2;
+    return {2, unit::other};
   }
   if (byte == 0x8F && left >= 3 && is_euc_byte(bytes[pos + 1]) &&
       is_euc_byte(bytes[pos + 2])) {
-    ++evidence.euc_jp.characters;
-    return 3;
+    return {3, unit::character};
   }
   if (is_euc_byte(byte) && left >= 2 && is_euc_byte(bytes[pos + 1])) {
-    if (byte >= 0xE0 || bytes[pos + 1] >= 0xE0) ++evidence.euc_jp.characters;
-    return 2;
+    const bool outside_kana = byte >= 0xE0 || bytes[pos + 1] >= 0xE0;
+    return {2, outside_kana ? unit::character : unit::other};
   }
-  ++evidence.euc_jp.faults;
-  return 1;
+  return {1, unit::fault};
 }
 
-// Reads the text with step (one of the above) from its start, counting the
-// lines that hold a fault; stops at the first fault when asked to. ASCII,
-// most of many texts, is passed over eight bytes at a time.
+// Reads the text with step (one of the above) from its start into reading,
+// counting the lines that hold a fault; stops at the first fault when
+// asked to. ASCII, most of many texts, is passed over eight bytes at a
+// time.
 template <typename Step>
 void weigh(const unsigned char* bytes, std::size_t size, Step step,
            reading_evidence& reading, encoding_evidence& evidence,
@@ -124,10 +123,13 @@ void weigh(const unsigned char* bytes, std::size_t size, Step step,
       }
       continue;
     }
-    const std::size_t faults = reading.faults;
     const std::size_t at = pos;
-    pos += step(bytes, size, pos, evidence);
-    if (reading.faults == faults) continue;
+    const step_result read = step(bytes, size, pos);
+    pos += read.length;
+    if (read.what == unit::character) ++reading.characters;
+    if (read.what == unit::half_width_kana) ++evidence.half_width_kana;
+    if (read.what != unit::fault) continue;
+    ++reading.faults;
     if (stop_at_fault) return;
     if (reading.bad_lines == 0 || at > bad_line_end) {
       ++reading.bad_lines;
@@ -258,10 +260,16 @@ encoding_verdict judge_encoding(std::string_view text) {
     // Valid UTF-8 with a character that is not a pair of half-width
     // katakana bytes.
     for (std::size_t pos = static_cast<std::size_t>(first_non_ascii - bytes);
-         pos < size && quick.utf_8.characters == 0;) {
-      pos += bytes[pos] < 0x80 ? 1 : utf_8_step(bytes, size, pos, quick);
+         pos < size;) {
+      const step_result read =
+          bytes[pos] < 0x80 ? step_result{1, unit::other}
+                            : utf_8_step(bytes, size, pos);
+      if (read.what == unit::character) {
+        quick.utf_8.characters = 1;
+        return judge_encoding(quick);
+      }
+      pos += read.length;
     }
-    if (quick.utf_8.characters > 0) return judge_encoding(quick);
   } else {
     quick.utf_8.faults = 1;
   }

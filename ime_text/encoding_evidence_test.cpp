@@ -12,7 +12,7 @@ namespace {
 // The same eight lines of a Google Japanese Input export in three
 // encodings (made with Python's codecs), the last word in half-width
 // katakana.
-const std::string utf_8_text =
+constexpr std::string_view utf_8_bytes =
     "かんじ\t漢字\t名詞\tコメント\n"
     "ひらがな\t平仮名\t名詞\n"
     "とうきょう\t東京\t地名\n"
@@ -21,7 +21,7 @@ const std::string utf_8_text =
     "え\t絵\t名詞\n"
     "ぶらうざ\tブラウザ\t名詞\n"
     "まいなす\tﾏｲﾅｽ\t名詞\n";
-const std::string shift_jis_text =
+constexpr std::string_view shift_jis_bytes =
     "\x82\xA9\x82\xF1\x82\xB6\t\x8A\xBF\x8E\x9A\t\x96\xBC\x8E\x8C\t\x83R\x83\x81\x83\x93\x83g\n"
     "\x82\xD0\x82\xE7\x82\xAA\x82\xC8\t\x95\xBD\x89\xBC\x96\xBC\t\x96\xBC\x8E\x8C\n"
     "\x82\xC6\x82\xA4\x82\xAB\x82\xE5\x82\xA4\t\x93\x8C\x8B\x9E\t\x92n\x96\xBC\n"
@@ -30,7 +30,7 @@ const std::string shift_jis_text =
     "\x82\xA6\t\x8AG\t\x96\xBC\x8E\x8C\n"
     "\x82\xD4\x82\xE7\x82\xA4\x82\xB4\t\x83u\x83\x89\x83" "E\x83U\t\x96\xBC\x8E\x8C\n"
     "\x82\xDC\x82\xA2\x82\xC8\x82\xB7\t\xCF\xB2\xC5\xBD\t\x96\xBC\x8E\x8C\n";
-const std::string euc_jp_text =
+constexpr std::string_view euc_jp_bytes =
     "\xA4\xAB\xA4\xF3\xA4\xB8\t\xB4\xC1\xBB\xFA\t\xCC\xBE\xBB\xEC\t\xA5\xB3\xA5\xE1\xA5\xF3\xA5\xC8\n"
     "\xA4\xD2\xA4\xE9\xA4\xAC\xA4\xCA\t\xCA\xBF\xB2\xBE\xCC\xBE\t\xCC\xBE\xBB\xEC\n"
     "\xA4\xC8\xA4\xA6\xA4\xAD\xA4\xE7\xA4\xA6\t\xC5\xEC\xB5\xFE\t\xC3\xCF\xCC\xBE\n"
@@ -58,6 +58,9 @@ const char* name_of(const encoding_verdict& verdict) {
 }
 
 TEST(JudgeEncoding, WeighsTheWholeText) {
+  const std::string utf_8_text(utf_8_bytes);
+  const std::string shift_jis_text(shift_jis_bytes);
+  const std::string euc_jp_text(euc_jp_bytes);
   const struct {
     const char* what;
     std::string text;
@@ -94,6 +97,9 @@ TEST(JudgeEncoding, WeighsTheWholeText) {
 }
 
 TEST(JudgeEncoding, UndecidedTextsSayWhy) {
+  const std::string utf_8_text(utf_8_bytes);
+  const std::string shift_jis_text(shift_jis_bytes);
+  const std::string euc_jp_text(euc_jp_bytes);
   EXPECT_NE(judge_encoding(gather_evidence(euc_jp_text)).reason.find("EUC-JP"),
             std::string::npos);
   const std::string reason =
@@ -208,8 +214,8 @@ TEST(DecodesAsShiftJis, AgreesWithFindUndecodable) {
   // Both answers came up often.
   EXPECT_GT(valid, 2000u);
   EXPECT_LT(valid, 18000u);
-  EXPECT_TRUE(decodes_as_shift_jis(shift_jis_text));
-  EXPECT_FALSE(decodes_as_shift_jis(utf_8_text));
+  EXPECT_TRUE(decodes_as_shift_jis(shift_jis_bytes));
+  EXPECT_FALSE(decodes_as_shift_jis(utf_8_bytes));
 }
 
 }  // namespace

@@ -274,7 +274,7 @@ entry_line read_entry_line(std::string_view line, bool first_line,
     read.reason = skip_reason::no_tab;
     return read;
   }
-  if (reading.empty()) {
+  if (word_start == 1) {  // the line starts with its TAB
     read.reason = skip_reason::empty_reading;
     return read;
   }

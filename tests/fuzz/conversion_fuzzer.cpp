@@ -121,8 +121,8 @@ void append_code_point(std::string& out, std::uint32_t cp) {
 const char32_t half_width_as_full[] =
     U"。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテト"
     U"ナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
-const std::u32string voiced_kana = U"カキクケコサシスセソタチツテトハヒフヘホ";
-const std::u32string semi_voiced_kana = U"ハヒフヘホ";
+constexpr std::u32string_view voiced_kana = U"カキクケコサシスセソタチツテトハヒフヘホ";
+constexpr std::u32string_view semi_voiced_kana = U"ハヒフヘホ";
 
 void append_typed_kana(std::vector<std::uint32_t>& out, std::uint32_t cp) {
   if (cp == U'ヴ' || cp == U'ゔ') {
@@ -151,11 +151,11 @@ std::string typed_utf_8(const std::vector<std::uint32_t>& chars) {
       cp = half_width_as_full[cp - 0xFF61];
       const std::uint32_t next = i + 1 < chars.size() ? chars[i + 1] : 0;
       if (next == 0xFF9E && voiced_kana.find(static_cast<char32_t>(cp)) !=
-                                std::u32string::npos) {
+                                std::u32string_view::npos) {
         cp += 1;
         ++i;
       } else if (next == 0xFF9F && semi_voiced_kana.find(static_cast<char32_t>(
-                                       cp)) != std::u32string::npos) {
+                                       cp)) != std::u32string_view::npos) {
         cp += 2;
         ++i;
       }
