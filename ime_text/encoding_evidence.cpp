@@ -273,64 +273,13 @@ encoding_verdict judge_encoding(std::string_view text) {
   } else {
     quick.utf_8.faults = 1;
   }
-  if (decodes_as_shift_jis(text)) {
+  if (find_undecodable(text, text_encoding::shift_jis) == npos) {
     weigh(bytes, size, euc_jp_step, quick.euc_jp, quick, true);
     if (quick.euc_jp.faults > 0 || quick.euc_jp.characters == 0) {
       return judge_encoding(quick);
     }
   }
   return judge_encoding(gather_evidence(text));
-}
-
-bool decodes_as_shift_jis(std::string_view text) {
-  // A fault needs a byte 0xFD-0xFF, or a lead byte followed by a byte that
-  // is no trail byte (0x00-0x3F, 0x7F, 0xFD-0xFF) or by nothing. Those
-  // bytes are few: they are found eight at a time, and only the bytes
-  // before each are looked at. In valid text, a byte starts a character
-  // exactly when an even number of lead-range bytes (0x81-0x9F, 0xE0-0xFC)
-  // directly precede it, since every other byte ends a character; and up
-  // to the first fault the text is valid.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  auto starts_character = [&](std::size_t pos) {
-    std::size_t run = 0;
-    while (run < pos && is_shift_jis_lead(bytes[pos - run - 1])) ++run;
-    return run % 2 == 0;
-  };
-  auto fault_at = [&](std::size_t pos) {  // pos holds no trail byte
-    if (bytes[pos] >= 0xFD) return true;
-    return pos > 0 && is_shift_jis_lead(bytes[pos - 1]) &&
-           starts_character(pos - 1);
-  };
-  constexpr std::uint64_t high = 0x8080808080808080u;
-  constexpr std::uint64_t ones = 0x0101010101010101u;
-  std::size_t pos = 0;
-  for (; size - pos >= 8; pos += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, bytes + pos, 8);
-    // Bytes below 0x40 have their two top bits clear; 0x7F and 0xFD-0xFF
-    // show as bytes below 1 in w ^ 0x7F.. and below 3 in ~w.
-    const std::uint64_t below_40 = ~w & ~(w << 1) & high;
-    const std::uint64_t x7f = w ^ (0x7F * ones);
-    const std::uint64_t rare = ((x7f - ones) & ~x7f & high) |
-                               ((~w - 3 * ones) & w & high);
-    if ((below_40 | rare) == 0) continue;
-    for (std::size_t k = 0; k < 8; ++k) {
-      const unsigned byte = bytes[pos + k];
-      if ((byte < 0x40 || byte == 0x7F || byte >= 0xFD) && fault_at(pos + k)) {
-        return false;
-      }
-    }
-  }
-  for (; pos < size; ++pos) {
-    const unsigned byte = bytes[pos];
-    if ((byte < 0x40 || byte == 0x7F || byte >= 0xFD) && fault_at(pos)) {
-      return false;
-    }
-  }
-  // A lead byte that ends the text has no trail byte.
-  return size == 0 || !is_shift_jis_lead(bytes[size - 1]) ||
-         !starts_character(size - 1);
 }
 
 std::size_t find_undecodable(std::string_view line, text_encoding encoding) {

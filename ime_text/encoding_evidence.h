@@ -82,8 +82,4 @@ encoding_verdict judge_encoding(std::string_view text);
 // byte 0xFD-0xFF, which no character of Windows' Shift_JIS starts with.
 std::size_t find_undecodable(std::string_view line, text_encoding encoding);
 
-// Whether find_undecodable(text, Shift_JIS) finds nothing, found faster
-// in long texts.
-bool decodes_as_shift_jis(std::string_view text);
-
 }  // namespace brenlow

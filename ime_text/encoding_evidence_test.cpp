@@ -176,48 +176,6 @@ TEST(FindUndecodable, OffsetOfTheFirstFault) {
   }
 }
 
-// The fast whole-text check must agree with the plain one, which the cases
-// above check: on texts of every length around the eight-byte steps, made
-// of the bytes that matter (lead bytes, trail bytes that are lead bytes
-// too, TAB, LF, 0x7F, 0xFD-0xFF, half-width katakana, ASCII).
-TEST(DecodesAsShiftJis, AgreesWithFindUndecodable) {
-  const unsigned char alphabet[] = {0x82, 0xA0, 0x81, 0x40, 0xE0, 0xFC, 0x09,
-                                    0x0A, 0x7F, 0xFD, 0xFF, 0xB1, 0x61, 0x9F,
-                                    0x80, 0x3F};
-  unsigned state = 7;
-  std::size_t valid = 0;
-  for (int round = 0; round < 20000; ++round) {
-    std::string text;
-    const std::size_t length = static_cast<std::size_t>(round % 40);
-    for (std::size_t i = 0; i < length; ++i) {
-      state = state * 1103515245 + 12345;
-      // Mostly pairs of a lead byte and a good trail byte, so that valid
-      // texts are common.
-      if ((state >> 20) % 3 != 0) {
-        text += "\x82\xA0";
-        continue;
-      }
-      text.push_back(
-          static_cast<char>(alphabet[(state >> 16) % sizeof alphabet]));
-    }
-    const bool plain =
-        find_undecodable(text, text_encoding::shift_jis) == std::string_view::npos;
-    valid += plain ? 1 : 0;
-    std::string shown;
-    for (unsigned char byte : text) {
-      char hex[4];
-      (void)std::snprintf(hex, sizeof hex, "%02X ", byte);
-      shown += hex;
-    }
-    ASSERT_EQ(decodes_as_shift_jis(text), plain) << shown;
-  }
-  // Both answers came up often.
-  EXPECT_GT(valid, 2000u);
-  EXPECT_LT(valid, 18000u);
-  EXPECT_TRUE(decodes_as_shift_jis(shift_jis_bytes));
-  EXPECT_FALSE(decodes_as_shift_jis(utf_8_bytes));
-}
-
 }  // namespace
 
 }  // namespace brenlow

@@ -242,9 +242,7 @@ bool decide_encoding(std::string_view raw, encoding_choice choice,
                           ? text_encoding::utf_8
                           : text_encoding::shift_jis;
   prepared.decodes_throughout =
-      prepared.encoding == text_encoding::shift_jis
-          ? decodes_as_shift_jis(body)
-          : find_undecodable(body, prepared.encoding) == std::string_view::npos;
+      find_undecodable(body, prepared.encoding) == std::string_view::npos;
   return true;
 }
 
