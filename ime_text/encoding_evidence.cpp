@@ -116,9 +116,8 @@ void weigh(const unsigned char* bytes, std::size_t size, Step step,
     if (bytes[pos] < 0x80) {
       ++pos;
       std::uint64_t eight;
-      while (size - pos >= 8 &&
-             (std::memcpy(&eight, bytes + pos, 8),
-              (eight & 0x8080808080808080u) == 0)) {
+      while (size - pos >= 8 && (std::memcpy(&eight, bytes + pos, 8),
+                                 (eight & 0x8080808080808080u) == 0)) {
         pos += 8;
       }
       continue;
@@ -167,8 +166,8 @@ utf_16_order find_utf_16_pattern(std::string_view text) {
     for (std::size_t i = 0; i < units; ++i) {
       const unsigned first = bytes[2 * i];
       const unsigned second = bytes[2 * i + 1];
-      const unsigned unit = big_endian ? (first << 8 | second)
-                                       : (second << 8 | first);
+      const unsigned unit =
+          big_endian ? (first << 8 | second) : (second << 8 | first);
       if (unit == 0) {
         ascii = 0;  // a NUL character: no text of either order
         break;
@@ -261,9 +260,8 @@ encoding_verdict judge_encoding(std::string_view text) {
     // katakana bytes.
     for (std::size_t pos = static_cast<std::size_t>(first_non_ascii - bytes);
          pos < size;) {
-      const step_result read =
-          bytes[pos] < 0x80 ? step_result{1, unit::other}
-                            : utf_8_step(bytes, size, pos);
+      const step_result read = bytes[pos] < 0x80 ? step_result{1, unit::other}
+                                                 : utf_8_step(bytes, size, pos);
       if (read.what == unit::character) {
         quick.utf_8.characters = 1;
         return judge_encoding(quick);
@@ -303,7 +301,9 @@ std::size_t find_undecodable(std::string_view line, text_encoding encoding) {
     unsigned char kind[256];
     constexpr byte_kinds() : kind() {
       for (int b = 0; b < 256; ++b) {
-        kind[b] = b >= 0xFD ? 2 : is_shift_jis_lead(static_cast<unsigned>(b)) ? 1 : 0;
+        kind[b] = b >= 0xFD                                     ? 2
+                  : is_shift_jis_lead(static_cast<unsigned>(b)) ? 1
+                                                                : 0;
       }
     }
   } kinds;

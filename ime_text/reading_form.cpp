@@ -13,6 +13,7 @@ constexpr std::uint32_t semi_voiced_mark = 0x309C;  // ゜
 
 // Half-width katakana U+FF61-U+FF9F (Shift_JIS 0xA1-0xDF): the full-width
 // characters they stand for, kana as hiragana.
+// clang-format off
 constexpr std::uint16_t half_width_kana[63] = {
     0x3002, 0x300C, 0x300D, 0x3001, 0x30FB, 0x3092, 0x3041, 0x3043,  // ｡-ｧ
     0x3045, 0x3047, 0x3049, 0x3083, 0x3085, 0x3087, 0x3063, 0x30FC,  // ｨ-ｰ
@@ -25,6 +26,7 @@ constexpr std::uint16_t half_width_kana[63] = {
     semi_voiced_mark};                                               // ﾟ
 constexpr unsigned half_width_voiced = 0x3D;       // ﾞ
 constexpr unsigned half_width_semi_voiced = 0x3E;  // ﾟ
+// clang-format on
 
 // は ひ ふ へ ほ: the voiced form is the next code point, the semi-voiced
 // form the one after.
@@ -150,14 +152,13 @@ std::uint32_t shift_jis_code_point(unsigned lead, unsigned trail) {
   static constexpr struct {
     unsigned char trail;
     char ascii;
-  } signs[] = {{0x43, ','}, {0x44, '.'}, {0x46, ':'}, {0x47, ';'},
-               {0x48, '?'}, {0x49, '!'}, {0x4D, '`'}, {0x4F, '^'},
-               {0x51, '_'}, {0x5E, '/'}, {0x5F, '\\'}, {0x60, '~'},
-               {0x62, '|'}, {0x69, '('}, {0x6A, ')'}, {0x6D, '['},
-               {0x6E, ']'}, {0x6F, '{'}, {0x70, '}'}, {0x7B, '+'},
-               {0x7C, '-'}, {0x81, '='}, {0x83, '<'}, {0x84, '>'},
-               {0x90, '$'}, {0x93, '%'}, {0x94, '#'}, {0x95, '&'},
-               {0x96, '*'}, {0x97, '@'}};
+  } signs[] = {
+      {0x43, ','},  {0x44, '.'}, {0x46, ':'}, {0x47, ';'}, {0x48, '?'},
+      {0x49, '!'},  {0x4D, '`'}, {0x4F, '^'}, {0x51, '_'}, {0x5E, '/'},
+      {0x5F, '\\'}, {0x60, '~'}, {0x62, '|'}, {0x69, '('}, {0x6A, ')'},
+      {0x6D, '['},  {0x6E, ']'}, {0x6F, '{'}, {0x70, '}'}, {0x7B, '+'},
+      {0x7C, '-'},  {0x81, '='}, {0x83, '<'}, {0x84, '>'}, {0x90, '$'},
+      {0x93, '%'},  {0x94, '#'}, {0x95, '&'}, {0x96, '*'}, {0x97, '@'}};
   if (trail == 0x40) return 0x3000;
   if (trail == 0x52 || trail == 0x53) return 0x30FD + trail - 0x52;  // ヽ ヾ
   for (const auto& sign : signs) {
@@ -204,10 +205,10 @@ bool typed_shift_jis(std::string_view reading, std::string& out) {
       continue;
     }
     if (byte >= 0xA1 && byte <= 0xDF) {
-      const int next = pos + 1 < size && bytes[pos + 1] >= 0xA1 &&
-                               bytes[pos + 1] <= 0xDF
-                           ? static_cast<int>(bytes[pos + 1] - 0xA1)
-                           : -1;
+      const int next =
+          pos + 1 < size && bytes[pos + 1] >= 0xA1 && bytes[pos + 1] <= 0xDF
+              ? static_cast<int>(bytes[pos + 1] - 0xA1)
+              : -1;
       pos += static_cast<std::size_t>(
           append_half_width(copy.at(pos), byte - 0xA1, next, encoding));
       copy.skip_to(pos);
