@@ -62,20 +62,23 @@ class okuri_ari_filing {
   // table: nullptr when no okuri-ari entries are wanted.
   explicit okuri_ari_filing(reading_table* table) : table_(table) {}
 
-  // Returns false for a verb or adjective without a key. word is the word
-  // as written to the table: a Lisp form has no okurigana to split off.
+  // Returns false for a verb or adjective without a key. reading is the
+  // reading as filed (in its typed form); a word that SKK carries only in
+  // its concat form has no okurigana to split off. Candidates carry no
+  // annotation.
   bool file(std::string_view line, const entry_line& entry,
-            std::string_view word, text_encoding encoding) {
+            std::string_view reading, text_encoding encoding) {
     if (table_ == nullptr) return true;
-    const std::size_t after_word = static_cast<std::size_t>(
-        entry.word_field.data() + entry.word_field.size() - line.data());
+    const std::string_view word = entry.word_field;
+    const std::size_t after_word =
+        static_cast<std::size_t>(word.data() + word.size() - line.data());
     if (after_word >= line.size()) return true;  // no part of speech
     const conjugation_class conjugates = classify_part_of_speech(
         extract_word(line, after_word + 1, encoding), encoding);
     if (conjugates.kind == conjugation::none) return true;
     pairs_.clear();
-    if (word.data() != entry.word_field.data() ||
-        !derive_okuri_ari(entry.reading, word, conjugates, encoding, pairs_)) {
+    if (needs_concat(word, encoding) ||
+        !derive_okuri_ari(reading, word, conjugates, encoding, pairs_)) {
       return false;
     }
     for (const okuri_ari_pair& pair : pairs_) {
@@ -96,37 +99,53 @@ class okuri_ari_filing {
 }  // namespace
 
 conversion_counts convert_lines(std::string_view text, text_encoding encoding,
-                                reading_table& table,
+                                const entry_rules& rules, reading_table& table,
                                 const skipped_line_sink& skipped,
-                                reading_table* okuri_ari) {
+                                std::size_t offset, reading_table* okuri_ari) {
   conversion_counts counts;
   reserve_for_lines(text, table);
   word_batch batch(table);
   okuri_ari_filing okuri_ari_keys(okuri_ari);
-  std::string word_buffer;
+  std::string reading_buffer;
+  std::string candidate_buffer;
   for (std::size_t position = 0; position < text.size();) {
+    const std::size_t line_start = position;
     const std::string_view line_buffer = next_line(text, position);
     ++counts.lines;
-    const entry_line line = read_entry_line(line_buffer, encoding);
+    const entry_line line = read_entry_line(line_buffer, counts.lines == 1,
+                                            encoding, rules, reading_buffer);
     if (line.kind == line_kind::comment_or_empty) {
       ++counts.comment_or_empty_lines;
       continue;
     }
     if (line.kind == line_kind::skipped) {
       ++counts.skipped_lines;
-      skipped(line_problem{counts.lines, line.problem});
+      ++counts.skipped_by_reason[static_cast<std::size_t>(line.reason)];
+      skipped(line_problem{
+          counts.lines,
+          line.reason == skip_reason::undecodable
+              ? undecodable_message(encoding,
+                                    offset + line_start + line.fault_offset)
+              : std::string(skip_message(line.reason)) + "; line skipped"});
       continue;
     }
-    std::string_view word = line.word_field;
-    if (needs_concat(word, encoding)) {
-      // word_buffer is reused by the next line: the table needs its own copy.
-      encode_concat(word, word_buffer, encoding);
-      word = keep(table, word_buffer);
+    // The buffers are reused by the next line: the table needs its own
+    // copies.
+    std::string_view reading = line.reading;
+    if (line.reading_typed) {
+      reading = keep(table, reading);
+      ++counts.readings_typed;
     }
-    if (!okuri_ari_keys.file(line_buffer, line, word, encoding)) {
+    std::string_view word = line.word_field;
+    bool annotated = false;
+    if (skk_candidate(line, encoding, rules, candidate_buffer, annotated)) {
+      word = keep(table, candidate_buffer);
+    }
+    counts.annotations += annotated ? 1 : 0;
+    if (!okuri_ari_keys.file(line_buffer, line, reading, encoding)) {
       ++counts.lines_without_okuri_ari;
     }
-    batch.add(line.reading, word);
+    batch.add(reading, word);
     ++counts.filed_lines;
   }
   batch.flush();
@@ -134,14 +153,18 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
 }
 
 bool convert_text(std::string_view raw, encoding_choice choice,
-                  reading_table& table, const skipped_line_sink& skipped,
-                  prepared_input& input, conversion_counts& counts,
-                  line_problem& problem, reading_table* okuri_ari) {
+                  const entry_rules& rules, reading_table& table,
+                  const skipped_line_sink& skipped, prepared_input& input,
+                  conversion_counts& counts, line_problem& problem,
+                  reading_table* okuri_ari) {
   if (!decide_encoding(raw, choice, input, problem) ||
       find_nul_byte(input.text, problem)) {
     return false;
   }
-  counts = convert_lines(input.text, input.encoding, table, skipped, okuri_ari);
+  entry_rules rules_here = rules;
+  rules_here.check_decoding = !input.decodes_throughout;
+  counts = convert_lines(input.text, input.encoding, rules_here, table,
+                         skipped, input.offset, okuri_ari);
   return true;
 }
 

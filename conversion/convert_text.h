@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "dictionary/reading_table.h"
+#include "ime_text/entry_line.h"
 #include "ime_text/line_problem.h"
 #include "ime_text/text_encoding.h"
 
@@ -18,6 +19,9 @@ struct conversion_counts {
   std::size_t comment_or_empty_lines = 0;
   std::size_t filed_lines = 0;
   std::size_t skipped_lines = 0;
+  std::size_t skipped_by_reason[skip_reason_count] = {};
+  std::size_t readings_typed = 0;  // readings changed to their typed form
+  std::size_t annotations = 0;     // words written with an annotation
   // Verb or adjective lines from which no okuri-ari key could be derived.
   std::size_t lines_without_okuri_ari = 0;
 };
@@ -25,15 +29,18 @@ struct conversion_counts {
 // Told of each line that is skipped, as the conversion comes to it.
 using skipped_line_sink = std::function<void(const line_problem&)>;
 
-// Files the reading and word of every entry line of text in table, words
-// that SKK cannot carry as they stand in their concat form. Comment and empty
-// lines are passed over; lines that cannot be filed go to skipped. The table
-// keeps views into text, which must outlive the table's contents. With
-// okuri_ari, the okuri-ari keys derived from each verb or adjective (by its
-// part-of-speech field) are filed there too, each candidate once per key.
+// Files the reading and SKK candidate (skk_candidate) of every entry line
+// of text in table, read by rules. Comment and empty lines are passed over;
+// lines that cannot be filed go to skipped, an undecodable one named by the
+// offset of its fault in the file, text being offset bytes into it. The
+// table keeps views into text, which must outlive the table's contents.
+// With okuri_ari, the okuri-ari keys derived from each verb or adjective
+// (by its part-of-speech field) are filed there too, each candidate once
+// per key.
 conversion_counts convert_lines(std::string_view text, text_encoding encoding,
-                                reading_table& table,
+                                const entry_rules& rules, reading_table& table,
                                 const skipped_line_sink& skipped,
+                                std::size_t offset = 0,
                                 reading_table* okuri_ari = nullptr);
 
 // Decides the encoding of raw (see decide_encoding), checks it for NUL bytes
@@ -41,8 +48,9 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
 // the text cannot be converted at all; input keeps the text the table's
 // views point into (with raw). okuri_ari as for convert_lines.
 bool convert_text(std::string_view raw, encoding_choice choice,
-                  reading_table& table, const skipped_line_sink& skipped,
-                  prepared_input& input, conversion_counts& counts,
-                  line_problem& problem, reading_table* okuri_ari = nullptr);
+                  const entry_rules& rules, reading_table& table,
+                  const skipped_line_sink& skipped, prepared_input& input,
+                  conversion_counts& counts, line_problem& problem,
+                  reading_table* okuri_ari = nullptr);
 
 }  // namespace brenlow
