@@ -171,6 +171,9 @@ TEST(ConvertLines, OkuriAriFromThePartOfSpeechField) {
        "かく\t書く\t動詞カ行五段\nかく\t欠く\tか行五段\nかく\t書く\tカ行五段*"
        "\n",
        "かk /書/欠/|かi /書/欠/", 0},
+      {"keys from the reading as typed, candidates without annotation",
+       text_encoding::utf_8, "カク\t書く\t動詞カ行五段\tメモ\n",
+       "かk /書/|かi /書/", 0},
       {"no part of speech, a noun", text_encoding::utf_8,
        "かく\t書く\nかく\t書く\t\nき\t木\t名詞\n", "", 0},
       {"verbs without a key are counted", text_encoding::utf_8,
