@@ -163,8 +163,8 @@ bool convert_text(std::string_view raw, encoding_choice choice,
   }
   entry_rules rules_here = rules;
   rules_here.check_decoding = !input.decodes_throughout;
-  counts = convert_lines(input.text, input.encoding, rules_here, table,
-                         skipped, input.offset, okuri_ari);
+  counts = convert_lines(input.text, input.encoding, rules_here, table, skipped,
+                         input.offset, okuri_ari);
   return true;
 }
 
