@@ -119,8 +119,8 @@ int write_dictionary(const run_options& options, const reading_table& table,
   replacement_file replacement;
   int error = open_replacement(options.output_name, replacement);
   if (error != 0) {
-    report("cannot create a file beside '" + options.output_name +
-           "': " + std::strerror(error));
+    report((replacement.in_place ? "cannot open '" : "cannot create a file beside '") +
+           options.output_name + "': " + std::strerror(error));
     return 1;
   }
   output_stream stream = make_output_stream(replacement.file, options.eol);
@@ -137,8 +137,10 @@ int write_dictionary(const run_options& options, const reading_table& table,
     error = commit_replacement(replacement);
   }
   if (error != 0) {
+    // A file written in place has no earlier version left to keep.
     report("cannot write '" + options.output_name + "': " +
-           std::strerror(error) + "; it is left as it was");
+           std::strerror(error) +
+           (replacement.in_place ? "" : "; it is left as it was"));
     return 1;
   }
   return 0;

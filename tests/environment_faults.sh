@@ -143,4 +143,188 @@ else
   echo "skip output_file_on_full_disk (cannot mount a small tmpfs here)"
 fi
 
+# -o replaces only a missing name or a regular file, through a temporary
+# file beside it; everything else is written in place, as "> name" would.
+out_dir=$work/output
+mkdir "$out_dir"
+printf 'a\tA\tnoun\r\n' > "$out_dir/in.txt"
+dictionary=$(printf ';; okuri-ari entries.\r\n;; okuri-nasi entries.\r\na /A/\r\n' | od -c)
+
+holds_dictionary() {  # case name, file
+  if [ "$(od -c < "$2")" != "$dictionary" ]; then
+    echo "FAIL $1: $2 does not hold the dictionary: $(head -c 200 "$2" | od -c | head -5)"
+    failures=$((failures + 1))
+  fi
+}
+
+expect() {  # case name, shell test that must hold, what it means
+  if ! eval "$2"; then
+    echo "FAIL $1: $3"
+    failures=$((failures + 1))
+  fi
+}
+
+no_temporary_left() {  # case name, folder...
+  local name=$1
+  shift
+  if ls -A "$@" | grep -q 'brenlow-'; then
+    echo "FAIL $name: a temporary file is left: $(ls -A "$@" | grep 'brenlow-')"
+    failures=$((failures + 1))
+  fi
+}
+
+run_output() {  # case name, expected status, expected stderr, arguments...
+  local name=$1 want_status=$2 want_err=$3
+  shift 3
+  status=0
+  err=$(cd "$out_dir" && "$program" "$@" 2>&1 >/dev/null) || status=$?
+  check "$name" "$want_status" "$want_err" "$status" "$err"
+}
+
+# A chain of relative links, one of them through a folder: the file at the
+# end is replaced, every link stays a link.
+mkdir "$out_dir/sub"
+echo old > "$out_dir/sub/real.skk"
+ln -s ../sub/real.skk "$out_dir/sub/link"
+ln -s sub/link "$out_dir/chain.skk"
+run_output output_symlink_chain 0 "" -o chain.skk in.txt
+holds_dictionary output_symlink_chain "$out_dir/sub/real.skk"
+expect output_symlink_chain '[ -L "$out_dir/chain.skk" ] && [ -L "$out_dir/sub/link" ]' \
+  "a link was replaced by a file"
+no_temporary_left output_symlink_chain "$out_dir" "$out_dir/sub"
+
+# A link to a file not yet made: the file is made where the link points.
+ln -s "$out_dir/sub/new.skk" "$out_dir/dangling.skk"
+run_output output_symlink_to_missing_file 0 "" -o dangling.skk in.txt
+holds_dictionary output_symlink_to_missing_file "$out_dir/sub/new.skk"
+expect output_symlink_to_missing_file '[ -L "$out_dir/dangling.skk" ]' "the link was replaced"
+
+# Links that lead round in a circle: the system's own error.
+ln -s loop2 "$out_dir/loop1"
+ln -s loop1 "$out_dir/loop2"
+run_output output_symlink_loop 1 \
+  "brenlow: cannot create a file beside 'loop1': Too many levels of symbolic links" \
+  -o loop1 in.txt
+
+# A FIFO is written to its reader.
+mkfifo "$out_dir/fifo"
+# (A program that replaced the FIFO would leave its reader waiting.)
+timeout 20 cat "$out_dir/fifo" > "$out_dir/from_fifo" &
+run_output output_fifo 0 "" -o fifo in.txt
+wait
+holds_dictionary output_fifo "$out_dir/from_fifo"
+expect output_fifo '[ -p "$out_dir/fifo" ]' "the FIFO was replaced"
+
+# The names under /dev. As root, a faulty program could replace the
+# system's own, so they are made anew in a mount namespace whose /dev is a
+# tmpfs: a null device of its own and the links to the open descriptors.
+in_private_dev() {  # command...
+  if [ "$(id -u)" = 0 ]; then
+    unshare --mount sh -c '
+      mount -t tmpfs tmpfs /dev && mknod -m 666 /dev/null c 1 3 &&
+        ln -s /proc/self/fd /dev/fd && ln -s /proc/self/fd/1 /dev/stdout || exit 99
+      exec "$@"' sh "$@"
+  else
+    "$@"
+  fi
+}
+if [ "$(id -u)" != 0 ] || unshare --mount true 2>/dev/null; then
+  # /dev/stdout on a pipe and on a file, /dev/fd/3 on a file.
+  status=0
+  in_private_dev "$program" -o /dev/stdout "$out_dir/in.txt" 2>"$out_dir/err" | cat > "$out_dir/from_pipe" || status=$?
+  check output_dev_stdout_pipe 0 "" "$status" "$(cat "$out_dir/err")"
+  holds_dictionary output_dev_stdout_pipe "$out_dir/from_pipe"
+  status=0
+  in_private_dev "$program" -o /dev/stdout "$out_dir/in.txt" 2>"$out_dir/err" >"$out_dir/stdout_file" || status=$?
+  check output_dev_stdout_file 0 "" "$status" "$(cat "$out_dir/err")"
+  holds_dictionary output_dev_stdout_file "$out_dir/stdout_file"
+  status=0
+  in_private_dev "$program" -o /dev/fd/3 "$out_dir/in.txt" 2>"$out_dir/err" 3>"$out_dir/fd3_file" || status=$?
+  check output_dev_fd_3 0 "" "$status" "$(cat "$out_dir/err")"
+  holds_dictionary output_dev_fd_3 "$out_dir/fd3_file"
+  if [ "$(id -u)" = 0 ]; then
+    status=0
+    err=$(in_private_dev sh -c '"$1" -o /dev/null "$2" && ls -A /dev && stat -c %F /dev/null' \
+            sh "$program" "$out_dir/in.txt" 2>&1) || status=$?
+    check output_dev_null_as_root 0 "$(printf 'fd\nnull\nstdout\ncharacter special file')" \
+      "$status" "$err"
+  fi
+else
+  echo "skip output_dev_* (root without mount namespaces)"
+fi
+
+# Character devices of our own (the null and the full device, made in the
+# work folder): written, never replaced.
+if mknod "$out_dir/null" c 1 3 2>/dev/null && mknod "$out_dir/full" c 1 7 2>/dev/null; then
+  run_output output_null_device 0 "" -o null in.txt
+  expect output_null_device '[ -c "$out_dir/null" ]' "the device was replaced"
+  run_output output_full_device 1 \
+    "brenlow: cannot write 'full': No space left on device" -o full in.txt
+  expect output_full_device '[ -c "$out_dir/full" ]' "the device was replaced"
+  no_temporary_left output_devices "$out_dir"
+else
+  echo "skip output_null_device, output_full_device (cannot make device nodes)"
+fi
+
+# The replaced file keeps its owner (as root) and its permissions less the
+# set-ID bits; a new file gets 0666 less the umask.
+echo old > "$out_dir/kept.skk"
+want_owner=$(stat -c %u:%g "$out_dir/kept.skk")
+if [ "$(id -u)" = 0 ]; then
+  chown 65534:65534 "$out_dir/kept.skk"
+  want_owner=65534:65534
+fi
+chmod 6754 "$out_dir/kept.skk"  # after chown, which clears the set-ID bits
+run_output output_owner_and_mode 0 "" -o kept.skk in.txt
+holds_dictionary output_owner_and_mode "$out_dir/kept.skk"
+check output_owner_and_mode "$want_owner 754" "" \
+  "$(stat -c '%u:%g %a' "$out_dir/kept.skk")" ""
+status=0
+err=$(cd "$out_dir" && umask 027 && "$program" -o fresh.skk in.txt 2>&1) || status=$?
+check output_new_file_mode "0 640" "" "$status $(stat -c %a "$out_dir/fresh.skk")" "$err"
+
+# The longest name a folder takes (255 bytes on most file systems) less a
+# few: the temporary file's name is shorter.
+long_name=$(printf 'x%.0s' $(seq 250))
+run_output output_250_byte_name 0 "" -o "$long_name" in.txt
+holds_dictionary output_250_byte_name "$out_dir/$long_name"
+
+# A file converted onto itself: the input is read whole first.
+cp "$out_dir/in.txt" "$out_dir/self.txt"
+run_output output_onto_its_input 0 "" -o self.txt self.txt
+holds_dictionary output_onto_its_input "$out_dir/self.txt"
+no_temporary_left output_files "$out_dir"
+
+# A signal that ends the run while the output is written removes the
+# temporary file and ends the program with 128 + the signal. strace slows
+# each write to 0.3 s so that the signal comes in the middle of the writing
+# (the output takes several writes), once the temporary file is there.
+if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+  awk 'BEGIN { for (n = 0; n < 300000; n++) printf "r%d\tw%d\tnoun\r\n", n, n }' > "$out_dir/many.txt"
+  mkdir "$out_dir/signal"
+  for signal in TERM:143 INT:130 HUP:129; do
+    echo old > "$out_dir/signal/out.skk"
+    # The background job gets the signal at its default (a shell without
+    # job control would have it ignore SIGINT).
+    env --default-signal="${signal%:*}" strace -o /dev/null -e inject=write:delay_enter=300000 \
+      sh -c 'echo $$ > "$0/pid"; exec "$1" -o "$0/signal/out.skk" "$0/many.txt"' \
+      "$out_dir" "$program" 2>"$out_dir/err" &
+    runner=$!
+    for _ in $(seq 1000); do
+      ls -A "$out_dir/signal" | grep -q 'brenlow-' && break
+      sleep 0.01
+    done
+    kill -"${signal%:*}" "$(cat "$out_dir/pid")"
+    status=0
+    { wait "$runner"; } 2>/dev/null || status=$?
+    check "output_interrupted_by_SIG${signal%:*}" "${signal#*:}" "" "$status" \
+      "$(grep -v '^+++\|^---' "$out_dir/err")"
+    expect "output_interrupted_by_SIG${signal%:*}" \
+      '[ "$(cat "$out_dir/signal/out.skk")" = old ]' "the old file changed"
+    no_temporary_left "output_interrupted_by_SIG${signal%:*}" "$out_dir/signal"
+  done
+else
+  echo "skip output_interrupted (no strace, or tracing is not allowed here)"
+fi
+
 [ "$failures" = 0 ]
