@@ -143,10 +143,11 @@ std::uint64_t sip_hash(const hash_key& key, std::string_view bytes) {
   const std::size_t size = bytes.size();
   std::size_t pos = 0;
   for (; pos + 8 <= size; pos += 8) {
-    std::uint64_t m = 0;
-    for (int k = 7; k >= 0; --k) {
-      m = (m << 8) | static_cast<unsigned char>(bytes[pos + k]);
-    }
+    std::uint64_t m;  // little-endian, as SipHash reads its input
+    std::memcpy(&m, bytes.data() + pos, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    m = __builtin_bswap64(m);
+#endif
     v3 ^= m;
     rounds(c);
     v0 ^= m;
