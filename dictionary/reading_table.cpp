@@ -9,8 +9,6 @@
 
 namespace brenlow {
 
-reading_table program_reading_table;
-
 hash_key run_hash_key() {
   static const hash_key key = [] {
     // A run's key needs to be unknown to whoever wrote the input, not

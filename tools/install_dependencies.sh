@@ -21,6 +21,8 @@ if [ "${1:-}" = "--tests" ]; then
   packages="$packages clang libclang-rt-14-dev clang-tidy cppcheck time"
   # strace slows the writes of -o for the signal cases.
   packages="$packages strace"
+  # The man page, rendered by the install test.
+  packages="$packages man-db"
 fi
 if [ "${1:-}" = "--bench" ]; then
   packages="$packages python3 time skkdic skkdic-extra"
