@@ -89,11 +89,13 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
 bool convert_text(std::string_view raw, encoding_choice choice,
                   reading_table& table, const skipped_line_sink& skipped,
                   prepared_input& input, conversion_counts& counts,
-                  line_problem& problem) {
+                  line_problem& problem,
+                  const std::function<void()>& release_raw) {
   if (!decide_encoding(raw, choice, input, problem) ||
       find_nul_byte(input.text, problem)) {
     return false;
   }
+  if (!input.decoded.empty() && release_raw) release_raw();
   counts = convert_lines(input.text, input.encoding, table, skipped);
   return true;
 }

@@ -4,7 +4,11 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <new>
+#include <string_view>
+
+#include "ime_text/text_encoding.h"
 
 namespace brenlow {
 
@@ -13,6 +17,7 @@ constexpr std::size_t chunk_size = 1 << 20;
 }
 
 int read_whole_file(std::FILE* file, text_buffer& text) {
+  const std::size_t start = text.size();
   // Reserving the size of a regular file (and one byte more, to see the end
   // without growing) keeps the peak memory at one copy of the input.
   struct stat info;
@@ -24,14 +29,32 @@ int read_whole_file(std::FILE* file, text_buffer& text) {
     if (size >= text.max_size() - text.size()) throw std::bad_alloc();
     text.reserve(text.size() + static_cast<std::size_t>(size) + 1);
   }
+  bool nul_allowed = false;
   for (;;) {
     const std::size_t old_size = text.size();
+    // Reserved room is filled a chunk at a time, so that a NUL byte stops
+    // the reading early.
     std::size_t request = text.capacity() - old_size;
-    if (request < chunk_size / 16) request = chunk_size;
+    if (request < chunk_size / 16 || request > chunk_size) request = chunk_size;
     text.resize(old_size + request);
     errno = 0;
     const std::size_t got = std::fread(text.data() + old_size, 1, request, file);
     text.resize(old_size + got);
+    if (old_size == start) {
+      // The first read brings the byte-order mark, if any: in UTF-16 every
+      // ASCII character has a zero byte.
+      const byte_order_mark mark = find_byte_order_mark(
+          std::string_view(text.data() + start, text.size() - start));
+      nul_allowed = mark == byte_order_mark::utf_16le ||
+                    mark == byte_order_mark::utf_16be;
+    }
+    const void* nul =
+        nul_allowed ? nullptr : std::memchr(text.data() + old_size, 0, got);
+    if (nul != nullptr) {
+      text.resize(static_cast<std::size_t>(static_cast<const char*>(nul) -
+                                           text.data()) + 1);
+      return 0;
+    }
     // fread stops short only at the end of the file or on an error.
     if (got < request) {
       if (std::ferror(file)) return errno ? errno : EIO;

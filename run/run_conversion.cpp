@@ -26,13 +26,47 @@ void report(const std::string& message) {
   write_error_text("brenlow: " + message + "\n");
 }
 
-void report_at(const std::string& file_name, const line_problem& problem) {
+std::string message_at(const std::string& file_name,
+                       const line_problem& problem) {
   std::string where = file_name;
   if (problem.line_number != 0) {
     where += ":" + std::to_string(problem.line_number);
   }
-  report(where + ": " + problem.message);
+  return "brenlow: " + where + ": " + problem.message + "\n";
 }
+
+void report_at(const std::string& file_name, const line_problem& problem) {
+  write_error_text(message_at(file_name, problem));
+}
+
+// Messages about skipped lines, written as they come in writes of up to
+// 64 KiB: neither memory nor a write per line grows with their number.
+class message_batch {
+ public:
+  message_batch() = default;
+  message_batch(const message_batch&) = delete;
+  message_batch& operator=(const message_batch&) = delete;
+  ~message_batch() {
+    // Reached by unwinding too (out of memory), where what was gathered
+    // still goes out if it can.
+    try {
+      flush();
+    } catch (const std::bad_alloc&) {
+    }
+  }
+  void add(const std::string& message) {
+    text_ += message;
+    if (text_.size() >= limit) flush();
+  }
+  void flush() {
+    if (!text_.empty()) write_error_text(text_);
+    text_.clear();
+  }
+
+ private:
+  static constexpr std::size_t limit = 64 * 1024;
+  std::string text_;
+};
 
 int finish_standard_output(output_stream& stream) {
   const int error = finish_output(stream);
@@ -161,15 +195,21 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   line_problem problem;
   // Skipped lines are named as they are found, so that none of them waits
   // in memory.
+  message_batch warnings;
   const skipped_line_sink skipped = [&](const line_problem& line) {
-    report_at(shown_name, line);
+    warnings.add(message_at(shown_name, line));
   };
+  // Decoded UTF-16 is all the conversion needs: the raw bytes go before
+  // the table grows.
+  const auto release_raw = [&raw] { text_buffer().swap(raw); };
   if (!convert_text(std::string_view(raw.data(), raw.size()),
                     options.encoding, table, skipped, input, counts,
-                    problem)) {
+                    problem, release_raw)) {
+    warnings.flush();
     report_at(shown_name, problem);
     return exit_failure;
   }
+  warnings.flush();
   if (options.verbose) report_summary(shown_name, input, counts, table);
   if (options.strict && counts.skipped_lines != 0) {
     report(shown_name + ": " + std::to_string(counts.skipped_lines) +
