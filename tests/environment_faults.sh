@@ -100,6 +100,93 @@ else
   echo "skip large_input (sanitizer build or no GNU time)"
 fi
 
+# The memory bound of the README on the shapes that come nearest to it:
+# the text held + 20 bytes per entry line + 64 bytes per distinct reading
+# + 16 MiB, where the text held is the input, or for UTF-16 the decoded
+# text (the input and the decoded text are held together only while it is
+# decoded, before the table grows).
+# Each shape: name, lines in the output, entry lines, readings, text bytes
+# held, and for UTF-16 the input and decoded bytes together.
+memory_shape() {
+  local name=$1 want_lines=$2 entries=$3 readings=$4 text=$5 decoding=${6:-0}
+  status=0
+  /usr/bin/time -f '%M' -o "$work/rss" "$program" "$work/shape.txt" \
+    >"$work/out" 2>"$work/err" || status=$?
+  check "memory_$name" 0 "" "$status" "$(grep -v 'line skipped$' "$work/err")"
+  local lines peak_kib limit
+  lines=$(wc -l < "$work/out")
+  peak_kib=$(tail -1 "$work/rss")
+  limit=$(( text + 20 * entries + 64 * readings ))
+  [ "$decoding" -gt "$limit" ] && limit=$decoding
+  limit=$(( limit / 1024 + 16 * 1024 ))
+  if [ "$lines" != "$want_lines" ]; then
+    echo "FAIL memory_$name: $lines output lines, expected $want_lines"
+    failures=$((failures + 1))
+  elif [ "$peak_kib" -gt "$limit" ]; then
+    echo "FAIL memory_$name: peak memory $peak_kib KiB over $limit KiB"
+    failures=$((failures + 1))
+  else
+    echo "ok   memory_$name: $peak_kib KiB (bound $limit KiB)"
+  fi
+}
+if [ "$sanitized" = 0 ] && [ -x /usr/bin/time ]; then
+  # 8,000,000 lines without a TAB: every one named on standard error as it
+  # is read, none kept.
+  awk 'BEGIN { for (n = 0; n < 8000000; n++) print "x" }' > "$work/shape.txt"
+  memory_shape lines_without_tab 2 0 0 16000000
+  if [ "$(wc -l < "$work/err")" != 8000000 ]; then
+    echo "FAIL memory_lines_without_tab: $(wc -l < "$work/err") warnings, expected 8000000"
+    failures=$((failures + 1))
+  fi
+  # 4,000,000 short entry lines under one reading.
+  awk 'BEGIN { for (n = 0; n < 4000000; n++) print "a\tb" }' > "$work/shape.txt"
+  memory_shape short_lines 3 4000000 1 16000000
+  # 2,000,000 distinct three-byte readings with empty words (Shift_JIS
+  # bytes that are no lead bytes; no "!" first, which makes a comment).
+  python3 -c '
+import sys
+values = list(range(0x22, 0x7F)) + list(range(0xA1, 0xE0))
+out = bytearray()
+for a in values:
+    for b in values:
+        for c in values:
+            out += bytes([a, b, c]) + b"\t\n"
+sys.stdout.buffer.write(out[:5 * 2000000])' > "$work/shape.txt"
+  memory_shape distinct_three_byte_readings 2000002 2000000 2000000 10000000
+  # UTF-16: 2,000,000 lines of 48 bytes, 28 bytes each once decoded.
+  python3 -c '
+import sys
+lines = "".join("\u3042\tx%07d\r\n" % i for i in range(2000000))
+sys.stdout.buffer.write(("\ufeff" + lines).encode("utf-16-le"))' > "$work/shape.txt"
+  # (UTF-8 output: the coding line comes first.)
+  memory_shape utf_16 4 2000000 1 28000000 $(( 48000002 + 28000000 ))
+  rm -f "$work/shape.txt" "$work/out" "$work/err"
+else
+  echo "skip memory shapes (sanitizer build or no GNU time)"
+fi
+
+# A NUL byte ends the reading at the first read that brings it: /dev/zero
+# and a sparse file of 3 GB are refused at once, in little memory.
+if [ "$sanitized" = 0 ] && [ -x /usr/bin/time ]; then
+  status=0
+  err=$(timeout 60 /usr/bin/time -f '%M' -o "$work/rss" "$program" /dev/zero 2>&1 >/dev/null) || status=$?
+  check nul_in_dev_zero 1 "brenlow: /dev/zero:1: NUL byte: this is not a text dictionary" \
+    "$status" "$err"
+  printf 'a\tA\tnoun\r\nb\tB\tnoun\r\n' > "$work/sparse.txt"
+  truncate -s 3G "$work/sparse.txt"
+  status=0
+  err=$(timeout 60 /usr/bin/time -f '%M' -o "$work/rss2" "$program" "$work/sparse.txt" 2>&1 >/dev/null) || status=$?
+  check nul_in_sparse_file 1 "brenlow: $work/sparse.txt:3: NUL byte: this is not a text dictionary" \
+    "$status" "$err"
+  for rss in "$work/rss" "$work/rss2"; do
+    if [ "$(tail -1 "$rss")" -gt 16384 ]; then
+      echo "FAIL nul_read_early: peak memory $(tail -1 "$rss") KiB"
+      failures=$((failures + 1))
+    fi
+  done
+  rm -f "$work/sparse.txt"
+fi
+
 # A file without read permission. Root reads it anyway, so as root a copy
 # of the program (the build folder may be closed to others) runs as the
 # user nobody (setpriv).
