@@ -133,9 +133,11 @@ int follow_links(const std::string& name, std::string& resolved,
     std::string link_text;
     const int error = read_link(resolved, link_text);
     if (error != 0) return error;
-    resolved = !link_text.empty() && link_text[0] == '/'
-                   ? link_text
-                   : folder_of(resolved) + link_text;
+    if (!link_text.empty() && link_text[0] == '/') {
+      resolved = link_text;
+    } else {
+      resolved = folder_of(resolved).append(link_text);
+    }
   }
 }
 

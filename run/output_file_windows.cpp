@@ -45,7 +45,8 @@ std::string folder_of(const std::string& name) {
 // reserves in every folder (CON, NUL, COM1 ...; "nul.txt" too).
 bool has_device_name(const std::string& name) {
   std::string base = name.substr(folder_of(name).size());
-  base = base.substr(0, base.find('.'));
+  const std::size_t dot = base.find('.');
+  if (dot != std::string::npos) base.resize(dot);
   for (char& c : base) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }

@@ -64,7 +64,7 @@ class message_batch {
   }
 
  private:
-  static constexpr std::size_t limit = 64 * 1024;
+  static constexpr std::size_t limit = std::size_t{64} * 1024;
   std::string text_;
 };
 
