@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/output_stream.h"
+#include "ime_text/entry_line.h"
 #include "ime_text/text_encoding.h"
 
 namespace brenlow {
@@ -20,6 +21,7 @@ struct run_options {
   bool sort = false;
   line_end eol = line_end::crlf;
   bool strict = false;
+  entry_rules rules;  // --csv-quotes, --raw-readings, --no-annotations
   bool verbose = false;
   bool help = false;
   bool version = false;
@@ -36,6 +38,7 @@ bool parse_command_line(int argc, char** argv, run_options& options,
 extern const char* const usage_lines[3];
 
 // One line per option, for --help.
-extern const char* const option_lines[10];
+constexpr int option_line_count = 13;
+extern const char* const option_lines[option_line_count];
 
 }  // namespace brenlow

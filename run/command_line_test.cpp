@@ -77,7 +77,8 @@ TEST(CommandLine, Errors) {
       {{"-o"}, "option '-o' needs a value"},
       {{"d.txt", "-o"}, ""},  // after the file name: ignored
       {{"--eol", "cr", "d"}, "unknown line end 'cr' (use crlf or lf)"},
-      {{"--encoding", "euc", "d"}, "unknown encoding 'euc' (use sjis or utf-8)"},
+      {{"--encoding", "euc", "d"},
+       "unknown encoding 'euc' (use sjis, utf-8, utf-16le or utf-16be)"},
       {{"--sort=yes", "d"}, "option '--sort' takes no value"},
       {{"--encoding"}, "option '--encoding' needs a value"},
       {{"--output=", "d"}, ""},  // an empty value is still a value

@@ -8,15 +8,14 @@
 #include <new>
 #include <string_view>
 
-#include "ime_text/text_encoding.h"
-
 namespace brenlow {
 
 namespace {
 constexpr std::size_t chunk_size = 1 << 20;
 }
 
-int read_whole_file(std::FILE* file, text_buffer& text) {
+int read_whole_file(std::FILE* file, encoding_choice choice,
+                    text_buffer& text) {
   const std::size_t start = text.size();
   // Reserving the size of a regular file (and one byte more, to see the end
   // without growing) keeps the peak memory at one copy of the input.
@@ -41,12 +40,10 @@ int read_whole_file(std::FILE* file, text_buffer& text) {
     const std::size_t got = std::fread(text.data() + old_size, 1, request, file);
     text.resize(old_size + got);
     if (old_size == start) {
-      // The first read brings the byte-order mark, if any: in UTF-16 every
-      // ASCII character has a zero byte.
-      const byte_order_mark mark = find_byte_order_mark(
-          std::string_view(text.data() + start, text.size() - start));
-      nul_allowed = mark == byte_order_mark::utf_16le ||
-                    mark == byte_order_mark::utf_16be;
+      // The first read tells UTF-16, in which every ASCII character has a
+      // zero byte.
+      nul_allowed = may_hold_nul_bytes(
+          std::string_view(text.data() + start, text.size() - start), choice);
     }
     const void* nul =
         nul_allowed ? nullptr : std::memchr(text.data() + old_size, 0, got);
