@@ -8,7 +8,7 @@ MB/s, the peak resident memory, and the same for `cat FILE > /dev/null`
 the input in at most 4.6x the time.
 
 Then hash flooding: 200,000 and 400,000 readings that all collided in the
-reading index of the old fixed hash (bench/make_flood.py), whose time must
+reading index of the old fixed hash (bench/make_flood.cpp), whose time must
 grow in proportion to their size, as the corpus's does.
 """
 import argparse
@@ -61,6 +61,8 @@ def main():
         HERE, "..", "build-bench", "brenlow"))
     parser.add_argument("--corpus-folder", default=os.path.join(
         HERE, "..", "build-bench", "corpus"))
+    parser.add_argument("--make-flood", default=os.path.join(
+        HERE, "..", "build-bench", "make_flood"))
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--scales", default="1,2,4")
     parser.add_argument("--synthetic", action="store_true")
@@ -86,8 +88,8 @@ def main():
     for lines in (200000, 400000):
         path = os.path.join(args.corpus_folder, f"flood-{lines}.txt")
         if not os.path.exists(path):
-            subprocess.run([sys.executable, os.path.join(HERE, "make_flood.py"),
-                            path, str(lines)], check=True, stdout=sys.stderr)
+            subprocess.run([args.make_flood, path, str(lines)], check=True,
+                           stdout=sys.stderr)
         floods.append((lines, path, os.path.getsize(path)))
 
     converted = measure_all([[args.program, c[1]] for c in corpora], args.runs)
