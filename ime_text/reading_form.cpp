@@ -79,7 +79,8 @@ void append_char(std::string& out, std::uint32_t code_point,
 bool changes_when_typed(std::uint32_t code_point) {
   return code_point == 0x3000 ||
          (code_point >= 0xFF01 && code_point <= 0xFF5E &&
-          code_point != 0xFF1A && code_point != 0xFF1B) ||
+          code_point != 0xFF1A && code_point != 0xFF1B &&
+          code_point != 0xFF1F) ||
          (code_point >= 0x30A1 && code_point <= 0x30F6) ||
          code_point == 0x30FD || code_point == 0x30FE || code_point == 0x3094;
 }
@@ -91,8 +92,11 @@ bool append_typed(std::string& out, std::uint32_t code_point,
   if (code_point == 0x3000) {  // ideographic space
     out.push_back(' ');
   } else if (code_point >= 0xFF01 && code_point <= 0xFF5E) {
-    // "：" and "；" are what ":" and ";" give in ▽ mode.
-    if (code_point == 0xFF1A || code_point == 0xFF1B) return false;
+    // "：" and "；" are what ":" and ";" give in ▽ mode; "？" is what "?"
+    // gives in libskk (Emacs SKK has no way to type either form).
+    if (code_point == 0xFF1A || code_point == 0xFF1B || code_point == 0xFF1F) {
+      return false;
+    }
     out.push_back(static_cast<char>(code_point - 0xFEE0));
   } else if (code_point == 0x30F4 || code_point == 0x3094) {  // ヴ ゔ
     append_char(out, 0x3046, encoding);                       // う

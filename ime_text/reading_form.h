@@ -9,7 +9,9 @@
 // 1.0.5 gives its ASCII character, except ",", ".", "-", "[" and "]" (kana
 // signs), ":" and ";" (full-width "：" and "；" in both clients) and "?"
 // ("？" in libskk; ddskk takes it as the prefix mark ">"). A reading "：…"
-// or "；…" is typed as it stands, so those two keep their full-width form.
+// or "；…" is typed as it stands, so those two keep their full-width form;
+// so does "？", which libskk users type as it stands and Emacs SKK users
+// cannot type in either form.
 #pragma once
 
 #include <string>

@@ -60,7 +60,7 @@ def decodes(line):
 def typed(reading):
     """A Shift_JIS reading as an SKK user types it, by Python's tables:
     katakana as hiragana (ヴ as う゛), half-width katakana as hiragana with
-    their voicing marks joined, full-width ASCII as ASCII but ： and ；."""
+    their voicing marks joined, full-width ASCII as ASCII but ：, ； and ？."""
     text = reading.decode("cp932", "surrogateescape")
     out, i = "", 0
     while i < len(text):
@@ -81,7 +81,7 @@ def typed(reading):
             out += chr(ord(c) - 0x60)
         elif c == "\u3000":
             out += " "
-        elif "\uFF01" <= c <= "\uFF5E" and c not in "：；":
+        elif "\uFF01" <= c <= "\uFF5E" and c not in "：；？":
             out += chr(ord(c) - 0xFEE0)
         else:
             out += c
