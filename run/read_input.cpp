@@ -20,8 +20,9 @@ int read_whole_file(std::FILE* file, encoding_choice choice,
   // Reserving the size of a regular file (and one byte more, to see the end
   // without growing) keeps the peak memory at one copy of the input.
   struct stat info;
-  if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
-      info.st_size > 0) {
+  const bool sized = fstat(fileno(file), &info) == 0 &&
+                     S_ISREG(info.st_mode) && info.st_size > 0;
+  if (sized) {
     const auto size = static_cast<std::uint64_t>(info.st_size);
     // A file larger than the buffer can ever be (past 2 GiB in a 32-bit
     // program) does not fit in memory: bad_alloc, not length_error.
@@ -32,9 +33,13 @@ int read_whole_file(std::FILE* file, encoding_choice choice,
   for (;;) {
     const std::size_t old_size = text.size();
     // Reserved room is filled a chunk at a time, so that a NUL byte stops
-    // the reading early.
-    std::size_t request = text.capacity() - old_size;
-    if (request < chunk_size / 16 || request > chunk_size) request = chunk_size;
+    // the reading early, and a regular file's to its very end, which the
+    // last read reaches without growing the buffer. Without room (a pipe,
+    // or a file grown since) the buffer grows by a chunk or more, as a
+    // vector does.
+    const std::size_t room = text.capacity() - old_size;
+    std::size_t request = room < chunk_size ? room : chunk_size;
+    if (room == 0 || (!sized && room < chunk_size / 16)) request = chunk_size;
     text.resize(old_size + request);
     errno = 0;
     const std::size_t got = std::fread(text.data() + old_size, 1, request, file);

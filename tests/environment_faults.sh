@@ -138,6 +138,11 @@ if [ "$sanitized" = 0 ] && [ -x /usr/bin/time ]; then
     echo "FAIL memory_lines_without_tab: $(wc -l < "$work/err") warnings, expected 8000000"
     failures=$((failures + 1))
   fi
+  # A file 100 bytes longer than 64 MiB, the size of a whole number of
+  # reads: the last read must end in the room reserved for the file.
+  awk 'BEGIN { for (n = 0; n < 671089; n++) printf "!%098d\n", n }' |
+    head -c $(( 64 * 1048576 + 100 )) > "$work/shape.txt"
+  memory_shape just_over_whole_reads 2 0 0 $(( 64 * 1048576 + 100 ))
   # 4,000,000 short entry lines under one reading.
   awk 'BEGIN { for (n = 0; n < 4000000; n++) print "a\tb" }' > "$work/shape.txt"
   memory_shape short_lines 3 4000000 1 16000000
