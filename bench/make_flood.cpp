@@ -83,10 +83,16 @@ bool is_filed_as_it_is(const unsigned char* bytes) {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: make_flood OUTPUT LINES\n");
+    (void)std::fputs("usage: make_flood OUTPUT LINES\n", stderr);
     return 2;
   }
-  const long lines = std::atol(argv[2]);
+  char* end = nullptr;
+  const long lines = std::strtol(argv[2], &end, 10);
+  if (*end != '\0' || lines <= 0) {
+    (void)std::fprintf(stderr, "make_flood: not a number of lines: %s\n",
+                       argv[2]);
+    return 2;
+  }
   std::FILE* out = std::fopen(argv[1], "wb");
   if (out == nullptr) {
     std::perror(argv[1]);
@@ -115,18 +121,20 @@ int main(int argc, char** argv) {
     std::uint64_t h;
     index_hash = old_hash(reading, 16, h);
     if (h != target) {
-      std::fprintf(stderr, "make_flood: the inversion is wrong\n");
+      (void)std::fputs("make_flood: the inversion is wrong\n", stderr);
       return 1;
     }
-    std::fwrite(reading, 1, 16, out);
-    std::fputs("\t\x8A\xBF\x8E\x9A\t\x96\xBC\x8E\x8C\r\n", out);  // 漢字 名詞
+    // Write errors show in the stream's error flag, checked at the end.
+    (void)std::fwrite(reading, 1, 16, out);
+    (void)std::fputs("\t\x8A\xBF\x8E\x9A\t\x96\xBC\x8E\x8C\r\n", out);  // 漢字 名詞
     ++made;
   }
-  if (std::fclose(out) != 0) {
+  const bool write_failed = std::ferror(out) != 0;
+  if (std::fclose(out) != 0 || write_failed) {
     std::perror(argv[1]);
     return 1;
   }
-  std::fprintf(stderr, "%s: %ld readings with the old index hash %#010x\n",
+  (void)std::fprintf(stderr, "%s: %ld readings with the old index hash %#010x\n",
                argv[1], lines, index_hash);
   return 0;
 }
