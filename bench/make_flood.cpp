@@ -52,7 +52,8 @@ std::uint32_t old_hash(const unsigned char* reading, std::size_t size,
                        std::uint64_t& h) {
   h = golden ^ size;
   std::size_t pos = 0;
-  for (; pos + 8 <= size; pos += 8) h = mix(h ^ word_at(reading + pos)) * golden;
+  for (; pos + 8 <= size; pos += 8)
+    h = mix(h ^ word_at(reading + pos)) * golden;
   std::uint64_t tail = 0;
   for (std::size_t k = size; k > pos; --k) tail = tail << 8 | reading[k - 1];
   h = mix(h ^ tail);
@@ -126,7 +127,8 @@ int main(int argc, char** argv) {
     }
     // Write errors show in the stream's error flag, checked at the end.
     (void)std::fwrite(reading, 1, 16, out);
-    (void)std::fputs("\t\x8A\xBF\x8E\x9A\t\x96\xBC\x8E\x8C\r\n", out);  // 漢字 名詞
+    (void)std::fputs("\t\x8A\xBF\x8E\x9A\t\x96\xBC\x8E\x8C\r\n",
+                     out);  // 漢字 名詞
     ++made;
   }
   const bool write_failed = std::ferror(out) != 0;
@@ -134,7 +136,8 @@ int main(int argc, char** argv) {
     std::perror(argv[1]);
     return 1;
   }
-  (void)std::fprintf(stderr, "%s: %ld readings with the old index hash %#010x\n",
-               argv[1], lines, index_hash);
+  (void)std::fprintf(stderr,
+                     "%s: %ld readings with the old index hash %#010x\n",
+                     argv[1], lines, index_hash);
   return 0;
 }

@@ -25,12 +25,15 @@ hash_key run_hash_key() {
     }
     static const char here = 0;
     const hash_key mixing{
-        static_cast<std::uint64_t>(
-            std::chrono::high_resolution_clock::now().time_since_epoch().count()),
+        static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now()
+                                       .time_since_epoch()
+                                       .count()),
         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&here))};
-    const std::string_view bytes(reinterpret_cast<const char*>(seed), sizeof seed);
-    return hash_key{seed[0] ^ sip_hash<2, 4>(mixing, bytes),
-                    seed[1] ^ sip_hash<2, 4>(hash_key{mixing.k1, mixing.k0}, bytes)};
+    const std::string_view bytes(reinterpret_cast<const char*>(seed),
+                                 sizeof seed);
+    return hash_key{
+        seed[0] ^ sip_hash<2, 4>(mixing, bytes),
+        seed[1] ^ sip_hash<2, 4>(hash_key{mixing.k1, mixing.k0}, bytes)};
   }();
   return key;
 }

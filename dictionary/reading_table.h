@@ -131,7 +131,8 @@ std::uint64_t sip_hash(const hash_key& key, std::string_view bytes) {
   };
   const auto rounds = [&](int n) {
     for (int i = 0; i < n; ++i) {
-      // clang-format off: the round as SipHash's description lays it out
+      // The round as SipHash's description lays it out.
+      // clang-format off
       v0 += v1; v1 = rotate(v1, 13); v1 ^= v0; v0 = rotate(v0, 32);
       v2 += v3; v3 = rotate(v3, 16); v3 ^= v2;
       v0 += v3; v3 = rotate(v3, 21); v3 ^= v0;

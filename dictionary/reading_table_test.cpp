@@ -138,7 +138,8 @@ TEST(ReadingTable, WhatIsFiledDoesNotDependOnTheKey) {
   // Keys that put the same readings in different slots, colliding
   // differently as the index grows: the readings and words come out in
   // the same order.
-  const hash_key keys[] = {{0, 0}, {~std::uint64_t{0}, 12345},
+  const hash_key keys[] = {{0, 0},
+                           {~std::uint64_t{0}, 12345},
                            {0x0123456789abcdefULL, 0xfedcba9876543210ULL},
                            run_hash_key()};
   std::vector<table_line> first;
@@ -175,7 +176,8 @@ TEST(ReadingTable, SipHashMatchesTheReferenceVectors) {
   std::string input;
   for (char c = 0; c < 15; ++c) input += c;
   for (const auto& test : cases) {
-    const std::string_view bytes = std::string_view(input).substr(0, test.length);
+    const std::string_view bytes =
+        std::string_view(input).substr(0, test.length);
     EXPECT_EQ((sip_hash<2, 4>(key, bytes)), test.expected)
         << test.length << " bytes";
   }

@@ -13,9 +13,9 @@
 namespace brenlow {
 
 struct replacement_file {
-  std::string target;      // the name as given
-  std::string replaced;    // the file the temporary file is renamed over
-  std::string temporary;   // empty when writing in place
+  std::string target;     // the name as given
+  std::string replaced;   // the file the temporary file is renamed over
+  std::string temporary;  // empty when writing in place
   std::FILE* file = nullptr;
   bool in_place = false;
 };

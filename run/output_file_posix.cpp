@@ -1,9 +1,9 @@
-#include "run/output_file.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "run/output_file.h"
 #if defined(__linux__)
 #include <sys/vfs.h>
 #endif
@@ -158,7 +158,8 @@ int open_in_place(replacement_file& replacement) {
 // existing is the file to replace, or null for a new file.
 int open_temporary(replacement_file& replacement, const struct stat* existing) {
   // A short name of fixed length: it fits wherever the target's name fits.
-  const std::string pattern = folder_of(replacement.replaced) + ".brenlow-XXXXXX";
+  const std::string pattern =
+      folder_of(replacement.replaced) + ".brenlow-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   handle_cleanup_signals();

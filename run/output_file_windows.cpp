@@ -54,8 +54,8 @@ bool has_device_name(const std::string& name) {
       base == "CONIN$" || base == "CONOUT$") {
     return true;
   }
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 ||
-                              base.compare(0, 3, "LPT") == 0) &&
+  return base.size() == 4 &&
+         (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
          base[3] >= '1' && base[3] <= '9';
 }
 
@@ -63,10 +63,10 @@ bool has_device_name(const std::string& name) {
 // device such as NUL or CON, or a pipe. These are written in place.
 bool is_device(const std::string& name) {
   if (has_device_name(name)) return true;
-  const HANDLE handle = CreateFileW(
-      windows_name(name).c_str(), 0,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      CreateFileW(windows_name(name).c_str(), 0,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const DWORD type = GetFileType(handle);
   CloseHandle(handle);

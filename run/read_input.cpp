@@ -20,8 +20,8 @@ int read_whole_file(std::FILE* file, encoding_choice choice,
   // Reserving the size of a regular file (and one byte more, to see the end
   // without growing) keeps the peak memory at one copy of the input.
   struct stat info;
-  const bool sized = fstat(fileno(file), &info) == 0 &&
-                     S_ISREG(info.st_mode) && info.st_size > 0;
+  const bool sized = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+                     info.st_size > 0;
   if (sized) {
     const auto size = static_cast<std::uint64_t>(info.st_size);
     // A file larger than the buffer can ever be (past 2 GiB in a 32-bit
@@ -54,7 +54,8 @@ int read_whole_file(std::FILE* file, encoding_choice choice,
         nul_allowed ? nullptr : std::memchr(text.data() + old_size, 0, got);
     if (nul != nullptr) {
       text.resize(static_cast<std::size_t>(static_cast<const char*>(nul) -
-                                           text.data()) + 1);
+                                           text.data()) +
+                  1);
       return 0;
     }
     // fread stops short only at the end of the file or on an error.

@@ -18,7 +18,6 @@ using text_buffer = std::vector<char, large_allocator<char>>;
 // a NUL byte outside UTF-16, and a file of zeros (/dev/zero, a sparse file)
 // need not be read whole to say so. Returns 0, or the errno of the read
 // that failed. Throws std::bad_alloc when the text does not fit in memory.
-int read_whole_file(std::FILE* file, encoding_choice choice,
-                    text_buffer& text);
+int read_whole_file(std::FILE* file, encoding_choice choice, text_buffer& text);
 
 }  // namespace brenlow

@@ -157,8 +157,8 @@ int write_to_file(const run_options& options, const reading_table& table,
   }
   if (error != 0) {
     // A file written in place has no earlier version left to keep.
-    report("cannot write '" + options.output_name + "': " +
-           std::strerror(error) +
+    report("cannot write '" + options.output_name +
+           "': " + std::strerror(error) +
            (replacement.in_place ? "" : "; it is left as it was"));
     return exit_failure;
   }
@@ -213,9 +213,9 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   // Decoded UTF-16 is all the conversion needs: the raw bytes go before
   // the table grows.
   const auto release_raw = [&raw] { text_buffer().swap(raw); };
-  if (!convert_text(std::string_view(raw.data(), raw.size()),
-                    options.encoding, options.rules, table, skipped, input,
-                    counts, problem, release_raw)) {
+  if (!convert_text(std::string_view(raw.data(), raw.size()), options.encoding,
+                    options.rules, table, skipped, input, counts, problem,
+                    release_raw)) {
     warnings.flush();
     report_at(shown_name, problem);
     return exit_failure;
