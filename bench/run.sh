@@ -6,4 +6,6 @@ cd "$(dirname "$0")/.."
 tools/install_dependencies.sh --bench
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBRENLOW_TESTS=OFF >/dev/null
 cmake --build build-bench -j2 >/dev/null
+# The generator of the hash-flooding input.
+c++ -O2 -std=c++17 -o build-bench/make_flood bench/make_flood.cpp
 exec python3 bench/run_benchmark.py "$@"

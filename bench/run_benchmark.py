@@ -6,6 +6,10 @@ MB/s, the peak resident memory, and the same for `cat FILE > /dev/null`
 (the floor: reading the file and nothing else). Then the targets: at least
 120 MB/s on the 1x corpus, peak memory at most 2.5 x input + 16 MiB, and 4x
 the input in at most 4.6x the time.
+
+Then hash flooding: 200,000 and 400,000 readings that all collided in the
+reading index of the old fixed hash (bench/make_flood.cpp), whose time must
+grow in proportion to their size, as the corpus's does.
 """
 import argparse
 import os
@@ -57,6 +61,8 @@ def main():
         HERE, "..", "build-bench", "brenlow"))
     parser.add_argument("--corpus-folder", default=os.path.join(
         HERE, "..", "build-bench", "corpus"))
+    parser.add_argument("--make-flood", default=os.path.join(
+        HERE, "..", "build-bench", "make_flood"))
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--scales", default="1,2,4")
     parser.add_argument("--synthetic", action="store_true")
@@ -78,6 +84,14 @@ def main():
                 lambda: f.read(1 << 24), b""))
         corpora.append((scale, path, os.path.getsize(path), lines))
 
+    floods = []
+    for lines in (200000, 400000):
+        path = os.path.join(args.corpus_folder, f"flood-{lines}.txt")
+        if not os.path.exists(path):
+            subprocess.run([args.make_flood, path, str(lines)], check=True,
+                           stdout=sys.stderr)
+        floods.append((lines, path, os.path.getsize(path)))
+
     converted = measure_all([[args.program, c[1]] for c in corpora], args.runs)
     read = measure_all([["cat", c[1]] for c in corpora], args.runs)
     results = {}
@@ -92,7 +106,17 @@ def main():
               f"{cat_seconds:>7.3f} {size / 1e6 / cat_seconds:>9.1f} "
               f"{cat_peak / 2**20:>8.1f}")
 
+    flooded = measure_all([[args.program, f[1]] for f in floods], args.runs)
+    for (lines, path, size), (seconds, peak) in zip(floods, flooded):
+        print(f"{'flood':>8} {size / 1e6:>7.1f} {lines:>9} {seconds:>10.3f} "
+              f"{size / 1e6 / seconds:>7.1f} {peak / 2**20:>9.1f}")
+
     ok = True
+    ratio = flooded[1][0] / flooded[0][0]
+    verdict = "met" if ratio <= 2.6 else "MISSED"
+    ok &= ratio <= 2.6
+    print(f"time flood 400k / 200k: {ratio:.2f} (target <= 2.6, linear; "
+          f"the old fixed hash took 4x): {verdict}")
     if 1 in results:
         size, seconds, _ = results[1]
         rate = size / 1e6 / seconds

@@ -156,11 +156,13 @@ bool convert_text(std::string_view raw, encoding_choice choice,
                   const entry_rules& rules, reading_table& table,
                   const skipped_line_sink& skipped, prepared_input& input,
                   conversion_counts& counts, line_problem& problem,
+                  const std::function<void()>& release_raw,
                   reading_table* okuri_ari) {
   if (!decide_encoding(raw, choice, input, problem) ||
       find_nul_byte(input.text, problem)) {
     return false;
   }
+  if (!input.decoded.empty() && release_raw) release_raw();
   entry_rules rules_here = rules;
   rules_here.check_decoding = !input.decodes_throughout;
   counts = convert_lines(input.text, input.encoding, rules_here, table, skipped,

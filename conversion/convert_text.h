@@ -46,11 +46,15 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
 // Decides the encoding of raw (see decide_encoding), checks it for NUL bytes
 // and converts its lines into table. Returns false and fills problem when
 // the text cannot be converted at all; input keeps the text the table's
-// views point into (with raw). okuri_ari as for convert_lines.
+// views point into (with raw). When raw was UTF-16, decoded into input,
+// release_raw (if given) is called before the lines are converted: raw is
+// no longer needed, and its memory can go before the table's comes.
+// okuri_ari as for convert_lines.
 bool convert_text(std::string_view raw, encoding_choice choice,
                   const entry_rules& rules, reading_table& table,
                   const skipped_line_sink& skipped, prepared_input& input,
                   conversion_counts& counts, line_problem& problem,
+                  const std::function<void()>& release_raw = nullptr,
                   reading_table* okuri_ari = nullptr);
 
 }  // namespace brenlow

@@ -1,36 +1,50 @@
 #include "dictionary/reading_table.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <exception>
 #include <new>
+#include <random>
 
 namespace brenlow {
+
+hash_key run_hash_key() {
+  static const hash_key key = [] {
+    // A run's key needs to be unknown to whoever wrote the input, not
+    // secret for ever: where the system's source fails, the time and an
+    // address (moved by address-space randomization) still differ from run
+    // to run.
+    std::uint64_t seed[2] = {0, 0};
+    try {
+      std::random_device source;
+      for (std::uint64_t& word : seed) {
+        word = (std::uint64_t{source()} << 32) ^ source();
+      }
+    } catch (const std::exception&) {
+    }
+    static const char here = 0;
+    const hash_key mixing{
+        static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now()
+                                       .time_since_epoch()
+                                       .count()),
+        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&here))};
+    const std::string_view bytes(reinterpret_cast<const char*>(seed),
+                                 sizeof seed);
+    return hash_key{
+        seed[0] ^ sip_hash<2, 4>(mixing, bytes),
+        seed[1] ^ sip_hash<2, 4>(hash_key{mixing.k1, mixing.k0}, bytes)};
+  }();
+  return key;
+}
 
 namespace {
 
 constexpr std::size_t arena_block_size = std::size_t{256} * 1024;
 constexpr std::size_t max_entries = std::size_t{1} << 30;
 
-std::uint64_t mix(std::uint64_t h) {
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdULL;
-  h ^= h >> 33;
-  return h;
-}
-
-std::uint32_t hash_reading(std::string_view reading) {
-  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ reading.size();
-  std::size_t pos = 0;
-  for (; pos + 8 <= reading.size(); pos += 8) {
-    std::uint64_t chunk;
-    std::memcpy(&chunk, reading.data() + pos, 8);
-    h = mix(h ^ chunk) * 0x9E3779B97F4A7C15ULL;
-  }
-  std::uint64_t tail = 0;
-  for (std::size_t k = reading.size(); k > pos; --k) {
-    tail = (tail << 8) | static_cast<unsigned char>(reading[k - 1]);
-  }
-  h = mix(h ^ tail);
+std::uint32_t hash_reading(const hash_key& key, std::string_view reading) {
+  const std::uint64_t h = sip_hash<1, 3>(key, reading);
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
@@ -113,7 +127,7 @@ void reserve_words(reading_table& table, std::size_t words) {
 void add_word(reading_table& table, std::string_view reading,
               std::string_view word) {
   make_room(table, 1);
-  file_word(table, reading, hash_reading(reading), word);
+  file_word(table, reading, hash_reading(table.key, reading), word);
 }
 
 void add_words(reading_table& table, const word_filing* filings,
@@ -130,7 +144,7 @@ void add_words(reading_table& table, const word_filing* filings,
     make_room(table, n);
     const std::size_t mask = table.slots.size() - 1;
     for (std::size_t k = 0; k < n; ++k) {
-      hashes[k] = hash_reading(filings[done + k].reading);
+      hashes[k] = hash_reading(table.key, filings[done + k].reading);
       __builtin_prefetch(&table.slots[hashes[k] & mask]);
     }
     for (std::size_t k = 0; k < n; ++k) {

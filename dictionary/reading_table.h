@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,24 @@ struct text_arena {
   std::size_t free_size = 0;
 };
 
+// The key of the index's hash. Chosen anew for each run, so that no input
+// can be made to collide in the index of every run; what the table holds
+// and in which order never depends on it.
+struct hash_key {
+  std::uint64_t k0;
+  std::uint64_t k1;
+};
+
+// This run's key: from the system's random source, mixed with the time and
+// an address where that source fails. The same for the whole run.
+hash_key run_hash_key();
+
+// SipHash with c rounds per 8 bytes of input and d rounds at the end; the
+// index uses SipHash-1-3. A keyed function: without the key, inputs that
+// collide cannot be chosen.
+template <int c, int d>
+std::uint64_t sip_hash(const hash_key& key, std::string_view bytes);
+
 struct index_slot {
   std::uint32_t hash;
   std::uint32_t entry;  // entry number + 1; 0 marks a free slot
@@ -62,6 +81,7 @@ struct reading_table {
   // least twice the number of entries.
   std::vector<index_slot, large_allocator<index_slot>> slots;
   text_arena arena;
+  hash_key key = run_hash_key();
 };
 
 // Makes room for that many more words (and readings) without moving the
@@ -99,5 +119,50 @@ std::string_view keep(reading_table& table, std::string_view bytes);
 
 // Removes every entry and frees everything the table holds.
 void clear(reading_table& table);
+
+template <int c, int d>
+std::uint64_t sip_hash(const hash_key& key, std::string_view bytes) {
+  std::uint64_t v0 = key.k0 ^ 0x736f6d6570736575ULL;
+  std::uint64_t v1 = key.k1 ^ 0x646f72616e646f6dULL;
+  std::uint64_t v2 = key.k0 ^ 0x6c7967656e657261ULL;
+  std::uint64_t v3 = key.k1 ^ 0x7465646279746573ULL;
+  const auto rotate = [](std::uint64_t x, int n) {
+    return (x << n) | (x >> (64 - n));
+  };
+  const auto rounds = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      // The round as SipHash's description lays it out.
+      // clang-format off
+      v0 += v1; v1 = rotate(v1, 13); v1 ^= v0; v0 = rotate(v0, 32);
+      v2 += v3; v3 = rotate(v3, 16); v3 ^= v2;
+      v0 += v3; v3 = rotate(v3, 21); v3 ^= v0;
+      v2 += v1; v1 = rotate(v1, 17); v1 ^= v2; v2 = rotate(v2, 32);
+      // clang-format on
+    }
+  };
+  const std::size_t size = bytes.size();
+  std::size_t pos = 0;
+  for (; pos + 8 <= size; pos += 8) {
+    std::uint64_t m;  // little-endian, as SipHash reads its input
+    std::memcpy(&m, bytes.data() + pos, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    m = __builtin_bswap64(m);
+#endif
+    v3 ^= m;
+    rounds(c);
+    v0 ^= m;
+  }
+  std::uint64_t last = static_cast<std::uint64_t>(size) << 56;
+  for (std::size_t k = size; k > pos; --k) {
+    last |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[k - 1]))
+            << (8 * (k - 1 - pos));
+  }
+  v3 ^= last;
+  rounds(c);
+  v0 ^= last;
+  v2 ^= 0xff;
+  rounds(d);
+  return v0 ^ v1 ^ v2 ^ v3;
+}
 
 }  // namespace brenlow

@@ -134,6 +134,55 @@ TEST(ReadingTable, ManyReadingsSurviveIndexGrowth) {
   }
 }
 
+TEST(ReadingTable, WhatIsFiledDoesNotDependOnTheKey) {
+  // Keys that put the same readings in different slots, colliding
+  // differently as the index grows: the readings and words come out in
+  // the same order.
+  const hash_key keys[] = {{0, 0},
+                           {~std::uint64_t{0}, 12345},
+                           {0x0123456789abcdefULL, 0xfedcba9876543210ULL},
+                           run_hash_key()};
+  std::vector<table_line> first;
+  for (const hash_key& key : keys) {
+    reading_table table;
+    table.key = key;
+    for (int i = 0; i < 20000; ++i) {
+      const std::string reading = "r" + std::to_string(i * 7919 % 5000);
+      add_word(table, keep(table, reading), keep(table, std::to_string(i)));
+    }
+    const std::vector<table_line> lines = lines_of(table);
+    ASSERT_EQ(lines.size(), 5000u);
+    if (first.empty()) {
+      first = lines;
+    } else {
+      EXPECT_EQ(lines, first) << "key " << key.k0 << ", " << key.k1;
+    }
+  }
+  EXPECT_EQ(first[1].reading, "r2919");
+  EXPECT_EQ(first[1].candidates,
+            (std::vector<std::string>{"1", "5001", "10001", "15001"}));
+}
+
+TEST(ReadingTable, SipHashMatchesTheReferenceVectors) {
+  // The published SipHash-2-4 vectors (key 00 01 ... 0f, input 00 01 ...);
+  // the index uses the same code with fewer rounds.
+  struct {
+    std::size_t length;
+    std::uint64_t expected;
+  } const cases[] = {{0, 0x726fdb47dd0e0e31ULL},
+                     {8, 0x93f5f5799a932462ULL},
+                     {15, 0xa129ca6149be45e5ULL}};
+  const hash_key key{0x0706050403020100ULL, 0x0f0e0d0c0b0a0908ULL};
+  std::string input;
+  for (char c = 0; c < 15; ++c) input += c;
+  for (const auto& test : cases) {
+    const std::string_view bytes =
+        std::string_view(input).substr(0, test.length);
+    EXPECT_EQ((sip_hash<2, 4>(key, bytes)), test.expected)
+        << test.length << " bytes";
+  }
+}
+
 TEST(ReadingTable, RoomBeyondWhatArraysHoldIsOutOfMemory) {
   // What a dictionary of empty lines asks for in a 32-bit program; the
   // run turns bad_alloc into a message, anything else would end it.

@@ -246,6 +246,21 @@ bool decide_encoding(std::string_view raw, encoding_choice choice,
   return true;
 }
 
+bool may_hold_nul_bytes(std::string_view start, encoding_choice choice) {
+  switch (find_byte_order_mark(start)) {
+    case byte_order_mark::utf_16le:
+    case byte_order_mark::utf_16be: return true;
+    case byte_order_mark::utf_8: return false;
+    case byte_order_mark::none: break;
+  }
+  if (choice == encoding_choice::utf_16le ||
+      choice == encoding_choice::utf_16be) {
+    return true;
+  }
+  return choice == encoding_choice::guess &&
+         find_utf_16_pattern(start) != utf_16_order::none;
+}
+
 bool find_nul_byte(std::string_view text, line_problem& problem) {
   const void* nul = std::memchr(text.data(), '\0', text.size());
   if (nul == nullptr) return false;

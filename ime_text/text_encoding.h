@@ -43,6 +43,12 @@ struct prepared_input {
 bool decide_encoding(std::string_view raw, encoding_choice choice,
                      prepared_input& prepared, line_problem& problem);
 
+// True when a text starting with start may hold NUL bytes that are no
+// fault: UTF-16 by its mark, by choice, or, for a guess, by the pattern of
+// its first line (as far as start reaches). Any other text is refused at
+// its first NUL byte, so its reading can stop there.
+bool may_hold_nul_bytes(std::string_view start, encoding_choice choice);
+
 // Finds a NUL byte, which no text dictionary holds. Returns true and fills
 // problem if there is one.
 bool find_nul_byte(std::string_view text, line_problem& problem);

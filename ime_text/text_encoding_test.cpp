@@ -265,6 +265,40 @@ TEST(DecideEncoding, EncodingsAndMarks) {
   }
 }
 
+TEST(MayHoldNulBytes, OnlyUtf16) {
+  using choice = encoding_choice;
+  const std::string le("r\0\t\0w\0\r\0\n\0", 10);
+  const std::string be("\0r\0\t\0w\0\r\0\n", 10);
+  const std::string zeros(64, '\0');
+  const struct {
+    const char* what;
+    std::string start;
+    encoding_choice chosen;
+    bool expected;
+  } cases[] = {
+      {"UTF-16LE mark", "\xFF\xFE" + le, choice::guess, true},
+      {"UTF-16BE mark", "\xFE\xFF" + be, choice::guess, true},
+      {"UTF-16 mark against --encoding sjis", "\xFF\xFE" + le,
+       choice::shift_jis, true},
+      {"UTF-8 mark", "\xEF\xBB\xBF" + le, choice::guess, false},
+      {"UTF-8 mark against --encoding utf-16le", "\xEF\xBB\xBF" + le,
+       choice::utf_16le, false},
+      {"--encoding utf-16le", zeros, choice::utf_16le, true},
+      {"--encoding utf-16be", zeros, choice::utf_16be, true},
+      {"guessed UTF-16LE", le, choice::guess, true},
+      {"guessed UTF-16BE", be, choice::guess, true},
+      {"UTF-16 pattern under --encoding sjis", le, choice::shift_jis, false},
+      {"UTF-16 pattern under --encoding utf-8", le, choice::utf_8, false},
+      {"zeros", zeros, choice::guess, false},
+      {"a NUL in 8-bit text", std::string("r\tw\r\n\0", 6), choice::guess,
+       false},
+      {"empty", "", choice::guess, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(may_hold_nul_bytes(c.start, c.chosen), c.expected) << c.what;
+  }
+}
+
 TEST(FindNulByte, NamesTheLine) {
   struct {
     std::string text;

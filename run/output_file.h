@@ -1,6 +1,10 @@
-// Writing a file so that it is replaced only by a complete new version: the
-// output goes to a temporary file in the same folder, renamed over the
-// target after a successful flush and close.
+// Writing the output file named by -o. A missing name or a regular file is
+// replaced only by a complete new version: the output goes to a temporary
+// file in the target's folder, renamed over the target after a successful
+// flush and close. A symbolic link is followed, and the file it leads to is
+// replaced (the link stays). Anything else that exists (a device, a FIFO,
+// an open descriptor such as /dev/stdout) is opened and written in place,
+// as a shell redirection would.
 #pragma once
 
 #include <cstdio>
@@ -9,19 +13,29 @@
 namespace brenlow {
 
 struct replacement_file {
-  std::string target;
-  std::string temporary;
+  std::string target;     // the name as given
+  std::string replaced;   // the file the temporary file is renamed over
+  std::string temporary;  // empty when writing in place
   std::FILE* file = nullptr;
+  bool in_place = false;
 };
 
-// Creates the temporary file beside target. Returns 0 or an errno.
+// Opens the output for target: a temporary file beside the file to replace,
+// or target itself when it is written in place. A replaced file's owner and
+// group are kept where the process may set them, and its permission bits
+// less setuid, setgid and sticky; a new file gets 0666 less the umask.
+// Until the replacement is committed or abandoned, SIGINT, SIGTERM and
+// SIGHUP remove the temporary file before they end the program as they
+// would have. Returns 0 or an errno.
 int open_replacement(const std::string& target, replacement_file& replacement);
 
-// Flushes and closes the temporary file and renames it over the target.
-// Returns 0, or an errno after removing the temporary file.
+// Flushes and closes the output and renames the temporary file over the
+// file it replaces. Returns 0, or an errno after removing the temporary
+// file.
 int commit_replacement(replacement_file& replacement);
 
-// Closes and removes the temporary file; the target is left as it was.
+// Closes the output and removes the temporary file; a replaced file is left
+// as it was.
 void abandon_replacement(replacement_file& replacement);
 
 }  // namespace brenlow

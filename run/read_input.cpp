@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <new>
+#include <string_view>
 
 namespace brenlow {
 
@@ -12,26 +14,50 @@ namespace {
 constexpr std::size_t chunk_size = 1 << 20;
 }
 
-int read_whole_file(std::FILE* file, text_buffer& text) {
+int read_whole_file(std::FILE* file, encoding_choice choice,
+                    text_buffer& text) {
+  const std::size_t start = text.size();
   // Reserving the size of a regular file (and one byte more, to see the end
   // without growing) keeps the peak memory at one copy of the input.
   struct stat info;
-  if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
-      info.st_size > 0) {
+  const bool sized = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+                     info.st_size > 0;
+  if (sized) {
     const auto size = static_cast<std::uint64_t>(info.st_size);
     // A file larger than the buffer can ever be (past 2 GiB in a 32-bit
     // program) does not fit in memory: bad_alloc, not length_error.
     if (size >= text.max_size() - text.size()) throw std::bad_alloc();
     text.reserve(text.size() + static_cast<std::size_t>(size) + 1);
   }
+  bool nul_allowed = false;
   for (;;) {
     const std::size_t old_size = text.size();
-    std::size_t request = text.capacity() - old_size;
-    if (request < chunk_size / 16) request = chunk_size;
+    // Reserved room is filled a chunk at a time, so that a NUL byte stops
+    // the reading early, and a regular file's to its very end, which the
+    // last read reaches without growing the buffer. Without room (a pipe,
+    // or a file grown since) the buffer grows by a chunk or more, as a
+    // vector does.
+    const std::size_t room = text.capacity() - old_size;
+    std::size_t request = room < chunk_size ? room : chunk_size;
+    if (room == 0 || (!sized && room < chunk_size / 16)) request = chunk_size;
     text.resize(old_size + request);
     errno = 0;
     const std::size_t got = std::fread(text.data() + old_size, 1, request, file);
     text.resize(old_size + got);
+    if (old_size == start) {
+      // The first read tells UTF-16, in which every ASCII character has a
+      // zero byte.
+      nul_allowed = may_hold_nul_bytes(
+          std::string_view(text.data() + start, text.size() - start), choice);
+    }
+    const void* nul =
+        nul_allowed ? nullptr : std::memchr(text.data() + old_size, 0, got);
+    if (nul != nullptr) {
+      text.resize(static_cast<std::size_t>(static_cast<const char*>(nul) -
+                                           text.data()) +
+                  1);
+      return 0;
+    }
     // fread stops short only at the end of the file or on an error.
     if (got < request) {
       if (std::ferror(file)) return errno ? errno : EIO;

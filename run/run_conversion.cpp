@@ -26,13 +26,47 @@ void report(const std::string& message) {
   write_error_text("brenlow: " + message + "\n");
 }
 
-void report_at(const std::string& file_name, const line_problem& problem) {
+std::string message_at(const std::string& file_name,
+                       const line_problem& problem) {
   std::string where = file_name;
   if (problem.line_number != 0) {
     where += ":" + std::to_string(problem.line_number);
   }
-  report(where + ": " + problem.message);
+  return "brenlow: " + where + ": " + problem.message + "\n";
 }
+
+void report_at(const std::string& file_name, const line_problem& problem) {
+  write_error_text(message_at(file_name, problem));
+}
+
+// Messages about skipped lines, written as they come in writes of up to
+// 64 KiB: neither memory nor a write per line grows with their number.
+class message_batch {
+ public:
+  message_batch() = default;
+  message_batch(const message_batch&) = delete;
+  message_batch& operator=(const message_batch&) = delete;
+  ~message_batch() {
+    // Reached by unwinding too (out of memory), where what was gathered
+    // still goes out if it can.
+    try {
+      flush();
+    } catch (const std::bad_alloc&) {
+    }
+  }
+  void add(const std::string& message) {
+    text_ += message;
+    if (text_.size() >= limit) flush();
+  }
+  void flush() {
+    if (!text_.empty()) write_error_text(text_);
+    text_.clear();
+  }
+
+ private:
+  static constexpr std::size_t limit = std::size_t{64} * 1024;
+  std::string text_;
+};
 
 int finish_standard_output(output_stream& stream) {
   const int error = finish_output(stream);
@@ -88,7 +122,7 @@ bool read_input(const run_options& options, const std::string& shown_name,
       return false;
     }
   }
-  const int error = read_whole_file(file, text);
+  const int error = read_whole_file(file, options.encoding, text);
   // Closing a file only read cannot lose data; the read was checked.
   if (file != stdin) (void)std::fclose(file);
   if (error != 0) {
@@ -103,8 +137,9 @@ int write_to_file(const run_options& options, const reading_table& table,
   replacement_file replacement;
   int error = open_replacement(options.output_name, replacement);
   if (error != 0) {
-    report("cannot create a file beside '" + options.output_name +
-           "': " + std::strerror(error));
+    report((replacement.in_place ? "cannot open '"
+                                 : "cannot create a file beside '") +
+           options.output_name + "': " + std::strerror(error));
     return exit_failure;
   }
   output_stream stream = make_output_stream(replacement.file, options.eol);
@@ -121,8 +156,10 @@ int write_to_file(const run_options& options, const reading_table& table,
     error = commit_replacement(replacement);
   }
   if (error != 0) {
-    report("cannot write '" + options.output_name + "': " +
-           std::strerror(error) + "; it is left as it was");
+    // A file written in place has no earlier version left to keep.
+    report("cannot write '" + options.output_name +
+           "': " + std::strerror(error) +
+           (replacement.in_place ? "" : "; it is left as it was"));
     return exit_failure;
   }
   return exit_success;
@@ -181,15 +218,21 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   line_problem problem;
   // Skipped lines are named as they are found, so that none of them waits
   // in memory.
+  message_batch warnings;
   const skipped_line_sink skipped = [&](const line_problem& line) {
-    report_at(shown_name, line);
+    warnings.add(message_at(shown_name, line));
   };
-  if (!convert_text(std::string_view(raw.data(), raw.size()),
-                    options.encoding, options.rules, table, skipped, input,
-                    counts, problem, okuri_ari)) {
+  // Decoded UTF-16 is all the conversion needs: the raw bytes go before
+  // the table grows.
+  const auto release_raw = [&raw] { text_buffer().swap(raw); };
+  if (!convert_text(std::string_view(raw.data(), raw.size()), options.encoding,
+                    options.rules, table, skipped, input, counts, problem,
+                    release_raw, okuri_ari)) {
+    warnings.flush();
     report_at(shown_name, problem);
     return exit_failure;
   }
+  warnings.flush();
   if (options.verbose) {
     report_summary(shown_name, input, counts, table, okuri_ari);
   }

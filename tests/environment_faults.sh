@@ -100,6 +100,107 @@ else
   echo "skip large_input (sanitizer build or no GNU time)"
 fi
 
+# The memory bound of the README on the shapes that come nearest to it:
+# the bytes held (text and copies) + 20 bytes per entry line + 64 bytes per
+# distinct reading + 16 MiB, where the text held is the input, or for
+# UTF-16 the decoded text (the input and the decoded text are held together
+# only while it is decoded, before the table grows).
+# Each shape: name, lines in the output, entry lines, readings, bytes held,
+# and for UTF-16 the input and decoded bytes together.
+memory_shape() {
+  local name=$1 want_lines=$2 entries=$3 readings=$4 text=$5 decoding=${6:-0}
+  status=0
+  /usr/bin/time -f '%M' -o "$work/rss" "$program" "$work/shape.txt" \
+    >"$work/out" 2>"$work/err" || status=$?
+  check "memory_$name" 0 "" "$status" "$(grep -v 'line skipped$' "$work/err")"
+  local lines peak_kib limit
+  lines=$(wc -l < "$work/out")
+  peak_kib=$(tail -1 "$work/rss")
+  limit=$(( text + 20 * entries + 64 * readings ))
+  [ "$decoding" -gt "$limit" ] && limit=$decoding
+  limit=$(( limit / 1024 + 16 * 1024 ))
+  if [ "$lines" != "$want_lines" ]; then
+    echo "FAIL memory_$name: $lines output lines, expected $want_lines"
+    failures=$((failures + 1))
+  elif [ "$peak_kib" -gt "$limit" ]; then
+    echo "FAIL memory_$name: peak memory $peak_kib KiB over $limit KiB"
+    failures=$((failures + 1))
+  else
+    echo "ok   memory_$name: $peak_kib KiB (bound $limit KiB)"
+  fi
+}
+if [ "$sanitized" = 0 ] && [ -x /usr/bin/time ]; then
+  # 8,000,000 lines without a TAB: every one named on standard error as it
+  # is read, none kept.
+  awk 'BEGIN { for (n = 0; n < 8000000; n++) print "x" }' > "$work/shape.txt"
+  memory_shape lines_without_tab 2 0 0 16000000
+  if [ "$(wc -l < "$work/err")" != 8000000 ]; then
+    echo "FAIL memory_lines_without_tab: $(wc -l < "$work/err") warnings, expected 8000000"
+    failures=$((failures + 1))
+  fi
+  # A file 100 bytes longer than 64 MiB, the size of a whole number of
+  # reads: the last read must end in the room reserved for the file.
+  awk 'BEGIN { for (n = 0; n < 671089; n++) printf "!%098d\n", n }' |
+    head -c $(( 64 * 1048576 + 100 )) > "$work/shape.txt"
+  memory_shape just_over_whole_reads 2 0 0 $(( 64 * 1048576 + 100 ))
+  # 4,000,000 short entry lines under one reading.
+  awk 'BEGIN { for (n = 0; n < 4000000; n++) print "a\tb" }' > "$work/shape.txt"
+  memory_shape short_lines 3 4000000 1 16000000
+  # 2,000,000 distinct three-byte readings (Shift_JIS bytes that are no lead
+  # bytes; no "!" or ";" first, which make a comment or a skipped line).
+  # Those holding half-width katakana are copied in their typed form
+  # (hiragana, two bytes a character): 4 bytes per byte of such a reading.
+  python3 -c '
+import sys
+values = list(range(0x21, 0x7F)) + list(range(0xA1, 0xE0))
+first = [v for v in values if v not in (0x21, 0x3B)]
+out = bytearray()
+changed = 0
+for a in first:
+    for b in values:
+        for c in values:
+            out += bytes([a, b, c]) + b"\tw\n"
+            changed += max(a, b, c) >= 0xA1
+            if len(out) == 6 * 2000000:
+                sys.stdout.buffer.write(out)
+                sys.stderr.write(str(4 * 3 * changed))
+                sys.exit()' > "$work/shape.txt" 2> "$work/copies"
+  memory_shape distinct_three_byte_readings 2000002 2000000 2000000 \
+    $(( 12000000 + $(cat "$work/copies") ))
+  # UTF-16: 2,000,000 lines of 48 bytes, 28 bytes each once decoded.
+  python3 -c '
+import sys
+lines = "".join("\u3042\tx%07d\r\n" % i for i in range(2000000))
+sys.stdout.buffer.write(("\ufeff" + lines).encode("utf-16-le"))' > "$work/shape.txt"
+  # (UTF-8 output: the coding line comes first.)
+  memory_shape utf_16 4 2000000 1 28000000 $(( 48000002 + 28000000 ))
+  rm -f "$work/shape.txt" "$work/out" "$work/err"
+else
+  echo "skip memory shapes (sanitizer build or no GNU time)"
+fi
+
+# A NUL byte ends the reading at the first read that brings it: /dev/zero
+# and a sparse file of 3 GB are refused at once, in little memory.
+if [ "$sanitized" = 0 ] && [ -x /usr/bin/time ]; then
+  status=0
+  err=$(timeout 60 /usr/bin/time -f '%M' -o "$work/rss" "$program" /dev/zero 2>&1 >/dev/null) || status=$?
+  check nul_in_dev_zero 1 "brenlow: /dev/zero:1: NUL byte: this is not a text dictionary" \
+    "$status" "$err"
+  printf 'a\tA\tnoun\r\nb\tB\tnoun\r\n' > "$work/sparse.txt"
+  truncate -s 3G "$work/sparse.txt"
+  status=0
+  err=$(timeout 60 /usr/bin/time -f '%M' -o "$work/rss2" "$program" "$work/sparse.txt" 2>&1 >/dev/null) || status=$?
+  check nul_in_sparse_file 1 "brenlow: $work/sparse.txt:3: NUL byte: this is not a text dictionary" \
+    "$status" "$err"
+  for rss in "$work/rss" "$work/rss2"; do
+    if [ "$(tail -1 "$rss")" -gt 16384 ]; then
+      echo "FAIL nul_read_early: peak memory $(tail -1 "$rss") KiB"
+      failures=$((failures + 1))
+    fi
+  done
+  rm -f "$work/sparse.txt"
+fi
+
 # A file without read permission. Root reads it anyway, so as root a copy
 # of the program (the build folder may be closed to others) runs as the
 # user nobody (setpriv).
@@ -141,6 +242,190 @@ if mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
   umount "$work/small"
 else
   echo "skip output_file_on_full_disk (cannot mount a small tmpfs here)"
+fi
+
+# -o replaces only a missing name or a regular file, through a temporary
+# file beside it; everything else is written in place, as "> name" would.
+out_dir=$work/output
+mkdir "$out_dir"
+printf 'a\tA\tnoun\r\n' > "$out_dir/in.txt"
+dictionary=$(printf ';; okuri-ari entries.\r\n;; okuri-nasi entries.\r\na /A/\r\n' | od -c)
+
+holds_dictionary() {  # case name, file
+  if [ "$(od -c < "$2")" != "$dictionary" ]; then
+    echo "FAIL $1: $2 does not hold the dictionary: $(head -c 200 "$2" | od -c | head -5)"
+    failures=$((failures + 1))
+  fi
+}
+
+expect() {  # case name, shell test that must hold, what it means
+  if ! eval "$2"; then
+    echo "FAIL $1: $3"
+    failures=$((failures + 1))
+  fi
+}
+
+no_temporary_left() {  # case name, folder...
+  local name=$1
+  shift
+  if ls -A "$@" | grep -q 'brenlow-'; then
+    echo "FAIL $name: a temporary file is left: $(ls -A "$@" | grep 'brenlow-')"
+    failures=$((failures + 1))
+  fi
+}
+
+run_output() {  # case name, expected status, expected stderr, arguments...
+  local name=$1 want_status=$2 want_err=$3
+  shift 3
+  status=0
+  err=$(cd "$out_dir" && "$program" "$@" 2>&1 >/dev/null) || status=$?
+  check "$name" "$want_status" "$want_err" "$status" "$err"
+}
+
+# A chain of relative links, one of them through a folder: the file at the
+# end is replaced, every link stays a link.
+mkdir "$out_dir/sub"
+echo old > "$out_dir/sub/real.skk"
+ln -s ../sub/real.skk "$out_dir/sub/link"
+ln -s sub/link "$out_dir/chain.skk"
+run_output output_symlink_chain 0 "" -o chain.skk in.txt
+holds_dictionary output_symlink_chain "$out_dir/sub/real.skk"
+expect output_symlink_chain '[ -L "$out_dir/chain.skk" ] && [ -L "$out_dir/sub/link" ]' \
+  "a link was replaced by a file"
+no_temporary_left output_symlink_chain "$out_dir" "$out_dir/sub"
+
+# A link to a file not yet made: the file is made where the link points.
+ln -s "$out_dir/sub/new.skk" "$out_dir/dangling.skk"
+run_output output_symlink_to_missing_file 0 "" -o dangling.skk in.txt
+holds_dictionary output_symlink_to_missing_file "$out_dir/sub/new.skk"
+expect output_symlink_to_missing_file '[ -L "$out_dir/dangling.skk" ]' "the link was replaced"
+
+# Links that lead round in a circle: the system's own error.
+ln -s loop2 "$out_dir/loop1"
+ln -s loop1 "$out_dir/loop2"
+run_output output_symlink_loop 1 \
+  "brenlow: cannot create a file beside 'loop1': Too many levels of symbolic links" \
+  -o loop1 in.txt
+
+# A FIFO is written to its reader.
+mkfifo "$out_dir/fifo"
+# (A program that replaced the FIFO would leave its reader waiting.)
+timeout 20 cat "$out_dir/fifo" > "$out_dir/from_fifo" &
+run_output output_fifo 0 "" -o fifo in.txt
+wait
+holds_dictionary output_fifo "$out_dir/from_fifo"
+expect output_fifo '[ -p "$out_dir/fifo" ]' "the FIFO was replaced"
+
+# The names under /dev. As root, a faulty program could replace the
+# system's own, so they are made anew in a mount namespace whose /dev is a
+# tmpfs: a null device of its own and the links to the open descriptors.
+in_private_dev() {  # command...
+  if [ "$(id -u)" = 0 ]; then
+    unshare --mount sh -c '
+      mount -t tmpfs tmpfs /dev && mknod -m 666 /dev/null c 1 3 &&
+        ln -s /proc/self/fd /dev/fd && ln -s /proc/self/fd/1 /dev/stdout || exit 99
+      exec "$@"' sh "$@"
+  else
+    "$@"
+  fi
+}
+if [ "$(id -u)" != 0 ] || unshare --mount true 2>/dev/null; then
+  # /dev/stdout on a pipe and on a file, /dev/fd/3 on a file.
+  status=0
+  in_private_dev "$program" -o /dev/stdout "$out_dir/in.txt" 2>"$out_dir/err" | cat > "$out_dir/from_pipe" || status=$?
+  check output_dev_stdout_pipe 0 "" "$status" "$(cat "$out_dir/err")"
+  holds_dictionary output_dev_stdout_pipe "$out_dir/from_pipe"
+  status=0
+  in_private_dev "$program" -o /dev/stdout "$out_dir/in.txt" 2>"$out_dir/err" >"$out_dir/stdout_file" || status=$?
+  check output_dev_stdout_file 0 "" "$status" "$(cat "$out_dir/err")"
+  holds_dictionary output_dev_stdout_file "$out_dir/stdout_file"
+  status=0
+  in_private_dev "$program" -o /dev/fd/3 "$out_dir/in.txt" 2>"$out_dir/err" 3>"$out_dir/fd3_file" || status=$?
+  check output_dev_fd_3 0 "" "$status" "$(cat "$out_dir/err")"
+  holds_dictionary output_dev_fd_3 "$out_dir/fd3_file"
+  if [ "$(id -u)" = 0 ]; then
+    status=0
+    err=$(in_private_dev sh -c '"$1" -o /dev/null "$2" && ls -A /dev && stat -c %F /dev/null' \
+            sh "$program" "$out_dir/in.txt" 2>&1) || status=$?
+    check output_dev_null_as_root 0 "$(printf 'fd\nnull\nstdout\ncharacter special file')" \
+      "$status" "$err"
+  fi
+else
+  echo "skip output_dev_* (root without mount namespaces)"
+fi
+
+# Character devices of our own (the null and the full device, made in the
+# work folder): written, never replaced.
+if mknod "$out_dir/null" c 1 3 2>/dev/null && mknod "$out_dir/full" c 1 7 2>/dev/null; then
+  run_output output_null_device 0 "" -o null in.txt
+  expect output_null_device '[ -c "$out_dir/null" ]' "the device was replaced"
+  run_output output_full_device 1 \
+    "brenlow: cannot write 'full': No space left on device" -o full in.txt
+  expect output_full_device '[ -c "$out_dir/full" ]' "the device was replaced"
+  no_temporary_left output_devices "$out_dir"
+else
+  echo "skip output_null_device, output_full_device (cannot make device nodes)"
+fi
+
+# The replaced file keeps its owner (as root) and its permissions less the
+# set-ID bits; a new file gets 0666 less the umask.
+echo old > "$out_dir/kept.skk"
+want_owner=$(stat -c %u:%g "$out_dir/kept.skk")
+if [ "$(id -u)" = 0 ]; then
+  chown 65534:65534 "$out_dir/kept.skk"
+  want_owner=65534:65534
+fi
+chmod 6754 "$out_dir/kept.skk"  # after chown, which clears the set-ID bits
+run_output output_owner_and_mode 0 "" -o kept.skk in.txt
+holds_dictionary output_owner_and_mode "$out_dir/kept.skk"
+check output_owner_and_mode "$want_owner 754" "" \
+  "$(stat -c '%u:%g %a' "$out_dir/kept.skk")" ""
+status=0
+err=$(cd "$out_dir" && umask 027 && "$program" -o fresh.skk in.txt 2>&1) || status=$?
+check output_new_file_mode "0 640" "" "$status $(stat -c %a "$out_dir/fresh.skk")" "$err"
+
+# The longest name a folder takes (255 bytes on most file systems) less a
+# few: the temporary file's name is shorter.
+long_name=$(printf 'x%.0s' $(seq 250))
+run_output output_250_byte_name 0 "" -o "$long_name" in.txt
+holds_dictionary output_250_byte_name "$out_dir/$long_name"
+
+# A file converted onto itself: the input is read whole first.
+cp "$out_dir/in.txt" "$out_dir/self.txt"
+run_output output_onto_its_input 0 "" -o self.txt self.txt
+holds_dictionary output_onto_its_input "$out_dir/self.txt"
+no_temporary_left output_files "$out_dir"
+
+# A signal that ends the run while the output is written removes the
+# temporary file and ends the program with 128 + the signal. strace slows
+# each write to 0.3 s so that the signal comes in the middle of the writing
+# (the output takes several writes), once the temporary file is there.
+if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+  awk 'BEGIN { for (n = 0; n < 300000; n++) printf "r%d\tw%d\tnoun\r\n", n, n }' > "$out_dir/many.txt"
+  mkdir "$out_dir/signal"
+  for signal in TERM:143 INT:130 HUP:129; do
+    echo old > "$out_dir/signal/out.skk"
+    # The background job gets the signal at its default (a shell without
+    # job control would have it ignore SIGINT).
+    env --default-signal="${signal%:*}" strace -o /dev/null -e inject=write:delay_enter=300000 \
+      sh -c 'echo $$ > "$0/pid"; exec "$1" -o "$0/signal/out.skk" "$0/many.txt"' \
+      "$out_dir" "$program" 2>"$out_dir/err" &
+    runner=$!
+    for _ in $(seq 1000); do
+      ls -A "$out_dir/signal" | grep -q 'brenlow-' && break
+      sleep 0.01
+    done
+    kill -"${signal%:*}" "$(cat "$out_dir/pid")"
+    status=0
+    { wait "$runner"; } 2>/dev/null || status=$?
+    check "output_interrupted_by_SIG${signal%:*}" "${signal#*:}" "" "$status" \
+      "$(grep -v '^+++\|^---' "$out_dir/err")"
+    expect "output_interrupted_by_SIG${signal%:*}" \
+      '[ "$(cat "$out_dir/signal/out.skk")" = old ]' "the old file changed"
+    no_temporary_left "output_interrupted_by_SIG${signal%:*}" "$out_dir/signal"
+  done
+else
+  echo "skip output_interrupted (no strace, or tracing is not allowed here)"
 fi
 
 # -o with a file size limit instead (no root needed): with SIGXFSZ ignored,

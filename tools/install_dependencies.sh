@@ -22,6 +22,8 @@ if [ "${1:-}" = "--tests" ]; then
   # The sanitizer build, the fuzzer and the static checks; GNU time for the
   # memory of the large-input test.
   packages="$packages clang libclang-rt-14-dev clang-tidy cppcheck time"
+  # strace slows the writes of -o for the signal cases.
+  packages="$packages strace"
   # The man page, rendered by the install test.
   packages="$packages man-db"
 fi
