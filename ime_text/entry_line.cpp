@@ -137,24 +137,35 @@ bool needs_concat(std::string_view word_field, text_encoding encoding) {
 void encode_concat(std::string_view word_field, std::string& word_buffer,
                    text_encoding encoding) {
   word_buffer.assign("(concat \"");
+  bool after_escape = false;
   for (std::size_t pos = 0; pos < word_field.size();) {
     const std::size_t length = char_length(word_field, pos, encoding);
+    const char c = word_field[pos];
+    if (after_escape && static_cast<unsigned char>(c) >= 0x80) {
+      // libskk 1.0.5 garbles the rest of a string in which an octal escape
+      // is directly followed by a non-ASCII character; a new string starts
+      // it afresh.
+      word_buffer.append("\" \"");
+    }
     if (length > 1) {
+      after_escape = false;
       word_buffer.append(word_field, pos, length);
       pos += length;
       continue;
     }
-    const char c = word_field[pos];
     if (c == '/' || c == ';' || c == '\\') {
       append_octal_escape(word_buffer, static_cast<unsigned char>(c));
+      after_escape = true;
     } else if (c == '"') {
       if (pos + 1 < word_field.size() && word_field[pos + 1] == '"') {
         append_octal_escape(word_buffer, '"');
+        after_escape = true;
         ++pos;
       }
       // A lone quote is the IME format's own quoting and is dropped.
     } else {
       word_buffer.push_back(c);
+      after_escape = false;
     }
     ++pos;
   }

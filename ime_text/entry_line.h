@@ -42,7 +42,8 @@ bool needs_concat(std::string_view word_field, text_encoding encoding);
 
 // Writes word_field to word_buffer as (concat "...") in which "/", ";" and
 // backslash are octal escapes, a doubled double quote is one escaped quote
-// and a lone double quote is dropped.
+// and a lone double quote is dropped. A non-ASCII character directly after
+// an escape starts a new string: (concat "a\057" "b").
 void encode_concat(std::string_view word_field, std::string& word_buffer,
                    text_encoding encoding);
 

@@ -104,7 +104,32 @@ TEST(WordForm, PairsAreCopiedWholeInConcatForm) {
   EXPECT_EQ(word_form("\x81\x5C/"), "(concat \"\x81\x5C\\057\")");
   EXPECT_EQ(word_form("\x82\xA0\"\"x"), "(concat \"\x82\xA0\\042x\")");
   // A lead byte that ends the field is copied alone.
-  EXPECT_EQ(word_form("/\x81"), "(concat \"\\057\x81\")");
+  EXPECT_EQ(word_form("/\x81"), "(concat \"\\057\" \"\x81\")");
+}
+
+TEST(WordForm, NonAsciiAfterAnEscapeStartsANewString) {
+  // libskk 1.0.5 garbles a string in which an escape is directly followed
+  // by a non-ASCII character.
+  struct {
+    std::string field;
+    std::string expected;
+  } const cases[] = {
+      // 山田/太郎
+      {"\x8E\x52\x93\x63/\x91\xBE\x98\x59",
+       "(concat \"\x8E\x52\x93\x63\\057\" \"\x91\xBE\x98\x59\")"},
+      {";\x82\xA0", "(concat \"\\073\" \"\x82\xA0\")"},
+      {"\"\"\x82\xA0", "(concat \"\\042\" \"\x82\xA0\")"},
+      {"\\\xB1/", "(concat \"\\134\" \"\xB1\\057\")"},  // half-width ｱ
+      // A lone quote between them is dropped: still directly after.
+      {"/\"\x82\xA0", "(concat \"\\057\" \"\x82\xA0\")"},
+      // ASCII after an escape, or an escape after non-ASCII, stays put.
+      {"/a\x82\xA0", "(concat \"\\057a\x82\xA0\")"},
+      {"\x82\xA0/", "(concat \"\x82\xA0\\057\")"},
+      {"//\x82\xA0/", "(concat \"\\057\\057\" \"\x82\xA0\\057\")"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(word_form(c.field), c.expected) << "field: " << shown(c.field);
+  }
 }
 
 TEST(ExtractReading, FieldsOfALine) {

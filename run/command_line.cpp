@@ -7,12 +7,13 @@ namespace brenlow {
 const char* const usage_lines[3] = {"Brenlow Version 0.00", "usage:",
                                     "brenlow ime-textdic-file"};
 
-const char* const option_lines[10] = {
+const char* const option_lines[11] = {
     "options (before the file name; - reads standard input):",
     "  -o, --output FILE       write to FILE, replaced only after a complete write",
     "  --encoding sjis|utf-8   the input's encoding (default: from its byte-order",
     "                          mark, else UTF-8 if it is valid UTF-8, else Shift_JIS)",
-    "  --sort                  entries in byte order of their readings (for libskk)",
+    "  --sort[=skk|bytes]      entries sorted: skk (the default) as Emacs SKK",
+    "                          compares readings, bytes in byte order (libskk)",
     "  --eol crlf|lf           line end of the output (default: crlf)",
     "  --strict                a line that cannot be converted is an error",
     "  -v, --verbose           a summary of the conversion on standard error",
@@ -93,11 +94,19 @@ bool parse_command_line(int argc, char** argv, run_options& options,
         error = "unknown line end '" + value + "' (use crlf or lf)";
         return false;
       }
+    } else if (name == "--sort") {
+      const std::string order = inline_value ? inline_value : "skk";
+      if (order == "skk") {
+        options.sort = sort_order::skk;
+      } else if (order == "bytes") {
+        options.sort = sort_order::bytes;
+      } else {
+        error = "unknown sort order '" + order + "' (use skk or bytes)";
+        return false;
+      }
     } else if (inline_value != nullptr) {
       error = "option '" + name + "' takes no value";
       return false;
-    } else if (arg == "--sort") {
-      options.sort = true;
     } else if (arg == "--strict") {
       options.strict = true;
     } else if (arg == "-v" || arg == "--verbose") {

@@ -6,6 +6,7 @@
 
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
+#include "dictionary/skk_order.h"
 
 namespace brenlow {
 
@@ -15,7 +16,7 @@ struct run_options {
   bool has_output = false;
   std::string output_name;
   encoding_choice encoding = encoding_choice::guess;
-  bool sort = false;
+  sort_order sort = sort_order::input;
   line_end eol = line_end::crlf;
   bool strict = false;
   bool verbose = false;
@@ -32,6 +33,6 @@ bool parse_command_line(int argc, char** argv, run_options& options,
 extern const char* const usage_lines[3];
 
 // One line per option, for --help.
-extern const char* const option_lines[10];
+extern const char* const option_lines[11];
 
 }  // namespace brenlow

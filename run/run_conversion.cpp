@@ -66,7 +66,7 @@ void write_lines(output_stream& stream, const char* const* lines,
 int print_usage(bool with_options) {
   output_stream stream = make_output_stream(stdout, line_end::crlf);
   write_lines(stream, usage_lines, 3);
-  if (with_options) write_lines(stream, option_lines, 10);
+  if (with_options) write_lines(stream, option_lines, 11);
   return finish_standard_output(stream);
 }
 
@@ -110,10 +110,11 @@ const char* encoding_name(text_encoding encoding) {
 }
 
 int write_dictionary(const run_options& options, const reading_table& table,
-                     const skk_layout& layout) {
+                     const skk_layout& layout,
+                     std::vector<long_line>& long_lines) {
   if (!options.has_output) {
     output_stream stream = make_output_stream(stdout, options.eol);
-    write_skk_dictionary(table, stream, layout);
+    long_lines = write_skk_dictionary(table, stream, layout);
     return finish_standard_output(stream);
   }
   replacement_file replacement;
@@ -125,7 +126,7 @@ int write_dictionary(const run_options& options, const reading_table& table,
   }
   output_stream stream = make_output_stream(replacement.file, options.eol);
   try {
-    write_skk_dictionary(table, stream, layout);
+    long_lines = write_skk_dictionary(table, stream, layout);
   } catch (...) {
     abandon_replacement(replacement);  // no half-written file left behind
     throw;
@@ -181,9 +182,22 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   }
 
   skk_layout layout;
-  layout.utf_8_coding_line = input.encoding == text_encoding::utf_8;
-  layout.sorted = options.sort;
-  const int status = write_dictionary(options, table, layout);
+  layout.encoding = input.encoding == text_encoding::utf_8
+                        ? dictionary_encoding::utf_8
+                        : dictionary_encoding::shift_jis;
+  layout.order = options.sort;
+  layout.comment_line_first = options.sort != sort_order::input;
+  std::vector<long_line> long_lines;
+  const int status = write_dictionary(options, table, layout, long_lines);
+  for (const long_line& line : status == 0 ? long_lines
+                                           : std::vector<long_line>()) {
+    report(shown_name + ": the line of reading '" + std::string(line.reading) +
+           "' (output line " + std::to_string(line.line_number) + ") has " +
+           std::to_string(line.characters) +
+           " characters; Emacs SKK's binary search cannot pass lines of " +
+           std::to_string(emacs_skk_long_line) +
+           " or more: have it search this dictionary linearly (see README)");
+  }
   clear(table);
   return status;
 }
