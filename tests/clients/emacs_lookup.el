@@ -5,8 +5,10 @@
 ;;;
 ;;; emacs -Q --batch -l emacs_lookup.el DICTIONARY CODING WHERE READINGS
 ;;;
-;;; WHERE is `large' (the dictionary as `skk-large-jisyo') or `extra' (in
-;;; `skk-extra-jisyo-file-list'). READINGS holds one reading a line, as hex
+;;; WHERE is `large' (the dictionary as `skk-large-jisyo'), `extra' (in
+;;; `skk-extra-jisyo-file-list') or `linear' (searched linearly by an entry
+;;; added at the end of `skk-search-prog-list', as the README gives it for
+;;; dictionaries with very long lines). READINGS holds one reading a line, as hex
 ;;; of its bytes in CODING. For each, runs the search programs one after
 ;;; another as successive conversions do, and prints "R<hex>" and, for
 ;;; every candidate that the program searching the dictionary gave, a TAB
@@ -37,15 +39,18 @@
                    (split-string (buffer-string) "\n" t)))
        ;; The search program that reads this dictionary, as the default
        ;; list spells it.
-       (ours (if (equal where "extra")
-                 '(skk-search-extra-jisyo-files)
-               '(skk-search-jisyo-file skk-large-jisyo 10000))))
+       (ours (cond ((equal where "extra") '(skk-search-extra-jisyo-files))
+                   ((equal where "linear")
+                    `(skk-search-jisyo-file '(,dictionary . ,coding) 0))
+                   (t '(skk-search-jisyo-file skk-large-jisyo 10000)))))
   (setq command-line-args-left nil)
+  (cond ((equal where "extra")
+         (setq skk-extra-jisyo-file-list (list (cons dictionary coding))))
+        ((equal where "linear")
+         (add-to-list 'skk-search-prog-list ours t))
+        (t (setq skk-large-jisyo (cons dictionary coding))))
   (unless (member ours skk-search-prog-list)
-    (error "%S is not in the default skk-search-prog-list" ours))
-  (if (equal where "extra")
-      (setq skk-extra-jisyo-file-list (list (cons dictionary coding)))
-    (setq skk-large-jisyo (cons dictionary coding)))
+    (error "%S is not in skk-search-prog-list" ours))
   (dolist (hex readings)
     (let ((skk-henkan-key (decode-coding-string (brenlow-unhex hex) coding))
           (skk-henkan-okurigana nil)
