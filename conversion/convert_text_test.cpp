@@ -8,12 +8,17 @@ namespace brenlow {
 
 namespace {
 
+// A sink that keeps the skipped lines.
+skipped_line_sink collect(std::vector<line_problem>& skipped) {
+  return [&skipped](const line_problem& line) { skipped.push_back(line); };
+}
+
 // The table rendered one "reading /w1/w2/" string per entry, "|" between.
 std::string converted(const std::string& text,
                       std::vector<line_problem>* skipped_out = nullptr) {
   reading_table table;
   std::vector<line_problem> skipped;
-  convert_lines(text, text_encoding::shift_jis, table, skipped);
+  convert_lines(text, text_encoding::shift_jis, table, collect(skipped));
   std::string out;
   for (const reading_entry& entry : table.entries) {
     if (!out.empty()) out += "|";
@@ -85,88 +90,12 @@ TEST(ConvertLines, Counts) {
   std::vector<line_problem> skipped;
   const conversion_counts counts = convert_lines(
       "!c\r\n\r\na\t1\r\nb\t2\r\na\t3\r\nbad\r\n", text_encoding::shift_jis,
-      table, skipped);
+      table, collect(skipped));
   EXPECT_EQ(counts.lines, 6u);
   EXPECT_EQ(counts.comment_or_empty_lines, 2u);
   EXPECT_EQ(counts.filed_lines, 3u);
   EXPECT_EQ(counts.skipped_lines, 1u);
   EXPECT_EQ(table.entries.size(), 2u);
-}
-
-TEST(PrepareInput, EncodingsAndMarks) {
-  const auto guess = encoding_choice::guess;
-  const auto sjis = encoding_choice::shift_jis;
-  const auto utf8 = encoding_choice::utf_8;
-  struct {
-    std::string raw;
-    encoding_choice choice;
-    bool ok;
-    text_encoding encoding;
-    std::string text;  // the text to convert, or the problem's message
-    std::size_t line;
-  } const cases[] = {
-      {"r\tw\r\n", guess, true, text_encoding::shift_jis, "r\tw\r\n", 0},
-      {"\x82\xa9\tw", guess, true, text_encoding::shift_jis, "\x82\xa9\tw", 0},
-      {"\xE3\x81\x8B\tw", guess, true, text_encoding::utf_8,
-       "\xE3\x81\x8B\tw", 0},
-      {"\xE3\x81\x8B\tw", sjis, true, text_encoding::shift_jis,
-       "\xE3\x81\x8B\tw", 0},
-      {"ascii", utf8, true, text_encoding::utf_8, "ascii", 0},
-      {"a\tb\n\x82\xa9", utf8, false, text_encoding::utf_8,
-       "invalid UTF-8 sequence", 2},
-      {"\xEF\xBB\xBFr\tw", guess, true, text_encoding::utf_8, "r\tw", 0},
-      {"\xEF\xBB\xBFr\tw", utf8, true, text_encoding::utf_8, "r\tw", 0},
-      {"\xEF\xBB\xBFr\n\x82", guess, false, text_encoding::utf_8,
-       "invalid UTF-8 sequence", 2},
-      {std::string("\xFF\xFEr\0\t\0", 6), guess, true, text_encoding::utf_8,
-       "r\t", 0},
-      {std::string("\xFE\xFF\0r\0\t", 6), guess, true, text_encoding::utf_8,
-       "r\t", 0},
-      {std::string("\xFF\xFE\0\xD8", 4), guess, false, text_encoding::utf_8,
-       "unpaired UTF-16 surrogate", 1},
-      {"\xFF\xFE", sjis, false, text_encoding::utf_8,
-       "starts with a UTF-16LE byte-order mark, which contradicts --encoding "
-       "sjis",
-       0},
-      {"\xFE\xFF", utf8, false, text_encoding::utf_8,
-       "starts with a UTF-16BE byte-order mark, which contradicts --encoding "
-       "utf-8",
-       0},
-  };
-  for (const auto& c : cases) {
-    prepared_input prepared;
-    line_problem problem;
-    const bool ok = prepare_input(c.raw, c.choice, prepared, problem);
-    ASSERT_EQ(ok, c.ok) << c.raw << ": " << problem.message;
-    if (ok) {
-      EXPECT_EQ(prepared.encoding, c.encoding) << c.raw;
-      EXPECT_EQ(prepared.text, c.text) << c.raw;
-    } else {
-      EXPECT_EQ(problem.message, c.text) << c.raw;
-      EXPECT_EQ(problem.line_number, c.line) << c.raw;
-    }
-  }
-}
-
-TEST(FindNulByte, NamesTheLine) {
-  struct {
-    std::string text;
-    bool found;
-    std::size_t line;
-  } const cases[] = {
-      {"r\tw\r\n", false, 0},
-      {"", false, 0},
-      {std::string("a\tb\r\nc\t\0d\r\n", 10), true, 2},
-      {std::string("\0", 1), true, 1},
-      {std::string("a\n\n\n\0", 5), true, 4},
-  };
-  for (const auto& c : cases) {
-    line_problem problem;
-    EXPECT_EQ(find_nul_byte(c.text, problem), c.found) << c.text;
-    if (c.found) {
-      EXPECT_EQ(problem.line_number, c.line) << c.text;
-    }
-  }
 }
 
 TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {
@@ -175,7 +104,7 @@ TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {
   reading_table table;
   std::vector<line_problem> skipped;
   convert_lines("\xE3\x81\x81\t\xE8\x81\x81/\t\r\n", text_encoding::utf_8,
-                table, skipped);
+                table, collect(skipped));
   ASSERT_EQ(table.entries.size(), 1u);
   EXPECT_EQ(table.entries[0].reading(), "\xE3\x81\x81");
   EXPECT_EQ(table.candidates[0].word(), "(concat \"\xE8\x81\x81\\057\")");

@@ -6,8 +6,6 @@
 
 namespace brenlow {
 
-reading_table program_reading_table;
-
 namespace {
 
 constexpr std::size_t arena_block_size = std::size_t{256} * 1024;

@@ -64,9 +64,6 @@ struct reading_table {
   text_arena arena;
 };
 
-// The program-wide table.
-extern reading_table program_reading_table;
-
 // Makes room for that many more words (and readings) without moving the
 // table's arrays. Throws std::bad_alloc when they cannot have that room.
 void reserve_words(reading_table& table, std::size_t words);

@@ -172,4 +172,37 @@ void encode_concat(std::string_view word_field, std::string& word_buffer,
   word_buffer.append("\")");
 }
 
+std::string_view next_line(std::string_view text, std::size_t& position) {
+  const std::size_t start = position;
+  const void* found =
+      std::memchr(text.data() + start, '\n', text.size() - start);
+  const std::size_t line_feed =
+      found ? static_cast<std::size_t>(static_cast<const char*>(found) -
+                                       text.data())
+            : text.size();
+  position = line_feed + 1;
+  std::string_view line = text.substr(start, line_feed - start);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
+entry_line read_entry_line(std::string_view line, text_encoding encoding) {
+  entry_line read;
+  if (line.empty() || line.front() == '!') {
+    read.kind = line_kind::comment_or_empty;
+    return read;
+  }
+  const std::size_t word_start = extract_reading(line, read.reading, encoding);
+  if (word_start == std::string_view::npos) {
+    read.kind = line_kind::skipped;
+    read.problem = "no TAB after the reading; line skipped";
+  } else if (read.reading.empty()) {
+    read.kind = line_kind::skipped;
+    read.problem = "empty reading; line skipped";
+  } else {
+    read.word_field = extract_word(line, word_start, encoding);
+  }
+  return read;
+}
+
 }  // namespace brenlow

@@ -10,9 +10,30 @@
 #include <string>
 #include <string_view>
 
+#include "ime_text/text_encoding.h"
+
 namespace brenlow {
 
-enum class text_encoding { shift_jis, utf_8 };
+// Cuts the line that starts at position off text and moves position to the
+// start of the next one. A line ends at a line feed, which goes with a CR
+// directly before it; a last line without a line feed loses only a
+// trailing CR. Call while position < text.size().
+std::string_view next_line(std::string_view text, std::size_t& position);
+
+enum class line_kind { entry, comment_or_empty, skipped };
+
+// One line of the dictionary as the format reads it.
+struct entry_line {
+  line_kind kind = line_kind::entry;
+  std::string_view reading;     // entry lines
+  std::string_view word_field;  // entry lines: the word as the line holds it
+  const char* problem = nullptr;  // skipped lines: why
+};
+
+// Reads a line without its line end: lines starting with "!" and empty lines
+// are comments; an entry line needs a TAB after a reading that is not empty,
+// or it is skipped.
+entry_line read_entry_line(std::string_view line, text_encoding encoding);
 
 // Shift_JIS lead bytes: 0x81-0x9F and 0xE0-0xFF.
 bool is_lead_byte(unsigned char byte);

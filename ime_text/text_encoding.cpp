@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace brenlow {
 
@@ -9,6 +10,12 @@ namespace {
 
 bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
+}
+
+std::size_t line_of(std::string_view text, std::size_t offset) {
+  return static_cast<std::size_t>(
+             std::count(text.begin(), text.begin() + offset, '\n')) +
+         1;
 }
 
 }  // namespace
@@ -97,7 +104,7 @@ std::size_t find_invalid_utf_8(std::string_view text, bool& has_multibyte) {
 }
 
 bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
-                   decoding_problem& problem) {
+                   line_problem& problem) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t units = text.size() / 2;
   // Each unit becomes at most three bytes.
@@ -130,6 +137,74 @@ bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
     return false;
   }
   return true;
+}
+
+bool decide_encoding(std::string_view raw, encoding_choice choice,
+                     prepared_input& prepared, line_problem& problem) {
+  const byte_order_mark mark = find_byte_order_mark(raw);
+  if (mark != byte_order_mark::none) {
+    const bool conflict =
+        choice == encoding_choice::shift_jis ||
+        (choice == encoding_choice::utf_8 && mark != byte_order_mark::utf_8);
+    if (conflict) {
+      problem = {0, std::string("starts with a ") + mark_name(mark) +
+                        " byte-order mark, which contradicts --encoding " +
+                        (choice == encoding_choice::shift_jis ? "sjis"
+                                                              : "utf-8")};
+      return false;
+    }
+    prepared.encoding = text_encoding::utf_8;
+    prepared.reason = std::string(mark_name(mark)) + " byte-order mark";
+    const std::string_view body = raw.substr(mark_length(mark));
+    if (mark == byte_order_mark::utf_8) {
+      prepared.text = body;
+    } else {
+      if (!decode_utf_16(body, mark == byte_order_mark::utf_16be,
+                         prepared.decoded, problem)) {
+        return false;
+      }
+      prepared.text = prepared.decoded;
+      return true;  // well-formed by construction
+    }
+  } else {
+    prepared.text = raw;
+    if (choice == encoding_choice::shift_jis) {
+      prepared.encoding = text_encoding::shift_jis;
+      prepared.reason = "--encoding sjis";
+      return true;
+    }
+    if (choice == encoding_choice::utf_8) {
+      prepared.encoding = text_encoding::utf_8;
+      prepared.reason = "--encoding utf-8";
+    }
+  }
+  bool has_multibyte = false;
+  const std::size_t invalid = find_invalid_utf_8(prepared.text, has_multibyte);
+  if (choice == encoding_choice::guess && mark == byte_order_mark::none) {
+    const bool utf_8 = invalid == std::string_view::npos && has_multibyte;
+    prepared.encoding = utf_8 ? text_encoding::utf_8 : text_encoding::shift_jis;
+    prepared.reason = utf_8 ? "guessed: valid UTF-8"
+                            : "guessed: not UTF-8 with multi-byte characters";
+    return true;
+  }
+  if (invalid != std::string_view::npos) {
+    problem = {line_of(prepared.text, invalid), "invalid UTF-8 sequence"};
+    return false;
+  }
+  return true;
+}
+
+bool find_nul_byte(std::string_view text, line_problem& problem) {
+  const void* nul = std::memchr(text.data(), '\0', text.size());
+  if (nul == nullptr) return false;
+  const auto offset =
+      static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
+  problem = {line_of(text, offset), "NUL byte: this is not a text dictionary"};
+  return true;
+}
+
+const char* encoding_name(text_encoding encoding) {
+  return encoding == text_encoding::utf_8 ? "UTF-8" : "Shift_JIS";
 }
 
 }  // namespace brenlow

@@ -6,7 +6,40 @@
 #include <string>
 #include <string_view>
 
+#include "ime_text/line_problem.h"
+
 namespace brenlow {
+
+// The encodings the line rules work in; UTF-16 input is decoded to UTF-8
+// first.
+enum class text_encoding { shift_jis, utf_8 };
+
+// What the command line says of the input's encoding.
+enum class encoding_choice { guess, shift_jis, utf_8 };
+
+// The text to convert, in the encoding its rules and output use.
+struct prepared_input {
+  std::string_view text;
+  std::string decoded;  // holds text when it was decoded from UTF-16
+  text_encoding encoding = text_encoding::shift_jis;
+  std::string reason;  // how the encoding was chosen, for --verbose
+};
+
+// Decides the encoding of raw: a byte-order mark decides (UTF-16 is decoded
+// to UTF-8, a UTF-8 mark dropped); without one, choice decides, and a guess
+// takes UTF-8 when the whole text is valid UTF-8 holding at least one
+// multi-byte sequence, Shift_JIS otherwise. Returns false and fills problem
+// for text that cannot be read in the encoding chosen. prepared.text may
+// point into raw, which must outlive it.
+bool decide_encoding(std::string_view raw, encoding_choice choice,
+                     prepared_input& prepared, line_problem& problem);
+
+// Finds a NUL byte, which no text dictionary holds. Returns true and fills
+// problem if there is one.
+bool find_nul_byte(std::string_view text, line_problem& problem);
+
+// "UTF-8" or "Shift_JIS".
+const char* encoding_name(text_encoding encoding);
 
 enum class byte_order_mark { none, utf_8, utf_16le, utf_16be };
 
@@ -29,16 +62,10 @@ std::size_t find_invalid_utf_8(std::string_view text, bool& has_multibyte);
 // surrogate code point gets its three-byte form.
 void append_utf_8(std::string& out, std::uint32_t code_point);
 
-// What went wrong in a decoding; line_number counts from 1.
-struct decoding_problem {
-  std::size_t line_number = 0;
-  std::string message;
-};
-
 // Appends the UTF-8 form of the UTF-16 text (without its mark) to out,
 // joining surrogate pairs. Returns false and fills problem at an unpaired
 // surrogate or a final odd byte.
 bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
-                   decoding_problem& problem);
+                   line_problem& problem);
 
 }  // namespace brenlow

@@ -73,7 +73,7 @@ TEST(DecodeUtf16, BothByteOrders) {
   for (const auto& c : cases) {
     for (bool big_endian : {false, true}) {
       std::string out;
-      decoding_problem problem;
+      line_problem problem;
       const std::string bytes =
           big_endian ? utf_16be(c.units) : utf_16le(c.units);
       ASSERT_TRUE(decode_utf_16(bytes, big_endian, out, problem)) << c.utf_8;
@@ -94,13 +94,13 @@ TEST(DecodeUtf16, UnpairedSurrogatesNameTheLine) {
   };
   for (const auto& c : cases) {
     std::string out;
-    decoding_problem problem;
+    line_problem problem;
     EXPECT_FALSE(decode_utf_16(utf_16le(c.units), false, out, problem));
     EXPECT_EQ(problem.line_number, c.line);
     EXPECT_EQ(problem.message, "unpaired UTF-16 surrogate");
   }
   std::string out;
-  decoding_problem problem;
+  line_problem problem;
   EXPECT_FALSE(decode_utf_16("a\0b", false, out, problem));
   EXPECT_EQ(problem.message, "UTF-16 text ends in half a character");
 }
@@ -112,6 +112,82 @@ TEST(ByteOrderMark, Found) {
   EXPECT_EQ(find_byte_order_mark("\xEF\xBB"), byte_order_mark::none);
   EXPECT_EQ(find_byte_order_mark("\xFF"), byte_order_mark::none);
   EXPECT_EQ(find_byte_order_mark(""), byte_order_mark::none);
+}
+
+TEST(DecideEncoding, EncodingsAndMarks) {
+  const auto guess = encoding_choice::guess;
+  const auto sjis = encoding_choice::shift_jis;
+  const auto utf8 = encoding_choice::utf_8;
+  struct {
+    std::string raw;
+    encoding_choice choice;
+    bool ok;
+    text_encoding encoding;
+    std::string text;  // the text to convert, or the problem's message
+    std::size_t line;
+  } const cases[] = {
+      {"r\tw\r\n", guess, true, text_encoding::shift_jis, "r\tw\r\n", 0},
+      {"\x82\xa9\tw", guess, true, text_encoding::shift_jis, "\x82\xa9\tw", 0},
+      {"\xE3\x81\x8B\tw", guess, true, text_encoding::utf_8,
+       "\xE3\x81\x8B\tw", 0},
+      {"\xE3\x81\x8B\tw", sjis, true, text_encoding::shift_jis,
+       "\xE3\x81\x8B\tw", 0},
+      {"ascii", utf8, true, text_encoding::utf_8, "ascii", 0},
+      {"a\tb\n\x82\xa9", utf8, false, text_encoding::utf_8,
+       "invalid UTF-8 sequence", 2},
+      {"\xEF\xBB\xBFr\tw", guess, true, text_encoding::utf_8, "r\tw", 0},
+      {"\xEF\xBB\xBFr\tw", utf8, true, text_encoding::utf_8, "r\tw", 0},
+      {"\xEF\xBB\xBFr\n\x82", guess, false, text_encoding::utf_8,
+       "invalid UTF-8 sequence", 2},
+      {std::string("\xFF\xFEr\0\t\0", 6), guess, true, text_encoding::utf_8,
+       "r\t", 0},
+      {std::string("\xFE\xFF\0r\0\t", 6), guess, true, text_encoding::utf_8,
+       "r\t", 0},
+      {std::string("\xFF\xFE\0\xD8", 4), guess, false, text_encoding::utf_8,
+       "unpaired UTF-16 surrogate", 1},
+      {"\xFF\xFE", sjis, false, text_encoding::utf_8,
+       "starts with a UTF-16LE byte-order mark, which contradicts --encoding "
+       "sjis",
+       0},
+      {"\xFE\xFF", utf8, false, text_encoding::utf_8,
+       "starts with a UTF-16BE byte-order mark, which contradicts --encoding "
+       "utf-8",
+       0},
+  };
+  for (const auto& c : cases) {
+    prepared_input prepared;
+    line_problem problem;
+    const bool ok = decide_encoding(c.raw, c.choice, prepared, problem);
+    ASSERT_EQ(ok, c.ok) << c.raw << ": " << problem.message;
+    if (ok) {
+      EXPECT_EQ(prepared.encoding, c.encoding) << c.raw;
+      EXPECT_EQ(prepared.text, c.text) << c.raw;
+    } else {
+      EXPECT_EQ(problem.message, c.text) << c.raw;
+      EXPECT_EQ(problem.line_number, c.line) << c.raw;
+    }
+  }
+}
+
+TEST(FindNulByte, NamesTheLine) {
+  struct {
+    std::string text;
+    bool found;
+    std::size_t line;
+  } const cases[] = {
+      {"r\tw\r\n", false, 0},
+      {"", false, 0},
+      {std::string("a\tb\r\nc\t\0d\r\n", 10), true, 2},
+      {std::string("\0", 1), true, 1},
+      {std::string("a\n\n\n\0", 5), true, 4},
+  };
+  for (const auto& c : cases) {
+    line_problem problem;
+    EXPECT_EQ(find_nul_byte(c.text, problem), c.found) << c.text;
+    if (c.found) {
+      EXPECT_EQ(problem.line_number, c.line) << c.text;
+    }
+  }
 }
 
 }  // namespace

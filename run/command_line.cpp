@@ -22,20 +22,96 @@ const char* const option_lines[11] = {
 
 namespace {
 
-// The value of an option given as "--name value" or "--name=value".
-bool take_value(int argc, char** argv, int& i, const char* inline_value,
-                const std::string& name, std::string& value,
-                std::string& error) {
-  if (inline_value != nullptr) {
-    value = inline_value;
-    return true;
+// Sets what an option means; value is empty for an option without one.
+// Returns false with error set for a value it does not take.
+using apply_option = bool (*)(run_options& options, const std::string& value,
+                              std::string& error);
+
+struct option_spec {
+  const char* short_name;  // nullptr: none
+  const char* long_name;
+  bool takes_value;
+  apply_option apply;
+  // Takes a value only as "--name=value".
+  bool value_optional = false;
+};
+
+constexpr option_spec option_table[] = {
+    {"-o", "--output", true,
+     [](run_options& o, const std::string& value, std::string&) {
+       o.has_output = true;
+       o.output_name = value;
+       return true;
+     }},
+    {nullptr, "--encoding", true,
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (value == "sjis" || value == "shift_jis" || value == "cp932") {
+         o.encoding = encoding_choice::shift_jis;
+       } else if (value == "utf-8" || value == "utf8") {
+         o.encoding = encoding_choice::utf_8;
+       } else {
+         error = "unknown encoding '" + value + "' (use sjis or utf-8)";
+         return false;
+       }
+       return true;
+     }},
+    {nullptr, "--eol", true,
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (value == "crlf") {
+         o.eol = line_end::crlf;
+       } else if (value == "lf") {
+         o.eol = line_end::lf;
+       } else {
+         error = "unknown line end '" + value + "' (use crlf or lf)";
+         return false;
+       }
+       return true;
+     }},
+    {nullptr, "--sort", false,
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (value.empty() || value == "skk") {
+         o.sort = sort_order::skk;
+       } else if (value == "bytes") {
+         o.sort = sort_order::bytes;
+       } else {
+         error = "unknown sort order '" + value + "' (use skk or bytes)";
+         return false;
+       }
+       return true;
+     },
+     true},
+    {nullptr, "--strict", false,
+     [](run_options& o, const std::string&, std::string&) {
+       return o.strict = true;
+     }},
+    {"-v", "--verbose", false,
+     [](run_options& o, const std::string&, std::string&) {
+       return o.verbose = true;
+     }},
+    {"-h", "--help", false,
+     [](run_options& o, const std::string&, std::string&) {
+       return o.help = true;
+     }},
+    {nullptr, "--version", false,
+     [](run_options& o, const std::string&, std::string&) {
+       return o.version = true;
+     }},
+};
+
+const option_spec* find_option(const std::string& name) {
+  for (const option_spec& spec : option_table) {
+    if ((spec.short_name != nullptr && name == spec.short_name) ||
+        name == spec.long_name) {
+      return &spec;
+    }
   }
-  if (i + 1 >= argc) {
-    error = "option '" + name + "' needs a value";
-    return false;
-  }
-  value = argv[++i];
-  return true;
+  return nullptr;
+}
+
+void take_file_name(int argc, char** argv, int i, run_options& options) {
+  options.has_input = true;
+  options.input_name = argv[i];
+  options.ignored.assign(argv + i + 1, argv + argc);
 }
 
 }  // namespace
@@ -45,17 +121,14 @@ bool parse_command_line(int argc, char** argv, run_options& options,
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--") {
-      if (i + 1 < argc) {
-        options.has_input = true;
-        options.input_name = argv[i + 1];
-      }
+      if (i + 1 < argc) take_file_name(argc, argv, i + 1, options);
       return true;
     }
     if (arg.size() < 2 || arg[0] != '-') {
-      options.has_input = true;
-      options.input_name = arg;
-      return true;  // what follows the file name is ignored
+      take_file_name(argc, argv, i, options);
+      return true;
     }
+    // "--name=value" carries its value in the same argument.
     std::string name = arg;
     const char* inline_value = nullptr;
     const std::size_t equals = arg.find('=');
@@ -63,62 +136,29 @@ bool parse_command_line(int argc, char** argv, run_options& options,
       name = arg.substr(0, equals);
       inline_value = argv[i] + equals + 1;
     }
+    const option_spec* spec = find_option(name);
+    if (spec == nullptr) {
+      error = "unknown option '" + (inline_value ? name : arg) + "'";
+      return false;
+    }
     std::string value;
-    if (name == "-o" || name == "--output") {
-      if (!take_value(argc, argv, i, inline_value, name, value, error)) {
-        return false;
-      }
-      options.has_output = true;
-      options.output_name = value;
-    } else if (name == "--encoding") {
-      if (!take_value(argc, argv, i, inline_value, name, value, error)) {
-        return false;
-      }
-      if (value == "sjis" || value == "shift_jis" || value == "cp932") {
-        options.encoding = encoding_choice::shift_jis;
-      } else if (value == "utf-8" || value == "utf8") {
-        options.encoding = encoding_choice::utf_8;
+    if (spec->takes_value) {
+      if (inline_value != nullptr) {
+        value = inline_value;
+      } else if (i + 1 < argc) {
+        value = argv[++i];
       } else {
-        error = "unknown encoding '" + value + "' (use sjis or utf-8)";
-        return false;
-      }
-    } else if (name == "--eol") {
-      if (!take_value(argc, argv, i, inline_value, name, value, error)) {
-        return false;
-      }
-      if (value == "crlf") {
-        options.eol = line_end::crlf;
-      } else if (value == "lf") {
-        options.eol = line_end::lf;
-      } else {
-        error = "unknown line end '" + value + "' (use crlf or lf)";
-        return false;
-      }
-    } else if (name == "--sort") {
-      const std::string order = inline_value ? inline_value : "skk";
-      if (order == "skk") {
-        options.sort = sort_order::skk;
-      } else if (order == "bytes") {
-        options.sort = sort_order::bytes;
-      } else {
-        error = "unknown sort order '" + order + "' (use skk or bytes)";
+        error = "option '" + name + "' needs a value";
         return false;
       }
     } else if (inline_value != nullptr) {
-      error = "option '" + name + "' takes no value";
-      return false;
-    } else if (arg == "--strict") {
-      options.strict = true;
-    } else if (arg == "-v" || arg == "--verbose") {
-      options.verbose = true;
-    } else if (arg == "-h" || arg == "--help") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else {
-      error = "unknown option '" + arg + "'";
-      return false;
+      if (!spec->value_optional) {
+        error = "option '" + name + "' takes no value";
+        return false;
+      }
+      value = inline_value;
     }
+    if (!spec->apply(options, value, error)) return false;
   }
   return true;
 }

@@ -1,12 +1,14 @@
 // The command line: options first, then the dictionary's file name; "--"
-// ends the options and anything after the file name is ignored.
+// ends the options and anything after the file name is ignored (and named
+// in a warning when it looks like an option).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/output_stream.h"
-#include "conversion/convert_text.h"
 #include "dictionary/skk_order.h"
+#include "ime_text/text_encoding.h"
 
 namespace brenlow {
 
@@ -22,6 +24,8 @@ struct run_options {
   bool verbose = false;
   bool help = false;
   bool version = false;
+  // What followed the file name.
+  std::vector<std::string> ignored;
 };
 
 // Fills options from argv[1] on. Returns false with a message naming the

@@ -90,15 +90,35 @@ TEST(CommandLine, Errors) {
       {{"--eol", "cr", "d"}, "unknown line end 'cr' (use crlf or lf)"},
       {{"--encoding", "euc", "d"}, "unknown encoding 'euc' (use sjis or utf-8)"},
       {{"--sort=yes", "d"}, "unknown sort order 'yes' (use skk or bytes)"},
-      {{"--sort=", "d"}, "unknown sort order '' (use skk or bytes)"},
       // The order is given with "=" only: a separate word is the file name.
       {{"--strict=1", "d"}, "option '--strict' takes no value"},
       {{"--encoding"}, "option '--encoding' needs a value"},
+      {{"--output=", "d"}, ""},  // an empty value is still a value
+      {{"--bogus=1", "d"}, "unknown option '--bogus'"},
+      {{"-v=1", "d"}, "unknown option '-v=1'"},
   };
   for (const auto& c : cases) {
     const parsed p = parse(c.args);
     EXPECT_EQ(p.ok, c.error.empty()) << ::testing::PrintToString(c.args);
     EXPECT_EQ(p.error, c.error) << ::testing::PrintToString(c.args);
+  }
+}
+
+TEST(CommandLine, WhatFollowsTheFileNameIsKeptAsIgnored) {
+  struct {
+    std::vector<std::string> args;
+    std::vector<std::string> ignored;
+  } const cases[] = {
+      {{"d.txt"}, {}},
+      {{"d.txt", "-o", "out.skk"}, {"-o", "out.skk"}},
+      {{"--sort", "d.txt", "x"}, {"x"}},
+      {{"--", "-d.txt", "--sort"}, {"--sort"}},
+      {{"--"}, {}},
+  };
+  for (const auto& c : cases) {
+    const parsed p = parse(c.args);
+    ASSERT_TRUE(p.ok) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(p.options.ignored, c.ignored) << ::testing::PrintToString(c.args);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "run/exit_status.h"
 #include "run/run_conversion.h"
 
 #if defined(_WIN32)
@@ -24,7 +25,7 @@ int guarded(const Run& run) {
   } catch (const std::bad_alloc&) {
     // Written without allocating; the table is gone by now anyway.
     (void)std::fputs("brenlow: out of memory\n", stderr);
-    return 1;
+    return brenlow::exit_failure;
   }
 }
 

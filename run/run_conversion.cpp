@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "base/output_stream.h"
+#include "conversion/convert_text.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
 #include "run/command_line.h"
-#include "conversion/convert_text.h"
+#include "run/exit_status.h"
 #include "run/output_file.h"
 #include "run/platform.h"
 #include "run/read_input.h"
@@ -21,13 +22,9 @@ namespace brenlow {
 namespace {
 
 void report(const std::string& message) {
-  // Messages end in a line feed on every platform, like the program's
-  // other output the same bytes everywhere.
-  output_stream stream = make_output_stream(nullptr, line_end::lf);
-  write_bytes(stream, "brenlow: ");
-  write_bytes(stream, message);
-  end_line(stream);
-  write_error_text(written_text(stream));
+  // Messages end in a line feed on every platform, like the program's other
+  // output the same bytes everywhere.
+  write_error_text("brenlow: " + message + "\n");
 }
 
 void report_at(const std::string& file_name, const line_problem& problem) {
@@ -38,21 +35,17 @@ void report_at(const std::string& file_name, const line_problem& problem) {
   report(where + ": " + problem.message);
 }
 
-// The exit status after the reader of standard output went away: the one a
-// shell reports for a writer stopped by SIGPIPE (128 + 13), as for cat.
-constexpr int reader_gone_status = 141;
-
 int finish_standard_output(output_stream& stream) {
   const int error = finish_output(stream);
   // The reader chose to stop reading (brenlow x.txt | head): nothing went
   // wrong that a message could help with.
-  if (reader_gone(error)) return reader_gone_status;
+  if (reader_gone(error)) return exit_reader_gone;
   if (error != 0) {
     report(std::string("cannot write to standard output: ") +
            std::strerror(error));
-    return 1;
+    return exit_failure;
   }
-  return 0;
+  return exit_success;
 }
 
 void write_lines(output_stream& stream, const char* const* lines,
@@ -78,10 +71,11 @@ int print_version() {
 
 int command_line_error(const std::string& message) {
   report(message);
-  output_stream stream = make_output_stream(nullptr, line_end::crlf);
-  write_lines(stream, usage_lines, 3);
-  write_error_text(written_text(stream));
-  return 2;
+  // The usage text ends its lines as it does on standard output.
+  std::string usage;
+  for (const char* line : usage_lines) usage += std::string(line) + "\r\n";
+  write_error_text(usage);
+  return exit_command_line_error;
 }
 
 // Reads the whole input into text; reports and returns false on failure.
@@ -105,24 +99,15 @@ bool read_input(const run_options& options, const std::string& shown_name,
   return true;
 }
 
-const char* encoding_name(text_encoding encoding) {
-  return encoding == text_encoding::utf_8 ? "UTF-8" : "Shift_JIS";
-}
-
-int write_dictionary(const run_options& options, const reading_table& table,
-                     const skk_layout& layout,
-                     std::vector<long_line>& long_lines) {
-  if (!options.has_output) {
-    output_stream stream = make_output_stream(stdout, options.eol);
-    long_lines = write_skk_dictionary(table, stream, layout);
-    return finish_standard_output(stream);
-  }
+int write_to_file(const run_options& options, const reading_table& table,
+                  const skk_layout& layout,
+                  std::vector<long_line>& long_lines) {
   replacement_file replacement;
   int error = open_replacement(options.output_name, replacement);
   if (error != 0) {
     report("cannot create a file beside '" + options.output_name +
            "': " + std::strerror(error));
-    return 1;
+    return exit_failure;
   }
   output_stream stream = make_output_stream(replacement.file, options.eol);
   try {
@@ -140,47 +125,61 @@ int write_dictionary(const run_options& options, const reading_table& table,
   if (error != 0) {
     report("cannot write '" + options.output_name + "': " +
            std::strerror(error) + "; it is left as it was");
-    return 1;
+    return exit_failure;
   }
-  return 0;
+  return exit_success;
+}
+
+// Writes the dictionary; long_lines gets its lines of Emacs SKK's long
+// line length or more.
+int write_dictionary(const run_options& options, const reading_table& table,
+                     const skk_layout& layout,
+                     std::vector<long_line>& long_lines) {
+  if (options.has_output) {
+    return write_to_file(options, table, layout, long_lines);
+  }
+  output_stream stream = make_output_stream(stdout, options.eol);
+  long_lines = write_skk_dictionary(table, stream, layout);
+  return finish_standard_output(stream);
+}
+
+void report_summary(const std::string& shown_name, const prepared_input& input,
+                    const conversion_counts& counts,
+                    const reading_table& table) {
+  report(shown_name + ": " + encoding_name(input.encoding) + " (" +
+         input.reason + "); " + std::to_string(counts.lines) +
+         " lines read, " + std::to_string(counts.comment_or_empty_lines) +
+         " comment or empty, " + std::to_string(counts.filed_lines) +
+         " entries filed under " + std::to_string(table.entries.size()) +
+         " readings, " + std::to_string(counts.skipped_lines) + " skipped");
 }
 
 // Reads, converts and writes the named dictionary; the exit status.
 int convert_file(const run_options& options, const std::string& shown_name) {
-  reading_table& table = program_reading_table;
-  clear(table);
-  // The table holds views into the input, so it lives until the table is
-  // cleared at the end of the run.
+  // The table holds views into the input, which therefore outlives it.
   text_buffer raw;
-  if (!read_input(options, shown_name, raw)) return 1;
+  if (!read_input(options, shown_name, raw)) return exit_failure;
+  reading_table table;
   prepared_input input;
+  conversion_counts counts;
   line_problem problem;
-  if (!prepare_input(std::string_view(raw.data(), raw.size()),
-                     options.encoding, input, problem) ||
-      find_nul_byte(input.text, problem)) {
+  // Skipped lines are named as they are found, so that none of them waits
+  // in memory.
+  const skipped_line_sink skipped = [&](const line_problem& line) {
+    report_at(shown_name, line);
+  };
+  if (!convert_text(std::string_view(raw.data(), raw.size()),
+                    options.encoding, table, skipped, input, counts,
+                    problem)) {
     report_at(shown_name, problem);
-    return 1;
+    return exit_failure;
   }
-
-  std::vector<line_problem> skipped;
-  const conversion_counts counts =
-      convert_lines(input.text, input.encoding, table, skipped);
-  for (const line_problem& line : skipped) report_at(shown_name, line);
-  if (options.verbose) {
-    report(shown_name + ": " + encoding_name(input.encoding) + " (" +
-           input.reason + "); " + std::to_string(counts.lines) +
-           " lines read, " + std::to_string(counts.comment_or_empty_lines) +
-           " comment or empty, " + std::to_string(counts.filed_lines) +
-           " entries filed under " + std::to_string(table.entries.size()) +
-           " readings, " + std::to_string(counts.skipped_lines) + " skipped");
-  }
-  if (options.strict && !skipped.empty()) {
-    report(shown_name + ": " + std::to_string(skipped.size()) +
+  if (options.verbose) report_summary(shown_name, input, counts, table);
+  if (options.strict && counts.skipped_lines != 0) {
+    report(shown_name + ": " + std::to_string(counts.skipped_lines) +
            " line(s) could not be converted; nothing written (--strict)");
-    clear(table);
-    return 1;
+    return exit_failure;
   }
-
   skk_layout layout;
   layout.encoding = input.encoding == text_encoding::utf_8
                         ? dictionary_encoding::utf_8
@@ -189,8 +188,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   layout.comment_line_first = options.sort != sort_order::input;
   std::vector<long_line> long_lines;
   const int status = write_dictionary(options, table, layout, long_lines);
-  for (const long_line& line : status == 0 ? long_lines
-                                           : std::vector<long_line>()) {
+  if (status != exit_success) return status;
+  for (const long_line& line : long_lines) {
     report(shown_name + ": the line of reading '" + std::string(line.reading) +
            "' (output line " + std::to_string(line.line_number) + ") has " +
            std::to_string(line.characters) +
@@ -198,8 +197,19 @@ int convert_file(const run_options& options, const std::string& shown_name) {
            std::to_string(emacs_skk_long_line) +
            " or more: have it search this dictionary linearly (see README)");
   }
-  clear(table);
   return status;
+}
+
+void warn_about_ignored(const run_options& options) {
+  std::string ignored;
+  bool looks_like_option = false;
+  for (const std::string& argument : options.ignored) {
+    looks_like_option |= argument.size() > 1 && argument[0] == '-';
+    ignored += " " + argument;
+  }
+  if (looks_like_option) {
+    report("arguments after the file name are ignored:" + ignored);
+  }
 }
 
 }  // namespace
@@ -214,16 +224,16 @@ int run_conversion(int argc, char** argv) {
   if (options.help) return print_usage(true);
   if (options.version) return print_version();
   if (!options.has_input) return command_line_error("no dictionary file named");
+  warn_about_ignored(options);
   const std::string shown_name =
       options.input_name == "-" ? "standard input" : options.input_name;
   try {
     return convert_file(options, shown_name);
   } catch (const std::bad_alloc&) {
-    // Unwinding has freed the input; the table goes too, which leaves room
-    // for the message.
-    clear(program_reading_table);
+    // Unwinding has freed the input and the table, which leaves room for
+    // the message.
     report(shown_name + ": out of memory");
-    return 1;
+    return exit_failure;
   }
 }
 

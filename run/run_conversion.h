@@ -6,10 +6,10 @@ namespace brenlow {
 
 // Converts the IME text dictionary named by argv[1] and prints it as an SKK
 // dictionary on standard output; prints the usage text without an argument.
-// Returns the exit status: 0 on success (warnings included), 1 when the
-// input cannot be converted or the output cannot be written, 2 for a bad
-// command line, 141 without a message when the reader of standard output
-// has gone (a closed pipe).
+// Returns the exit status (run/exit_status.h): success (warnings included),
+// failure when the input cannot be converted or the output cannot be
+// written, a command-line error, or reader gone, without a message, when the
+// reader of standard output has gone (a closed pipe).
 int run_conversion(int argc, char** argv);
 
 }  // namespace brenlow

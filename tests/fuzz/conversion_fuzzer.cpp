@@ -20,6 +20,7 @@
 #include "dictionary/skk_order.h"
 #include "dictionary/skk_writer.h"
 #include "conversion/convert_text.h"
+#include "ime_text/text_encoding.h"
 
 namespace brenlow {
 
@@ -217,25 +218,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const line_end eol = (data[0] & 2) != 0 ? line_end::lf : line_end::crlf;
   const std::string_view raw(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  prepared_input input;
-  line_problem problem;
   const int forced = (data[0] >> 2) & 3;
   const encoding_choice choice = forced == 1   ? encoding_choice::shift_jis
                                  : forced == 2 ? encoding_choice::utf_8
                                                : encoding_choice::guess;
-  if (!prepare_input(raw, choice, input, problem)) return 0;
-  if (find_nul_byte(input.text, problem)) {
-    check(input.text.find('\0') != std::string_view::npos,
+  reading_table table;
+  std::vector<line_problem> skipped;
+  prepared_input input;
+  conversion_counts counts;
+  line_problem problem;
+  if (!convert_text(
+          raw, choice, table,
+          [&](const line_problem& line) { skipped.push_back(line); }, input,
+          counts, problem)) {
+    // Either the text cannot be read in its encoding, or it holds a NUL.
+    check(problem.message.rfind("NUL byte", 0) != 0 ||
+              input.text.find('\0') != std::string_view::npos,
           "a NUL byte reported where there is none");
     return 0;
   }
   check(input.text.find('\0') == std::string_view::npos, "a NUL byte missed");
 
-  reading_table& table = program_reading_table;
-  clear(table);
-  std::vector<line_problem> skipped;
-  const conversion_counts counts =
-      convert_lines(input.text, input.encoding, table, skipped);
   layout.encoding = input.encoding == text_encoding::utf_8
                         ? dictionary_encoding::utf_8
                         : dictionary_encoding::shift_jis;
@@ -330,7 +333,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
   check(!words_readable || words_out == counts.filed_lines,
         "words out differ from words in");
-  clear(table);
   return 0;
 }
 
