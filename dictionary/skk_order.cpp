@@ -19,32 +19,47 @@ struct emacs_mule_segment {
 #include "dictionary/emacs_mule_order.inc"
 
 // Every key below 0x10000 (Shift_JIS bytes and pairs, or code points of the
-// Basic Multilingual Plane) with its value; 0 where Emacs has none.
-struct mule_values {
+// Basic Multilingual Plane) with its value, 0 where Emacs has none, and the
+// value's rank among the table's values and the single bytes. Ranks order
+// characters as their values do, in fewer bytes: sort keys made of them
+// differ sooner.
+struct mule_table {
   std::vector<std::uint32_t> values = std::vector<std::uint32_t>(0x10000, 0);
+  std::vector<std::uint32_t> ranks = std::vector<std::uint32_t>(0x10000, 0);
 };
 
 template <std::size_t segment_count, std::size_t listed_count>
-mule_values unpack(const emacs_mule_segment (&segments)[segment_count],
-                   const std::uint32_t (&listed)[listed_count]) {
-  mule_values table;
+mule_table unpack(const emacs_mule_segment (&segments)[segment_count],
+                  const std::uint32_t (&listed)[listed_count]) {
+  mule_table table;
   for (const emacs_mule_segment& segment : segments) {
     for (std::uint32_t i = 0; i < segment.count; ++i) {
       table.values[segment.first + i] =
           segment.listed ? listed[segment.value + i] : segment.value + i;
     }
   }
+  // Every single byte has a rank, and it is the byte itself: the values of
+  // characters of two or more bytes are all larger.
+  std::vector<std::uint32_t> sorted(table.values);
+  for (std::uint32_t byte = 0; byte < 0x100; ++byte) sorted.push_back(byte);
+  std::sort(sorted.begin(), sorted.end());
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  for (std::size_t key = 0; key < table.values.size(); ++key) {
+    table.ranks[key] = static_cast<std::uint32_t>(
+        std::lower_bound(sorted.begin(), sorted.end(), table.values[key]) -
+        sorted.begin());
+  }
   return table;
 }
 
-const std::vector<std::uint32_t>& shift_jis_values() {
-  static const mule_values table = unpack(shift_jis_segments, shift_jis_listed);
-  return table.values;
+const mule_table& shift_jis_table() {
+  static const mule_table table = unpack(shift_jis_segments, shift_jis_listed);
+  return table;
 }
 
-const std::vector<std::uint32_t>& unicode_values() {
-  static const mule_values table = unpack(unicode_segments, unicode_listed);
-  return table.values;
+const mule_table& unicode_table() {
+  static const mule_table table = unpack(unicode_segments, unicode_listed);
+  return table;
 }
 
 void append_value(std::string& key, std::uint32_t value) {
@@ -52,6 +67,17 @@ void append_value(std::string& key, std::uint32_t value) {
   if (value >= 0x10000) key.push_back(static_cast<char>(value >> 16));
   if (value >= 0x100) key.push_back(static_cast<char>(value >> 8));
   key.push_back(static_cast<char>(value));
+}
+
+// A rank in two bytes, or three from 0xF000 on (their first byte is 0xF0 or
+// more): big-endian and prefix-free, so that keys compare as the ranks do.
+void append_rank(std::string& key, std::uint32_t rank) {
+  if (rank >= 0xF000) {
+    rank -= 0xF000;
+    key.push_back(static_cast<char>(0xF0 + (rank >> 16)));
+  }
+  key.push_back(static_cast<char>(rank >> 8));
+  key.push_back(static_cast<char>(rank));
 }
 
 bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -79,57 +105,73 @@ std::uint32_t decode_utf_8(std::string_view text, std::size_t pos,
   return code_point;
 }
 
-void append_shift_jis_key(std::string_view reading, std::string& key) {
-  const std::vector<std::uint32_t>& values = shift_jis_values();
+// Calls take(value, rank) for each character of reading as Emacs decodes
+// it. A byte Emacs keeps raw is its own value and rank.
+template <typename Take>
+void for_each_character(std::string_view reading,
+                        dictionary_encoding encoding, Take take) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
-  for (std::size_t pos = 0; pos < reading.size();) {
-    const unsigned char byte = bytes[pos];
-    if (pos + 1 < reading.size()) {
-      const std::uint32_t pair = values[byte * 0x100u + bytes[pos + 1]];
-      if (pair != 0 && byte >= 0x81) {
-        append_value(key, pair);
-        pos += 2;
-        continue;
+  if (encoding == dictionary_encoding::shift_jis) {
+    const mule_table& table = shift_jis_table();
+    for (std::size_t pos = 0; pos < reading.size();) {
+      const unsigned char byte = bytes[pos];
+      if (byte >= 0x81 && pos + 1 < reading.size()) {
+        const std::uint32_t pair = byte * 0x100u + bytes[pos + 1];
+        if (table.values[pair] != 0) {
+          take(table.values[pair], table.ranks[pair]);
+          pos += 2;
+          continue;
+        }
       }
+      // A byte Emacs does not pair with the next stands alone: ASCII,
+      // half-width katakana or a raw byte.
+      if (table.values[byte] != 0) {
+        take(table.values[byte], table.ranks[byte]);
+      } else {
+        take(byte, byte);
+      }
+      ++pos;
     }
-    // A byte Emacs does not pair with the next stands alone: ASCII,
-    // half-width katakana or a raw byte, which emacs-mule writes as it is.
-    const std::uint32_t single = values[byte];
-    append_value(key, single != 0 ? single : byte);
-    ++pos;
+    return;
   }
-}
-
-void append_utf_8_key(std::string_view reading, std::string& key) {
-  const std::vector<std::uint32_t>& values = unicode_values();
+  const mule_table& table = unicode_table();
   for (std::size_t pos = 0; pos < reading.size();) {
     std::size_t length = 0;
     const std::uint32_t code_point = decode_utf_8(reading, pos, length);
     if (length == 0) {
-      // Emacs keeps a byte of no sequence as a raw byte.
-      key.push_back(reading[pos]);
+      take(bytes[pos], bytes[pos]);
       ++pos;
       continue;
     }
-    const std::uint32_t value = code_point < 0x10000 ? values[code_point] : 0;
-    append_value(key, value != 0 ? value : ' ');
+    if (code_point < 0x10000 && table.values[code_point] != 0) {
+      take(table.values[code_point], table.ranks[code_point]);
+    } else {
+      take(0x20u, 0x20u);  // emacs-mule's space for what it cannot place
+    }
     pos += length;
   }
 }
 
-// A reading's first eight key bytes as a number that compares as they do,
-// which decides most comparisons without following the key.
-std::uint64_t key_prefix(std::string_view key) {
-  std::uint64_t prefix = 0;
-  for (std::size_t i = 0; i < 8; ++i) {
-    prefix = (prefix << 8) |
-             (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+// A key's first sixteen bytes as two numbers that compare as they do,
+// which decide most comparisons without following the key.
+struct key_prefix {
+  std::uint64_t high = 0;
+  std::uint64_t low = 0;
+};
+
+key_prefix prefix_of(std::string_view key) {
+  key_prefix prefix;
+  for (std::size_t i = 0; i < 16; ++i) {
+    const std::uint64_t byte =
+        i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
+    std::uint64_t& half = i < 8 ? prefix.high : prefix.low;
+    half = (half << 8) | byte;
   }
   return prefix;
 }
 
 struct sort_record {
-  std::uint64_t prefix;
+  key_prefix prefix;
   std::uint32_t entry;
 };
 
@@ -137,11 +179,10 @@ struct sort_record {
 
 void append_emacs_mule_key(std::string_view reading,
                            dictionary_encoding encoding, std::string& key) {
-  if (encoding == dictionary_encoding::shift_jis) {
-    append_shift_jis_key(reading, key);
-  } else {
-    append_utf_8_key(reading, key);
-  }
+  for_each_character(reading, encoding,
+                     [&](std::uint32_t value, std::uint32_t) {
+                       append_value(key, value);
+                     });
 }
 
 entry_order order_entries(const reading_table& table, sort_order order,
@@ -154,16 +195,21 @@ entry_order order_entries(const reading_table& table, sort_order order,
     }
     return positions;
   }
-  // Under the skk order each reading's key is made once, into one buffer;
-  // under the byte order the key is the reading itself. Keys never hold a
-  // NUL byte, so the zeros that pad a short key's prefix sort it first, as
-  // a shorter string sorts before a longer one it begins.
+  // Under the skk order each reading's key, the ranks of its characters,
+  // is made once, into one buffer; under the byte order the key is the
+  // reading itself. A key never holds two zero bytes in a row where a
+  // character starts (no reading holds a NUL), so the zeros that pad a
+  // short key's prefix sort it first, as a shorter string sorts before a
+  // longer one it begins.
   std::string keys;
   std::vector<std::size_t, large_allocator<std::size_t>> key_ends;
   if (order == sort_order::skk) {
     key_ends.resize(count);
     for (std::size_t e = 0; e < count; ++e) {
-      append_emacs_mule_key(table.entries[e].reading(), encoding, keys);
+      for_each_character(table.entries[e].reading(), encoding,
+                         [&](std::uint32_t, std::uint32_t rank) {
+                           append_rank(keys, rank);
+                         });
       key_ends[e] = keys.size();
     }
   }
@@ -175,13 +221,15 @@ entry_order order_entries(const reading_table& table, sort_order order,
   std::vector<sort_record, large_allocator<sort_record>> records(count);
   for (std::size_t e = 0; e < count; ++e) {
     const auto entry = static_cast<std::uint32_t>(e);
-    records[e] = sort_record{key_prefix(key_of(entry)), entry};
+    records[e] = sort_record{prefix_of(key_of(entry)), entry};
   }
   std::sort(records.begin(), records.end(),
             [&](const sort_record& a, const sort_record& b) {
               int compared = 0;
-              if (a.prefix != b.prefix) {
-                compared = a.prefix < b.prefix ? -1 : 1;
+              if (a.prefix.high != b.prefix.high) {
+                compared = a.prefix.high < b.prefix.high ? -1 : 1;
+              } else if (a.prefix.low != b.prefix.low) {
+                compared = a.prefix.low < b.prefix.low ? -1 : 1;
               } else {
                 compared = key_of(a.entry).compare(key_of(b.entry));
               }

@@ -7,17 +7,25 @@ namespace {
 // A reading's words after its first were filed anywhere in the input, so
 // walking its chain waits on memory at every step. Readings a little ahead
 // of the one being written have their words and links fetched early, two
-// steps of the chain deep.
-void prefetch_ahead(const reading_table& table, std::size_t e) {
+// steps of the chain deep; in sorted output the entries themselves lie
+// anywhere too and are fetched earlier still. position(k) is the entry
+// written k-th, for k below count.
+template <typename Position>
+void prefetch_ahead(const reading_table& table, std::size_t k,
+                    std::size_t count, Position position) {
+  constexpr std::size_t farthest = 32;
   constexpr std::size_t far = 16;
   constexpr std::size_t near = 8;
   const auto& entries = table.entries;
   const auto& candidates = table.candidates;
-  if (e + far < entries.size()) {
-    __builtin_prefetch(&candidates[entries[e + far].last_candidate]);
+  if (k + farthest < count) __builtin_prefetch(&entries[position(k + farthest)]);
+  if (k + far < count) {
+    const reading_entry& entry = entries[position(k + far)];
+    __builtin_prefetch(&candidates[entry.last_candidate]);
+    __builtin_prefetch(entry.reading_bytes);
   }
-  if (e + near < entries.size()) {
-    const candidate& last = candidates[entries[e + near].last_candidate];
+  if (k + near < count) {
+    const candidate& last = candidates[entries[position(k + near)].last_candidate];
     __builtin_prefetch(last.bytes);
     if (last.previous != no_candidate) {
       __builtin_prefetch(&candidates[last.previous]);
@@ -115,16 +123,21 @@ std::vector<long_line> write_skk_dictionary(const reading_table& table,
       }
     }
   };
+  const std::size_t count = table.entries.size();
   if (layout.order == sort_order::input) {
-    for (std::size_t e = 0; e < table.entries.size(); ++e) {
-      prefetch_ahead(table, e);
+    for (std::size_t e = 0; e < count; ++e) {
+      prefetch_ahead(table, e, count, [](std::size_t k) { return k; });
       write(table.entries[e]);
     }
     return long_lines;
   }
   const entry_order order =
       order_entries(table, layout.order, layout.encoding, false);
-  for (std::uint32_t e : order) write(table.entries[e]);
+  for (std::size_t k = 0; k < count; ++k) {
+    prefetch_ahead(table, k, count,
+                   [&](std::size_t ahead) { return order[ahead]; });
+    write(table.entries[order[k]]);
+  }
   return long_lines;
 }
 
