@@ -19,13 +19,9 @@ struct emacs_mule_segment {
 #include "dictionary/emacs_mule_order.inc"
 
 // Every key below 0x10000 (Shift_JIS bytes and pairs, or code points of the
-// Basic Multilingual Plane) with its value, 0 where Emacs has none, and the
-// value's rank among the table's values and the single bytes. Ranks order
-// characters as their values do, in fewer bytes: sort keys made of them
-// differ sooner.
+// Basic Multilingual Plane) with its value, 0 where Emacs has none.
 struct mule_table {
   std::vector<std::uint32_t> values = std::vector<std::uint32_t>(0x10000, 0);
-  std::vector<std::uint32_t> ranks = std::vector<std::uint32_t>(0x10000, 0);
 };
 
 template <std::size_t segment_count, std::size_t listed_count>
@@ -37,17 +33,6 @@ mule_table unpack(const emacs_mule_segment (&segments)[segment_count],
       table.values[segment.first + i] =
           segment.listed ? listed[segment.value + i] : segment.value + i;
     }
-  }
-  // Every single byte has a rank, and it is the byte itself: the values of
-  // characters of two or more bytes are all larger.
-  std::vector<std::uint32_t> sorted(table.values);
-  for (std::uint32_t byte = 0; byte < 0x100; ++byte) sorted.push_back(byte);
-  std::sort(sorted.begin(), sorted.end());
-  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-  for (std::size_t key = 0; key < table.values.size(); ++key) {
-    table.ranks[key] = static_cast<std::uint32_t>(
-        std::lower_bound(sorted.begin(), sorted.end(), table.values[key]) -
-        sorted.begin());
   }
   return table;
 }
@@ -67,17 +52,6 @@ void append_value(std::string& key, std::uint32_t value) {
   if (value >= 0x10000) key.push_back(static_cast<char>(value >> 16));
   if (value >= 0x100) key.push_back(static_cast<char>(value >> 8));
   key.push_back(static_cast<char>(value));
-}
-
-// A rank in two bytes, or three from 0xF000 on (their first byte is 0xF0 or
-// more): big-endian and prefix-free, so that keys compare as the ranks do.
-void append_rank(std::string& key, std::uint32_t rank) {
-  if (rank >= 0xF000) {
-    rank -= 0xF000;
-    key.push_back(static_cast<char>(0xF0 + (rank >> 16)));
-  }
-  key.push_back(static_cast<char>(rank >> 8));
-  key.push_back(static_cast<char>(rank));
 }
 
 bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -105,8 +79,8 @@ std::uint32_t decode_utf_8(std::string_view text, std::size_t pos,
   return code_point;
 }
 
-// Calls take(value, rank) for each character of reading as Emacs decodes
-// it. A byte Emacs keeps raw is its own value and rank.
+// Calls take(value) for each character of reading as Emacs decodes it. A
+// byte Emacs keeps raw is its own value.
 template <typename Take>
 void for_each_character(std::string_view reading,
                         dictionary_encoding encoding, Take take) {
@@ -118,7 +92,7 @@ void for_each_character(std::string_view reading,
       if (byte >= 0x81 && pos + 1 < reading.size()) {
         const std::uint32_t pair = byte * 0x100u + bytes[pos + 1];
         if (table.values[pair] != 0) {
-          take(table.values[pair], table.ranks[pair]);
+          take(table.values[pair]);
           pos += 2;
           continue;
         }
@@ -126,9 +100,9 @@ void for_each_character(std::string_view reading,
       // A byte Emacs does not pair with the next stands alone: ASCII,
       // half-width katakana or a raw byte.
       if (table.values[byte] != 0) {
-        take(table.values[byte], table.ranks[byte]);
+        take(table.values[byte]);
       } else {
-        take(byte, byte);
+        take(byte);
       }
       ++pos;
     }
@@ -139,14 +113,14 @@ void for_each_character(std::string_view reading,
     std::size_t length = 0;
     const std::uint32_t code_point = decode_utf_8(reading, pos, length);
     if (length == 0) {
-      take(bytes[pos], bytes[pos]);
+      take(bytes[pos]);
       ++pos;
       continue;
     }
     if (code_point < 0x10000 && table.values[code_point] != 0) {
-      take(table.values[code_point], table.ranks[code_point]);
+      take(table.values[code_point]);
     } else {
-      take(0x20u, 0x20u);  // emacs-mule's space for what it cannot place
+      take(0x20u);  // emacs-mule's space for what it cannot place
     }
     pos += length;
   }
@@ -180,9 +154,7 @@ struct sort_record {
 void append_emacs_mule_key(std::string_view reading,
                            dictionary_encoding encoding, std::string& key) {
   for_each_character(reading, encoding,
-                     [&](std::uint32_t value, std::uint32_t) {
-                       append_value(key, value);
-                     });
+                     [&](std::uint32_t value) { append_value(key, value); });
 }
 
 entry_order order_entries(const reading_table& table, sort_order order,
@@ -195,21 +167,16 @@ entry_order order_entries(const reading_table& table, sort_order order,
     }
     return positions;
   }
-  // Under the skk order each reading's key, the ranks of its characters,
-  // is made once, into one buffer; under the byte order the key is the
-  // reading itself. A key never holds two zero bytes in a row where a
-  // character starts (no reading holds a NUL), so the zeros that pad a
-  // short key's prefix sort it first, as a shorter string sorts before a
-  // longer one it begins.
+  // Under the skk order each reading's key is made once, into one buffer;
+  // under the byte order the key is the reading itself. Keys never hold a
+  // NUL byte (no reading does), so the zeros that pad a short key's prefix
+  // sort it first, as a shorter string sorts before a longer one it begins.
   std::string keys;
   std::vector<std::size_t, large_allocator<std::size_t>> key_ends;
   if (order == sort_order::skk) {
     key_ends.resize(count);
     for (std::size_t e = 0; e < count; ++e) {
-      for_each_character(table.entries[e].reading(), encoding,
-                         [&](std::uint32_t, std::uint32_t rank) {
-                           append_rank(keys, rank);
-                         });
+      append_emacs_mule_key(table.entries[e].reading(), encoding, keys);
       key_ends[e] = keys.size();
     }
   }
