@@ -124,18 +124,26 @@ TEST(OrderEntries, Orders) {
   }
 }
 
+TEST(OrderEntries, RawBytesAsEmacsKeepsThem) {
+  // Emacs keeps 0xA0, which starts no Shift_JIS character, as a raw byte,
+  // and emacs-mule writes it as it is: after every JIS X 0208 character
+  // (0x92 ...), though it comes before half-width katakana in the file.
+  EXPECT_EQ(ordered({"\xA0", "\xB1", "\x82\xA0", "a"}, sort_order::skk,
+                    dictionary_encoding::shift_jis, false),
+            (std::vector<std::string>{"a", "\xB1", "\x82\xA0", "\xA0"}));
+}
+
 TEST(OrderEntries, KeysLongerThanTheirPrefix) {
-  // Readings sharing their first eight key bytes are told apart by the rest.
-  const std::vector<std::string> readings = {"abcdefghj", "abcdefgh",
-                                             "abcdefghi", "abcdefgha"};
+  // Readings sharing their first sixteen key bytes are told apart by the
+  // rest.
+  const std::string p = "abcdefghijklmnop";
+  const std::vector<std::string> readings = {p + "j", p, p + "i", p + "a"};
   EXPECT_EQ(ordered(readings, sort_order::bytes,
                     dictionary_encoding::shift_jis, false),
-            (std::vector<std::string>{"abcdefgh", "abcdefgha", "abcdefghi",
-                                      "abcdefghj"}));
+            (std::vector<std::string>{p, p + "a", p + "i", p + "j"}));
   EXPECT_EQ(ordered(readings, sort_order::skk, dictionary_encoding::shift_jis,
                     true),
-            (std::vector<std::string>{"abcdefghj", "abcdefghi", "abcdefgha",
-                                      "abcdefgh"}));
+            (std::vector<std::string>{p + "j", p + "i", p + "a", p}));
 }
 
 }  // namespace
