@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -71,6 +72,43 @@ TEST(ReadingTable, OrderOfFirstAppearanceAndDuplicates) {
     }
     EXPECT_EQ(lines_of(table), c.expected) << c.name;
     EXPECT_EQ(table.candidates.size(), c.filed.size()) << c.name;
+  }
+}
+
+TEST(ReadingTable, BatchedFilingFilesEveryWord) {
+  // The program files its words through add_words, which looks them up 32
+  // at a time: 100 words are three full batches and four words more, in
+  // every way the calls may cut them.
+  std::vector<std::string> readings;
+  std::vector<std::string> words;
+  for (int i = 0; i < 100; ++i) {
+    readings.push_back("r" + std::to_string(i % 10));
+    words.push_back(std::to_string(i));
+  }
+  const std::vector<table_line> expected = {
+      {"r0", {"0", "10", "20", "30", "40", "50", "60", "70", "80", "90"}},
+      {"r1", {"1", "11", "21", "31", "41", "51", "61", "71", "81", "91"}},
+      {"r2", {"2", "12", "22", "32", "42", "52", "62", "72", "82", "92"}},
+      {"r3", {"3", "13", "23", "33", "43", "53", "63", "73", "83", "93"}},
+      {"r4", {"4", "14", "24", "34", "44", "54", "64", "74", "84", "94"}},
+      {"r5", {"5", "15", "25", "35", "45", "55", "65", "75", "85", "95"}},
+      {"r6", {"6", "16", "26", "36", "46", "56", "66", "76", "86", "96"}},
+      {"r7", {"7", "17", "27", "37", "47", "57", "67", "77", "87", "97"}},
+      {"r8", {"8", "18", "28", "38", "48", "58", "68", "78", "88", "98"}},
+      {"r9", {"9", "19", "29", "39", "49", "59", "69", "79", "89", "99"}},
+  };
+  for (std::size_t per_call : {100, 64, 33, 32, 31, 1}) {
+    reading_table table;
+    std::vector<word_filing> filings;
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+      filings.push_back({readings[i], words[i]});
+    }
+    for (std::size_t done = 0; done < filings.size(); done += per_call) {
+      add_words(table, filings.data() + done,
+                std::min(per_call, filings.size() - done));
+    }
+    EXPECT_EQ(lines_of(table), expected) << per_call << " words per call";
+    EXPECT_EQ(table.candidates.size(), 100u) << per_call << " words per call";
   }
 }
 

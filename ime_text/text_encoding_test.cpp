@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace brenlow {
@@ -30,6 +31,17 @@ TEST(FindInvalidUtf8, WellFormedAndBroken) {
       {"ab\xE3\x81", 2, false},           // cut short at the end
       {"\xE3\x81\x8B\x80", 3, true},      // stray continuation byte
       {"\xE3\x09\x8B", 0, false},         // a TAB inside a sequence
+      // The last byte of a sequence must be a continuation byte too.
+      {"\xE3\x81\x41", 0, false},         // ASCII "A" in third place
+      {"\xE3\x81\x2F", 0, false},         // "/" in third place
+      // A lead byte in third place.
+      {"\xE3\x81\xE3\x81\x8B", 0, false},
+      {"r\t\xE3\x81\x41\r\n", 2, false},  // inside a line
+      {"\xF0\x90\x80\x41", 0, false},     // ASCII in fourth place
+      {"\xF0\x90\x80\x2F", 0, false},
+      {"\xF0\x90\x41\x80", 0, false},     // ASCII in third place
+      {"\xF0\x90\x80\x80", npos, true},   // U+10000
+      {"\xEF\xBF\xBF", npos, true},       // U+FFFF
   };
   for (const auto& c : cases) {
     bool multibyte = false;
@@ -58,6 +70,17 @@ std::string utf_16be(std::u16string_view units) {
   return bytes;
 }
 
+// "<D800><DC00>": the units of a failing case.
+std::string units_shown(std::u16string_view units) {
+  std::string out;
+  for (char16_t u : units) {
+    char hex[8];
+    (void)std::snprintf(hex, sizeof hex, "<%04X>", static_cast<unsigned>(u));
+    out += hex;
+  }
+  return out;
+}
+
 TEST(DecodeUtf16, BothByteOrders) {
   struct {
     std::u16string units;
@@ -69,6 +92,14 @@ TEST(DecodeUtf16, BothByteOrders) {
       {u"\u00e9\u07ff\u0800\uffff", "\xC3\xA9\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
       {u"\U0001F600", "\xF0\x9F\x98\x80"},  // a surrogate pair
       {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
+      // Pairs at the edges of the ranges, as units.
+      {u"\xD800\xDC00", "\xF0\x90\x80\x80"},  // U+10000
+      {u"\xD800\xDC01", "\xF0\x90\x80\x81"},  // U+10001
+      {u"\xD800\xDFFF", "\xF0\x90\x8F\xBF"},  // U+103FF
+      {u"\xDBFF\xDC00", "\xF4\x8F\xB0\x80"},  // U+10FC00
+      {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},  // U+10FFFF
+      {u"\xD840\xDC0B", "\xF0\xA0\x80\x8B"},  // U+2000B, a kanji
+      {u"a\xD800\xDC00\t\xFFFF", "a\xF0\x90\x80\x80\t\xEF\xBF\xBF"},
   };
   for (const auto& c : cases) {
     for (bool big_endian : {false, true}) {
@@ -76,8 +107,10 @@ TEST(DecodeUtf16, BothByteOrders) {
       line_problem problem;
       const std::string bytes =
           big_endian ? utf_16be(c.units) : utf_16le(c.units);
-      ASSERT_TRUE(decode_utf_16(bytes, big_endian, out, problem)) << c.utf_8;
-      EXPECT_EQ(out, c.utf_8) << "big endian: " << big_endian;
+      ASSERT_TRUE(decode_utf_16(bytes, big_endian, out, problem))
+          << units_shown(c.units);
+      EXPECT_EQ(out, c.utf_8)
+          << units_shown(c.units) << ", big endian: " << big_endian;
     }
   }
 }
@@ -91,18 +124,57 @@ TEST(DecodeUtf16, UnpairedSurrogatesNameTheLine) {
       {u"\xD800x", 1},                    // high surrogate, no low one
       {u"a\n\nb\xDC00", 3},               // lone low surrogate
       {u"\xD800\xD800\xDC00", 1},         // high, then a pair
+      {u"\xDC00\xDC00", 1},               // two low surrogates
+      {u"\xDFFF\xDC00", 1},
+      {u"x\n\xDC00\xDFFF", 2},
+      {u"\xDC00\xD800", 1},               // low before high
+      {u"\xD800\xD800", 1},               // two high surrogates
   };
   for (const auto& c : cases) {
-    std::string out;
-    line_problem problem;
-    EXPECT_FALSE(decode_utf_16(utf_16le(c.units), false, out, problem));
-    EXPECT_EQ(problem.line_number, c.line);
-    EXPECT_EQ(problem.message, "unpaired UTF-16 surrogate");
+    for (bool big_endian : {false, true}) {
+      std::string out;
+      line_problem problem;
+      const std::string bytes =
+          big_endian ? utf_16be(c.units) : utf_16le(c.units);
+      EXPECT_FALSE(decode_utf_16(bytes, big_endian, out, problem))
+          << units_shown(c.units) << ", big endian: " << big_endian;
+      EXPECT_EQ(problem.line_number, c.line) << units_shown(c.units);
+      EXPECT_EQ(problem.message, "unpaired UTF-16 surrogate")
+          << units_shown(c.units);
+    }
   }
   std::string out;
   line_problem problem;
   EXPECT_FALSE(decode_utf_16("a\0b", false, out, problem));
   EXPECT_EQ(problem.message, "UTF-16 text ends in half a character");
+}
+
+TEST(AppendUtf8, EveryLength) {
+  struct {
+    std::uint32_t code_point;
+    std::string utf_8;
+  } const cases[] = {
+      {0x00, std::string(1, '\0')},
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0x3042, "\xE3\x81\x82"},  // あ
+      {0xD800, "\xED\xA0\x80"},  // a surrogate's three-byte form
+      {0xFFFF, "\xEF\xBF\xBF"},
+      {0x10000, "\xF0\x90\x80\x80"},
+      {0x10001, "\xF0\x90\x80\x81"},
+      {0x1F600, "\xF0\x9F\x98\x80"},
+      {0x2000B, "\xF0\xA0\x80\x8B"},
+      {0x40000, "\xF1\x80\x80\x80"},
+      {0x100000, "\xF4\x80\x80\x80"},
+      {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& c : cases) {
+    std::string out = "x";
+    append_utf_8(out, c.code_point);
+    EXPECT_EQ(out, "x" + c.utf_8) << std::hex << "U+" << c.code_point;
+  }
 }
 
 TEST(ByteOrderMark, Found) {

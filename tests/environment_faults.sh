@@ -1,6 +1,6 @@
 #!/bin/bash
-# End-to-end cases that need more than a fixture folder: memory limits, file
-# permissions, pipes and a large input. Usage: environment_faults.sh PROGRAM
+# End-to-end cases that need more than a fixture folder: memory and file
+# size limits, file permissions, pipes, a large input and a long name. Usage: environment_faults.sh PROGRAM
 # With BRENLOW_SANITIZED=1 (a sanitizer build, whose shadow memory no
 # address-space limit leaves room for) the memory cases are skipped.
 set -u
@@ -141,6 +141,37 @@ if mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
   umount "$work/small"
 else
   echo "skip output_file_on_full_disk (cannot mount a small tmpfs here)"
+fi
+
+# -o with a file size limit instead (no root needed): with SIGXFSZ ignored,
+# as a shell's trap leaves it for the program, a write past the limit fails
+# with EFBIG, which must leave things as a full disk does.
+mkdir "$work/limited"
+echo old > "$work/limited/out.skk"
+# One reading with 100,000 words: about 500 KB of output.
+yes "$(printf 'reading\tword\tnoun\r')" | head -n 100000 > "$work/words.txt"
+status=0
+err=$( (trap '' XFSZ; ulimit -f 64; "$program" -o "$work/limited/out.skk" "$work/words.txt" 2>&1) ) || status=$?
+check output_file_over_size_limit 1 \
+  "brenlow: cannot write '$work/limited/out.skk': File too large; it is left as it was" \
+  "$status" "$err"
+if [ "$(cat "$work/limited/out.skk")" != old ] ||
+   [ "$(ls -A "$work/limited")" != out.skk ]; then
+  echo "FAIL output_file_over_size_limit: the old file changed or a temporary file is left"
+  failures=$((failures + 1))
+fi
+
+# A message naming a file of 120,000 bytes arrives whole (messages are put
+# together in memory before they are written).
+name=$(printf '%0120000d' 0)
+status=0
+err=$("$program" "$name.txt" 2>&1) || status=$?
+if [ "$status" = 1 ] &&
+   [ "$err" = "brenlow: cannot open '$name.txt': File name too long" ]; then
+  echo "ok   long_file_name_in_message"
+else
+  echo "FAIL long_file_name_in_message: status $status, ${#err} bytes of message: $(printf '%s' "$err" | head -c 80)..."
+  failures=$((failures + 1))
 fi
 
 [ "$failures" = 0 ]

@@ -19,6 +19,8 @@ if [ "${1:-}" = "--tests" ]; then
   # The sanitizer build, the fuzzer and the static checks; GNU time for the
   # memory of the large-input test.
   packages="$packages clang libclang-rt-14-dev clang-tidy cppcheck time"
+  # The man page, rendered by the install test.
+  packages="$packages man-db"
 fi
 if [ "${1:-}" = "--bench" ]; then
   packages="$packages python3 time skkdic skkdic-extra"

@@ -1,0 +1,81 @@
+#include "base/output_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace brenlow {
+
+namespace {
+
+// size bytes that differ from their neighbours, so that a lost, doubled or
+// shifted piece shows; start varies them from one write to the next.
+std::string pattern(std::size_t size, std::size_t start) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<char>('a' + (start + i) % 23);
+  }
+  return bytes;
+}
+
+std::string contents(std::FILE* file) {
+  std::string bytes;
+  std::rewind(file);
+  char block[4096];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+    bytes.append(block, got);
+  }
+  return bytes;
+}
+
+TEST(OutputStream, LargeWritesArriveWhole) {
+  // A collecting stream starts small (4 KiB) and a file's buffer is 1 MiB:
+  // one write may be larger than either, many times over.
+  struct {
+    const char* name;
+    std::vector<std::size_t> writes;
+  } const cases[] = {
+      {"one write of 20,000 bytes", {20000}},
+      {"a message naming a 120 KB file", {9, 120000, 30}},
+      {"small writes, then one of 3 MB", {100, 5000, 3000000, 7}},
+      {"exactly the first buffer, then one byte", {4096, 1}},
+      {"empty writes", {0, 0, 10, 0}},
+  };
+  const char* const file_name = "output_stream_test.out";
+  for (const auto& c : cases) {
+    for (bool to_file : {false, true}) {
+      std::FILE* file = nullptr;
+      if (to_file) {
+        file = std::fopen(file_name, "w+b");
+        ASSERT_NE(file, nullptr) << file_name;
+      }
+      output_stream stream = make_output_stream(file, line_end::crlf);
+      std::string expected;
+      for (std::size_t size : c.writes) {
+        const std::string piece = pattern(size, expected.size());
+        write_bytes(stream, piece);
+        expected += piece;
+        ASSERT_LE(stream.used, stream.capacity) << c.name;
+      }
+      end_line(stream);
+      write_byte(stream, 'z');
+      expected += "\r\nz";
+      EXPECT_EQ(finish_output(stream), 0) << c.name;
+      const std::string got =
+          to_file ? contents(file) : std::string(written_text(stream));
+      EXPECT_EQ(got.size(), expected.size()) << c.name << ", file: " << to_file;
+      EXPECT_TRUE(got == expected) << c.name << ", file: " << to_file;
+      if (to_file) {
+        (void)std::fclose(file);
+        (void)std::remove(file_name);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+}  // namespace brenlow
