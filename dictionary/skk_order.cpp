@@ -47,11 +47,14 @@ const mule_table& unicode_table() {
   return table;
 }
 
-void append_value(std::string& key, std::uint32_t value) {
-  if (value >= 0x1000000) key.push_back(static_cast<char>(value >> 24));
-  if (value >= 0x10000) key.push_back(static_cast<char>(value >> 16));
-  if (value >= 0x100) key.push_back(static_cast<char>(value >> 8));
-  key.push_back(static_cast<char>(value));
+// Writes value's bytes at out; returns how many (one to four).
+std::size_t put_value(char* out, std::uint32_t value) {
+  std::size_t size = 0;
+  if (value >= 0x1000000) out[size++] = static_cast<char>(value >> 24);
+  if (value >= 0x10000) out[size++] = static_cast<char>(value >> 16);
+  if (value >= 0x100) out[size++] = static_cast<char>(value >> 8);
+  out[size++] = static_cast<char>(value);
+  return size;
 }
 
 bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -126,35 +129,70 @@ void for_each_character(std::string_view reading,
   }
 }
 
-// A key's first sixteen bytes as two numbers that compare as they do,
-// which decide most comparisons without following the key.
-struct key_prefix {
-  std::uint64_t high = 0;
-  std::uint64_t low = 0;
-};
-
-key_prefix prefix_of(std::string_view key) {
-  key_prefix prefix;
-  for (std::size_t i = 0; i < 16; ++i) {
-    const std::uint64_t byte =
-        i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
-    std::uint64_t& half = i < 8 ? prefix.high : prefix.low;
-    half = (half << 8) | byte;
-  }
-  return prefix;
-}
-
+// A key's first twelve bytes as two numbers that compare as they do (or,
+// for a descending order, inverted), which decide most comparisons without
+// following the key; 16 bytes, so that sorting moves little.
 struct sort_record {
-  key_prefix prefix;
+  std::uint64_t high;
+  std::uint32_t low;
   std::uint32_t entry;
 };
+
+sort_record record_of(std::string_view key, std::uint32_t entry,
+                      bool descending) {
+  std::uint64_t high = 0;
+  std::uint32_t low = 0;
+  for (std::size_t i = 0; i < 12; ++i) {
+    const unsigned char byte =
+        i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
+    if (i < 8) {
+      high = (high << 8) | byte;
+    } else {
+      low = (low << 8) | byte;
+    }
+  }
+  if (descending) {
+    high = ~high;
+    low = ~low;
+  }
+  return {high, low, entry};
+}
+
+// Sorts records by high, keeping the order of records with equal high: a
+// least-significant-digit radix sort, a byte at a time, that skips the
+// bytes all records share.
+void sort_by_high(std::vector<sort_record, large_allocator<sort_record>>& records) {
+  std::vector<std::size_t> counts(8 * 256, 0);
+  for (const sort_record& record : records) {
+    for (std::size_t digit = 0; digit < 8; ++digit) {
+      ++counts[digit * 256 + ((record.high >> (8 * digit)) & 0xFF)];
+    }
+  }
+  std::vector<sort_record, large_allocator<sort_record>> moved(records.size());
+  for (std::size_t digit = 0; digit < 8; ++digit) {
+    std::size_t* count = &counts[digit * 256];
+    if (std::find(count, count + 256, records.size()) != count + 256) continue;
+    std::size_t start = 0;
+    for (std::size_t value = 0; value < 256; ++value) {
+      const std::size_t here = count[value];
+      count[value] = start;
+      start += here;
+    }
+    for (const sort_record& record : records) {
+      moved[count[(record.high >> (8 * digit)) & 0xFF]++] = record;
+    }
+    records.swap(moved);
+  }
+}
 
 }  // namespace
 
 void append_emacs_mule_key(std::string_view reading,
                            dictionary_encoding encoding, std::string& key) {
-  for_each_character(reading, encoding,
-                     [&](std::uint32_t value) { append_value(key, value); });
+  for_each_character(reading, encoding, [&](std::uint32_t value) {
+    char bytes[4];
+    key.append(bytes, put_value(bytes, value));
+  });
 }
 
 entry_order order_entries(const reading_table& table, sort_order order,
@@ -171,38 +209,54 @@ entry_order order_entries(const reading_table& table, sort_order order,
   // under the byte order the key is the reading itself. Keys never hold a
   // NUL byte (no reading does), so the zeros that pad a short key's prefix
   // sort it first, as a shorter string sorts before a longer one it begins.
-  std::string keys;
+  std::vector<char, large_allocator<char>> keys;
   std::vector<std::size_t, large_allocator<std::size_t>> key_ends;
   if (order == sort_order::skk) {
+    // A character takes at least one byte of the reading and at most four
+    // of its key; the pages of room never written are never touched.
+    std::size_t room = 0;
+    for (const reading_entry& entry : table.entries) {
+      room += 4 * std::size_t{entry.reading_size};
+    }
+    keys.resize(room);
     key_ends.resize(count);
+    std::size_t end = 0;
     for (std::size_t e = 0; e < count; ++e) {
-      append_emacs_mule_key(table.entries[e].reading(), encoding, keys);
-      key_ends[e] = keys.size();
+      for_each_character(table.entries[e].reading(), encoding,
+                         [&](std::uint32_t value) {
+                           end += put_value(keys.data() + end, value);
+                         });
+      key_ends[e] = end;
     }
   }
   const auto key_of = [&](std::uint32_t e) -> std::string_view {
     if (order == sort_order::bytes) return table.entries[e].reading();
     const std::size_t start = e == 0 ? 0 : key_ends[e - 1];
-    return std::string_view(keys).substr(start, key_ends[e] - start);
+    return {keys.data() + start, key_ends[e] - start};
   };
   std::vector<sort_record, large_allocator<sort_record>> records(count);
   for (std::size_t e = 0; e < count; ++e) {
     const auto entry = static_cast<std::uint32_t>(e);
-    records[e] = sort_record{prefix_of(key_of(entry)), entry};
+    records[e] = record_of(key_of(entry), entry, descending);
   }
-  std::sort(records.begin(), records.end(),
-            [&](const sort_record& a, const sort_record& b) {
-              int compared = 0;
-              if (a.prefix.high != b.prefix.high) {
-                compared = a.prefix.high < b.prefix.high ? -1 : 1;
-              } else if (a.prefix.low != b.prefix.low) {
-                compared = a.prefix.low < b.prefix.low ? -1 : 1;
-              } else {
-                compared = key_of(a.entry).compare(key_of(b.entry));
-              }
-              if (compared == 0) return a.entry < b.entry;
-              return descending ? compared > 0 : compared < 0;
-            });
+  sort_by_high(records);
+  // Records of equal high, few as a rule, are ordered by the rest of their
+  // keys, then by entry.
+  const auto before = [&](const sort_record& a, const sort_record& b) {
+    if (a.low != b.low) return a.low < b.low;
+    const int compared = key_of(a.entry).compare(key_of(b.entry));
+    if (compared != 0) return descending ? compared > 0 : compared < 0;
+    return a.entry < b.entry;
+  };
+  for (std::size_t first = 0; first < count;) {
+    std::size_t last = first + 1;
+    while (last < count && records[last].high == records[first].high) ++last;
+    if (last - first > 1) {
+      std::sort(records.begin() + static_cast<std::ptrdiff_t>(first),
+                records.begin() + static_cast<std::ptrdiff_t>(last), before);
+    }
+    first = last;
+  }
   for (std::size_t i = 0; i < count; ++i) positions[i] = records[i].entry;
   return positions;
 }
