@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -135,7 +137,7 @@ TEST(OrderEntries, RawBytesAsEmacsKeepsThem) {
 
 TEST(OrderEntries, KeysLongerThanTheirPrefix) {
   // Readings sharing their first sixteen key bytes are told apart by the
-  // rest.
+  // rest of their keys.
   const std::string p = "abcdefghijklmnop";
   const std::vector<std::string> readings = {p + "j", p, p + "i", p + "a"};
   EXPECT_EQ(ordered(readings, sort_order::bytes,
@@ -144,6 +146,60 @@ TEST(OrderEntries, KeysLongerThanTheirPrefix) {
   EXPECT_EQ(ordered(readings, sort_order::skk, dictionary_encoding::shift_jis,
                     true),
             (std::vector<std::string>{p + "j", p + "i", p + "a", p}));
+  // Told apart within the first sixteen bytes, after the eighth.
+  const std::vector<std::string> near = {"abcdefghb", "abcdefgha",
+                                         "abcdefghc", "abcdefgh"};
+  for (const sort_order order : {sort_order::bytes, sort_order::skk}) {
+    EXPECT_EQ(ordered(near, order, dictionary_encoding::utf_8, true),
+              (std::vector<std::string>{"abcdefghc", "abcdefghb", "abcdefgha",
+                                        "abcdefgh"}));
+    EXPECT_EQ(ordered(near, order, dictionary_encoding::utf_8, false),
+              (std::vector<std::string>{"abcdefgh", "abcdefgha", "abcdefghb",
+                                        "abcdefghc"}));
+  }
+}
+
+TEST(OrderEntries, AgreesWithAPlainSortOfTheKeys) {
+  // Readings of a few characters from a small set share long prefixes,
+  // which puts the radix sort and the comparison of what follows to work.
+  const std::vector<std::string> pieces = {
+      "a", "b", "\xE3\x81\x82", "\xE3\x83\xBC", "\xEF\xBD\x9E",
+      "\xF0\x9F\x98\x80"};
+  std::mt19937 random(12);
+  std::vector<std::string> readings;
+  for (int i = 0; i < 3000; ++i) {
+    std::string reading;
+    const int length = 1 + static_cast<int>(random() % 9);
+    for (int k = 0; k < length; ++k) reading += pieces[random() % pieces.size()];
+    if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
+      readings.push_back(reading);
+    }
+  }
+  for (const sort_order order : {sort_order::skk, sort_order::bytes}) {
+    for (const bool descending : {false, true}) {
+      std::vector<std::pair<std::string, std::size_t>> keyed;
+      for (std::size_t i = 0; i < readings.size(); ++i) {
+        std::string key = readings[i];
+        if (order == sort_order::skk) {
+          key.clear();
+          append_emacs_mule_key(readings[i], dictionary_encoding::utf_8, key);
+        }
+        keyed.emplace_back(key, i);
+      }
+      std::stable_sort(keyed.begin(), keyed.end(),
+                       [&](const auto& a, const auto& b) {
+                         return descending ? b.first < a.first
+                                           : a.first < b.first;
+                       });
+      std::vector<std::string> expected;
+      for (const auto& k : keyed) expected.push_back(readings[k.second]);
+      EXPECT_EQ(ordered(readings, order, dictionary_encoding::utf_8,
+                        descending),
+                expected)
+          << (order == sort_order::skk ? "skk" : "bytes")
+          << (descending ? " descending" : "");
+    }
+  }
 }
 
 }  // namespace
