@@ -162,7 +162,7 @@ sort_record record_of(std::string_view key, std::uint32_t entry,
 // least-significant-digit radix sort, a byte at a time, that skips the
 // bytes all records share.
 void sort_by_high(std::vector<sort_record, large_allocator<sort_record>>& records) {
-  std::vector<std::size_t> counts(8 * 256, 0);
+  std::vector<std::size_t> counts(std::size_t{8} * 256, 0);
   for (const sort_record& record : records) {
     for (std::size_t digit = 0; digit < 8; ++digit) {
       ++counts[digit * 256 + ((record.high >> (8 * digit)) & 0xFF)];
