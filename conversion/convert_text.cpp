@@ -54,32 +54,49 @@ class word_batch {
 }  // namespace
 
 conversion_counts convert_lines(std::string_view text, text_encoding encoding,
-                                reading_table& table,
-                                const skipped_line_sink& skipped) {
+                                const entry_rules& rules, reading_table& table,
+                                const skipped_line_sink& skipped,
+                                std::size_t offset) {
   conversion_counts counts;
   reserve_for_lines(text, table);
   word_batch batch(table);
-  std::string word_buffer;
+  std::string reading_buffer;
+  std::string candidate_buffer;
   for (std::size_t position = 0; position < text.size();) {
+    const std::size_t line_start = position;
     const std::string_view line_buffer = next_line(text, position);
     ++counts.lines;
-    const entry_line line = read_entry_line(line_buffer, encoding);
+    const entry_line line = read_entry_line(line_buffer, counts.lines == 1,
+                                            encoding, rules, reading_buffer);
     if (line.kind == line_kind::comment_or_empty) {
       ++counts.comment_or_empty_lines;
       continue;
     }
     if (line.kind == line_kind::skipped) {
       ++counts.skipped_lines;
-      skipped(line_problem{counts.lines, line.problem});
+      ++counts.skipped_by_reason[static_cast<std::size_t>(line.reason)];
+      skipped(line_problem{
+          counts.lines,
+          line.reason == skip_reason::undecodable
+              ? undecodable_message(encoding,
+                                    offset + line_start + line.fault_offset)
+              : std::string(skip_message(line.reason)) + "; line skipped"});
       continue;
     }
-    std::string_view word = line.word_field;
-    if (needs_concat(word, encoding)) {
-      // word_buffer is reused by the next line: the table needs its own copy.
-      encode_concat(word, word_buffer, encoding);
-      word = keep(table, word_buffer);
+    // The buffers are reused by the next line: the table needs its own
+    // copies.
+    std::string_view reading = line.reading;
+    if (line.reading_typed) {
+      reading = keep(table, reading);
+      ++counts.readings_typed;
     }
-    batch.add(line.reading, word);
+    std::string_view word = line.word_field;
+    bool annotated = false;
+    if (skk_candidate(line, encoding, rules, candidate_buffer, annotated)) {
+      word = keep(table, candidate_buffer);
+    }
+    counts.annotations += annotated ? 1 : 0;
+    batch.add(reading, word);
     ++counts.filed_lines;
   }
   batch.flush();
@@ -87,14 +104,17 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
 }
 
 bool convert_text(std::string_view raw, encoding_choice choice,
-                  reading_table& table, const skipped_line_sink& skipped,
-                  prepared_input& input, conversion_counts& counts,
-                  line_problem& problem) {
+                  const entry_rules& rules, reading_table& table,
+                  const skipped_line_sink& skipped, prepared_input& input,
+                  conversion_counts& counts, line_problem& problem) {
   if (!decide_encoding(raw, choice, input, problem) ||
       find_nul_byte(input.text, problem)) {
     return false;
   }
-  counts = convert_lines(input.text, input.encoding, table, skipped);
+  entry_rules rules_here = rules;
+  rules_here.check_decoding = !input.decodes_throughout;
+  counts = convert_lines(input.text, input.encoding, rules_here, table,
+                         skipped, input.offset);
   return true;
 }
 

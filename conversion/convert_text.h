@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "dictionary/reading_table.h"
+#include "ime_text/entry_line.h"
 #include "ime_text/line_problem.h"
 #include "ime_text/text_encoding.h"
 
@@ -18,26 +19,31 @@ struct conversion_counts {
   std::size_t comment_or_empty_lines = 0;
   std::size_t filed_lines = 0;
   std::size_t skipped_lines = 0;
+  std::size_t skipped_by_reason[skip_reason_count] = {};
+  std::size_t readings_typed = 0;  // readings changed to their typed form
+  std::size_t annotations = 0;     // words written with an annotation
 };
 
 // Told of each line that is skipped, as the conversion comes to it.
 using skipped_line_sink = std::function<void(const line_problem&)>;
 
-// Files the reading and word of every entry line of text in table, words
-// that SKK cannot carry as they stand in their concat form. Comment and empty
-// lines are passed over; lines that cannot be filed go to skipped. The table
-// keeps views into text, which must outlive the table's contents.
+// Files the reading and SKK candidate (skk_candidate) of every entry line
+// of text in table, read by rules. Comment and empty lines are passed over;
+// lines that cannot be filed go to skipped, an undecodable one named by the
+// offset of its fault in the file, text being offset bytes into it. The
+// table keeps views into text, which must outlive the table's contents.
 conversion_counts convert_lines(std::string_view text, text_encoding encoding,
-                                reading_table& table,
-                                const skipped_line_sink& skipped);
+                                const entry_rules& rules, reading_table& table,
+                                const skipped_line_sink& skipped,
+                                std::size_t offset = 0);
 
 // Decides the encoding of raw (see decide_encoding), checks it for NUL bytes
 // and converts its lines into table. Returns false and fills problem when
 // the text cannot be converted at all; input keeps the text the table's
 // views point into (with raw).
 bool convert_text(std::string_view raw, encoding_choice choice,
-                  reading_table& table, const skipped_line_sink& skipped,
-                  prepared_input& input, conversion_counts& counts,
-                  line_problem& problem);
+                  const entry_rules& rules, reading_table& table,
+                  const skipped_line_sink& skipped, prepared_input& input,
+                  conversion_counts& counts, line_problem& problem);
 
 }  // namespace brenlow

@@ -25,11 +25,34 @@ std::string shown(std::string_view bytes) {
   return out;
 }
 
-std::string word_form(std::string_view field, text_encoding encoding = sjis) {
+std::string word_form(std::string_view field, text_encoding encoding = sjis,
+                      bool csv_quotes = false) {
   std::string word_buffer;
   if (!needs_concat(field, encoding)) return std::string(field);
-  encode_concat(field, word_buffer, encoding);
+  encode_concat(field, word_buffer, encoding, csv_quotes);
   return word_buffer;
+}
+
+// The quoting of CSV files, kept by --csv-quotes.
+TEST(WordForm, CsvQuotes) {
+  struct {
+    std::string field;
+    std::string expected;
+  } const cases[] = {
+      {R"x(say ""hi"")x", R"x((concat "say \042hi\042"))x"},
+      {R"x("x")x", R"x((concat "x"))x"},
+      {R"x(")x", R"x((concat ""))x"},
+      {R"x(a"""b)x", R"x((concat "a\042b"))x"},
+      {R"x("""")x", R"x((concat "\042\042"))x"},
+      {R"x(a")x", R"x((concat "a"))x"},
+      {"\x82\xA0\"\"\x82\xA0", "(concat \"\x82\xA0\\042\" \"\x82\xA0\")"},
+      // A dropped lone quote between an escape and a non-ASCII character.
+      {"\"\"\"\x82\xA0", "(concat \"\\042\" \"\x82\xA0\")"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(word_form(c.field, sjis, true), c.expected)
+        << "field: " << shown(c.field);
+  }
 }
 
 TEST(WordForm, PlainAndConcatForms) {
@@ -40,17 +63,16 @@ TEST(WordForm, PlainAndConcatForms) {
       {"abc", "abc"},
       {"a/b", R"x((concat "a\057b"))x"},
       {"a;b/c", R"x((concat "a\073b\057c"))x"},
-      {R"x(say ""hi"")x", R"x((concat "say \042hi\042"))x"},
-      {R"x("x")x", R"x((concat "x"))x"},
-      {R"x(")x", R"x((concat ""))x"},
-      {R"x(a"""b)x", R"x((concat "a\042b"))x"},
-      {R"x("""")x", R"x((concat "\042\042"))x"},
-      {R"x(a")x", R"x((concat "a"))x"},
+      // A double quote is a character like any other.
+      {R"x(Keeper of "Nature")x", R"x((concat "Keeper of \042Nature\042"))x"},
+      {R"x(<a href=""></a>)x", R"x((concat "<a href=\042\042><\057a>"))x"},
+      {R"x(")x", R"x((concat "\042"))x"},
+      {R"x(a"""b)x", R"x((concat "a\042\042\042b"))x"},
       {R"x(a\b)x", R"x(a\b)x"},
       // A backslash inside the concat form is escaped, or clients would
       // read "\\057" back as a backslash followed by 057.
       {R"x(a\/b)x", R"x((concat "a\134\057b"))x"},
-      {R"x(\")x", R"x((concat "\134"))x"},
+      {R"x(\")x", R"x((concat "\134\042"))x"},
       {"", ""},
       // Words that look like Lisp forms are quoted, not evaluated.
       {"(+)", R"x((concat "(+)"))x"},
@@ -102,34 +124,32 @@ TEST(WordForm, PairsAreCopiedWholeInConcatForm) {
   // 0x81 0x5C is a two-byte character ending in the byte of a backslash: it
   // must not be escaped.
   EXPECT_EQ(word_form("\x81\x5C/"), "(concat \"\x81\x5C\\057\")");
-  EXPECT_EQ(word_form("\x82\xA0\"\"x"), "(concat \"\x82\xA0\\042x\")");
+  EXPECT_EQ(word_form("\x82\xA0\"\"x"),
+            "(concat \"\x82\xA0\\042\\042x\")");
   // A lead byte that ends the field is copied alone.
   EXPECT_EQ(word_form("/\x81"), "(concat \"\\057\" \"\x81\")");
 }
 
-TEST(WordForm, NonAsciiAfterAnEscapeStartsANewString) {
-  // libskk 1.0.5 garbles a string in which an escape is directly followed
-  // by a non-ASCII character.
+// libskk 1.0.5 garbles a non-ASCII character right after an octal escape
+// (山田\057太郎 shows mojibake); in a string of its own after the escape
+// it reads back whole, and so does Emacs SKK.
+TEST(WordForm, NonAsciiAfterAnEscapeStartsAString) {
   struct {
     std::string field;
     std::string expected;
   } const cases[] = {
-      // 山田/太郎
-      {"\x8E\x52\x93\x63/\x91\xBE\x98\x59",
-       "(concat \"\x8E\x52\x93\x63\\057\" \"\x91\xBE\x98\x59\")"},
-      {";\x82\xA0", "(concat \"\\073\" \"\x82\xA0\")"},
-      {"\"\"\x82\xA0", "(concat \"\\042\" \"\x82\xA0\")"},
-      {"\\\xB1/", "(concat \"\\134\" \"\xB1\\057\")"},  // half-width ｱ
-      // A lone quote between them is dropped: still directly after.
-      {"/\"\x82\xA0", "(concat \"\\057\" \"\x82\xA0\")"},
-      // ASCII after an escape, or an escape after non-ASCII, stays put.
-      {"/a\x82\xA0", "(concat \"\\057a\x82\xA0\")"},
-      {"\x82\xA0/", "(concat \"\x82\xA0\\057\")"},
-      {"//\x82\xA0/", "(concat \"\\057\\057\" \"\x82\xA0\\057\")"},
+      {"山田/太郎", R"x((concat "山田\057" "太郎"))x"},
+      {"a;注", R"x((concat "a\073" "注"))x"},
+      {"注\"注", R"x((concat "注\042" "注"))x"},
+      {"注\\/x", R"x((concat "注\134\057x"))x"},
+      {"(注)", R"x((concat "(注)"))x"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(word_form(c.field), c.expected) << "field: " << shown(c.field);
+    EXPECT_EQ(word_form(c.field, text_encoding::utf_8), c.expected)
+        << "field: " << c.field;
   }
+  EXPECT_EQ(word_form("\x82\xA0/\x82\xA0"),
+            "(concat \"\x82\xA0\\057\" \"\x82\xA0\")");
 }
 
 TEST(ExtractReading, FieldsOfALine) {
@@ -168,6 +188,174 @@ TEST(ExtractReading, FieldsOfALine) {
             : std::string(extract_word(c.line, word_start, sjis));
     EXPECT_EQ(word, c.word) << "line: " << shown(c.line);
   }
+}
+
+TEST(NextLine, EveryLineEnd) {
+  struct {
+    std::string text;
+    std::string lines;  // "|" after each line
+  } const cases[] = {
+      {"a\nb\n", "a|b|"},
+      {"a\r\nb\r\n", "a|b|"},
+      {"a\rb\r", "a|b|"},  // old Mac files
+      {"a\r\r\nb", "a||b|"},
+      {"a\n\rb", "a||b|"},
+      {"a\r\n\r\n", "a||"},
+      {"a", "a|"},
+      {"\r", "|"},
+      {"\n\n", "||"},
+      {"a\tb\rc\td\ne\tf\r\n", "a\tb|c\td|e\tf|"},
+      // Lines longer than the window memchr searches first.
+      {std::string(300, 'x') + "\r" + std::string(300, 'y') + "\n",
+       std::string(300, 'x') + "|" + std::string(300, 'y') + "|"},
+      {std::string(300, 'x') + "\r\n" + std::string(255, 'y') + "\r\n",
+       std::string(300, 'x') + "|" + std::string(255, 'y') + "|"},
+  };
+  for (const auto& c : cases) {
+    std::string lines;
+    for (std::size_t position = 0; position < c.text.size();) {
+      lines += std::string(next_line(c.text, position)) + "|";
+    }
+    EXPECT_EQ(lines, c.lines) << "text: " << shown(c.text);
+  }
+}
+
+// A line rendered as "kind reading|word|comment" or "skipped: why".
+std::string read_line(std::string_view line, text_encoding encoding = sjis,
+                      bool typed = true, bool first_line = false) {
+  entry_rules rules;
+  rules.typed_readings = typed;
+  std::string buffer;
+  const entry_line read =
+      read_entry_line(line, first_line, encoding, rules, buffer);
+  switch (read.kind) {
+    case line_kind::comment_or_empty: return "comment";
+    case line_kind::skipped:
+      return std::string("skipped: ") + skip_message(read.reason) +
+             (read.reason == skip_reason::undecodable
+                  ? " at " + std::to_string(read.fault_offset)
+                  : "");
+    case line_kind::entry: break;
+  }
+  return "entry " + std::string(read.reading) + "|" +
+         std::string(read.word_field) + "|" + std::string(read.comment_field);
+}
+
+TEST(ReadEntryLine, Utf8) {
+  constexpr auto utf_8 = text_encoding::utf_8;
+  struct {
+    std::string line;
+    std::string expected;
+  } const cases[] = {
+      {"かな\t仮名\t名詞", "entry かな|仮名|"},
+      {"かな\t仮名\t名詞\t注釈", "entry かな|仮名|注釈"},
+      {"かな\t仮名\t名詞\t", "entry かな|仮名|"},
+      {"かな\t仮名\t\t注釈\tmore", "entry かな|仮名|注釈"},
+      // Gboard: reading, word, locale.
+      {"かな\t仮名\tja-JP", "entry かな|仮名|"},
+      {"カナ\t仮名", "entry かな|仮名|"},
+      {"ｶﾅ\t仮名", "entry かな|仮名|"},
+      {"!かな\t仮名", "comment"},
+      {"", "comment"},
+      {"かな", "skipped: no TAB after the reading"},
+      {"\t仮名", "skipped: empty reading"},
+      {"かな\t\t名詞\t仮名", "skipped: empty word"},
+      {";かな\t仮名", "skipped: reading starts with \";\""},
+      {"；かな\t仮名", "entry ；かな|仮名|"},
+      {"a b\tw", "skipped: reading holds a blank"},
+      {"か　な\tw", "skipped: reading holds a blank"},
+      {"a\x01" "b\tw", "skipped: reading holds a control character"},
+      {"a\x7F\tw", "skipped: reading holds a control character"},
+      // "/" in a reading is found by both clients.
+      {"あ/い\tw", "entry あ/い|w|"},
+      {"かな\t仮\xE5名", "skipped: undecodable at 10"},
+      {"\xEF\xBF\t", "skipped: undecodable at 0"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(read_line(c.line, utf_8), c.expected) << "line: " << c.line;
+  }
+  EXPECT_EQ(read_line("カナ\t仮名", utf_8, false), "entry カナ|仮名|");
+  EXPECT_EQ(read_line("か　な\tw", utf_8, false),
+            "skipped: reading holds a blank");
+}
+
+TEST(ReadEntryLine, ShiftJis) {
+  struct {
+    std::string line;
+    std::string expected;
+  } const cases[] = {
+      {"\x83\x4A\x83\x69\tw\tn\tc", "entry \x82\xA9\x82\xC8|w|c"},  // カナ
+      {"\x82\xA9\x81\x40\x82\xC8\tw", "skipped: reading holds a blank"},
+      // 0x81 0x40 across two characters is no ideographic space.
+      {"\x88\x81\x40\tw", "entry \x88\x81@|w|"},
+      {"r\tw\x82", "skipped: undecodable at 3"},
+      {"r\x82\tw", "skipped: undecodable at 1"},
+      {"r\tw\xFD", "skipped: undecodable at 3"},
+      {"\xA1\tw", "entry \x81\x42|w|"},  // ｡
+      {"r\t\x82\xA0\t\x82\xA0\t\x81\x5C", "entry r|\x82\xA0|\x81\x5C"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(read_line(c.line), c.expected) << "line: " << shown(c.line);
+  }
+}
+
+TEST(ReadEntryLine, GboardHeaderOnlyAsTheFirstLine) {
+  const std::string header = "# Gboard Dictionary version:1";
+  EXPECT_EQ(read_line(header, sjis, true, true), "comment");
+  EXPECT_EQ(read_line(header, sjis, true, false),
+            "skipped: no TAB after the reading");
+  EXPECT_EQ(read_line("#tag\tw", sjis, true, true), "entry #tag|w|");
+}
+
+// Both clients were tried with annotations: Emacs SKK (ddskk 17.1) and
+// libskk 1.0.5 show (concat "a\057b") as a/b and (concat "a\073b") as a;b,
+// and garble nothing once a non-ASCII character after an escape starts a
+// string of its own. Emacs SKK evaluates an annotation that reads as Lisp
+// ((emacs-version) shows the version, so (kill-emacs) would end Emacs),
+// also each side of a ";" in it, and drops a leading "*"; in concat form
+// all of these show as written in both.
+TEST(SkkCandidate, WordsAndAnnotations) {
+  struct {
+    std::string line;
+    std::string expected;  // "=" when the word field stands as it is
+    bool annotated;
+  } const cases[] = {
+      {"r\tw\tn", "=", false},
+      {"r\tw\tn\t", "=", false},
+      {"r\tw\tn\tnote", "w;note", true},
+      {"r\tw\tja-JP", "=", false},
+      {"r\ta/b\tn", R"x((concat "a\057b"))x", false},
+      {"r\ta/b\tn\tnote", R"x((concat "a\057b");note)x", true},
+      {"r\tw\tn\ta/b", R"x(w;(concat "a\057b"))x", true},
+      {"r\tw\tn\ta;b", R"x(w;(concat "a\073b"))x", true},
+      {"r\tw\tn\tsay \"hi\"", R"x(w;(concat "say \042hi\042"))x", true},
+      {"r\tw\tn\t(kill-emacs)", R"x(w;(concat "(kill-emacs)"))x", true},
+      {"r\tw\tn\t*note", R"x(w;(concat "*note"))x", true},
+      {"r\tw\tn\tc:\\path", R"x(w;c:\path)x", true},
+      {"r\tw\tn\t(a", "w;(a", true},
+      {"r\tw\tn\t注釈/です", R"x(w;(concat "注釈\057" "です"))x", true},
+  };
+  for (const auto& c : cases) {
+    entry_rules rules;
+    std::string buffer, out;
+    const entry_line read =
+        read_entry_line(c.line, false, text_encoding::utf_8, rules, buffer);
+    ASSERT_EQ(read.kind, line_kind::entry) << c.line;
+    bool annotated = false;
+    const bool changed =
+        skk_candidate(read, text_encoding::utf_8, rules, out, annotated);
+    EXPECT_EQ(changed ? out : "=", c.expected) << "line: " << c.line;
+    EXPECT_EQ(annotated, c.annotated) << "line: " << c.line;
+  }
+  entry_rules without;
+  without.annotations = false;
+  std::string buffer, out;
+  bool annotated = true;
+  const entry_line read = read_entry_line("r\tw\tn\tnote", false,
+                                          text_encoding::utf_8, without, buffer);
+  EXPECT_FALSE(skk_candidate(read, text_encoding::utf_8, without, out,
+                             annotated));
+  EXPECT_FALSE(annotated);
 }
 
 TEST(LeadBytes, ExactRanges) {

@@ -1,8 +1,9 @@
 #include "ime_text/text_encoding.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#include "ime_text/encoding_evidence.h"
 
 namespace brenlow {
 
@@ -12,10 +13,17 @@ bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+// The number of the line holding offset; LF, CR LF and a lone CR each end
+// a line.
 std::size_t line_of(std::string_view text, std::size_t offset) {
-  return static_cast<std::size_t>(
-             std::count(text.begin(), text.begin() + offset, '\n')) +
-         1;
+  std::size_t line = 1;
+  for (std::size_t pos = 0; pos < offset; ++pos) {
+    if (text[pos] == '\n' ||
+        (text[pos] == '\r' && (pos + 1 == text.size() || text[pos + 1] != '\n'))) {
+      ++line;
+    }
+  }
+  return line;
 }
 
 }  // namespace
@@ -139,58 +147,102 @@ bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
   return true;
 }
 
+const char* choice_name(encoding_choice choice) {
+  switch (choice) {
+    case encoding_choice::shift_jis: return "sjis";
+    case encoding_choice::utf_8: return "utf-8";
+    case encoding_choice::utf_16le: return "utf-16le";
+    case encoding_choice::utf_16be: return "utf-16be";
+    case encoding_choice::guess: break;
+  }
+  return "";
+}
+
+namespace {
+
+encoding_choice choice_of(byte_order_mark mark) {
+  switch (mark) {
+    case byte_order_mark::utf_8: return encoding_choice::utf_8;
+    case byte_order_mark::utf_16le: return encoding_choice::utf_16le;
+    case byte_order_mark::utf_16be: return encoding_choice::utf_16be;
+    case byte_order_mark::none: break;
+  }
+  return encoding_choice::guess;
+}
+
+// Settles choice for a text without a mark when it is a guess. Returns false
+// and fills problem when no encoding can be told; prepared is complete when
+// the evidence decided.
+bool guess_encoding(std::string_view raw, encoding_choice& choice,
+                    prepared_input& prepared, line_problem& problem) {
+  if (std::memchr(raw.data(), '\0', raw.size()) != nullptr) {
+    const utf_16_order order = find_utf_16_pattern(raw);
+    if (order == utf_16_order::none) {
+      find_nul_byte(raw, problem);
+      return false;
+    }
+    const bool big_endian = order == utf_16_order::big_endian;
+    choice = big_endian ? encoding_choice::utf_16be : encoding_choice::utf_16le;
+    prepared.reason = std::string(big_endian ? "UTF-16BE" : "UTF-16LE") +
+                      " without a byte-order mark, by the NUL bytes beside "
+                      "the ASCII characters of its first line";
+    return true;
+  }
+  const encoding_verdict verdict = judge_encoding(raw);
+  if (!verdict.decided) {
+    problem = {0, "cannot tell the encoding: " + verdict.reason +
+                      "; name it with --encoding sjis, utf-8, utf-16le or "
+                      "utf-16be"};
+    return false;
+  }
+  prepared.text = raw;
+  prepared.encoding = verdict.encoding;
+  prepared.reason = "guessed: " + verdict.reason;
+  prepared.decodes_throughout = verdict.decodes_throughout;
+  choice = encoding_choice::guess;
+  return true;
+}
+
+}  // namespace
+
 bool decide_encoding(std::string_view raw, encoding_choice choice,
                      prepared_input& prepared, line_problem& problem) {
   const byte_order_mark mark = find_byte_order_mark(raw);
+  const std::string_view body = raw.substr(mark_length(mark));
+  prepared.offset = mark_length(mark);
   if (mark != byte_order_mark::none) {
-    const bool conflict =
-        choice == encoding_choice::shift_jis ||
-        (choice == encoding_choice::utf_8 && mark != byte_order_mark::utf_8);
-    if (conflict) {
+    if (choice != encoding_choice::guess && choice != choice_of(mark)) {
       problem = {0, std::string("starts with a ") + mark_name(mark) +
                         " byte-order mark, which contradicts --encoding " +
-                        (choice == encoding_choice::shift_jis ? "sjis"
-                                                              : "utf-8")};
+                        choice_name(choice)};
       return false;
     }
-    prepared.encoding = text_encoding::utf_8;
+    choice = choice_of(mark);
     prepared.reason = std::string(mark_name(mark)) + " byte-order mark";
-    const std::string_view body = raw.substr(mark_length(mark));
-    if (mark == byte_order_mark::utf_8) {
-      prepared.text = body;
-    } else {
-      if (!decode_utf_16(body, mark == byte_order_mark::utf_16be,
-                         prepared.decoded, problem)) {
-        return false;
-      }
-      prepared.text = prepared.decoded;
-      return true;  // well-formed by construction
-    }
+  } else if (choice == encoding_choice::guess) {
+    if (!guess_encoding(raw, choice, prepared, problem)) return false;
+    if (choice == encoding_choice::guess) return true;  // decided by evidence
   } else {
-    prepared.text = raw;
-    if (choice == encoding_choice::shift_jis) {
-      prepared.encoding = text_encoding::shift_jis;
-      prepared.reason = "--encoding sjis";
-      return true;
-    }
-    if (choice == encoding_choice::utf_8) {
-      prepared.encoding = text_encoding::utf_8;
-      prepared.reason = "--encoding utf-8";
-    }
+    prepared.reason = std::string("--encoding ") + choice_name(choice);
   }
-  bool has_multibyte = false;
-  const std::size_t invalid = find_invalid_utf_8(prepared.text, has_multibyte);
-  if (choice == encoding_choice::guess && mark == byte_order_mark::none) {
-    const bool utf_8 = invalid == std::string_view::npos && has_multibyte;
-    prepared.encoding = utf_8 ? text_encoding::utf_8 : text_encoding::shift_jis;
-    prepared.reason = utf_8 ? "guessed: valid UTF-8"
-                            : "guessed: not UTF-8 with multi-byte characters";
+  if (choice == encoding_choice::utf_16le ||
+      choice == encoding_choice::utf_16be) {
+    if (!decode_utf_16(body, choice == encoding_choice::utf_16be,
+                       prepared.decoded, problem)) {
+      return false;
+    }
+    prepared.text = prepared.decoded;
+    prepared.encoding = text_encoding::utf_8;
+    prepared.offset = 0;  // offsets in the decoded text: none is needed
+    prepared.decodes_throughout = true;  // well-formed by construction
     return true;
   }
-  if (invalid != std::string_view::npos) {
-    problem = {line_of(prepared.text, invalid), "invalid UTF-8 sequence"};
-    return false;
-  }
+  prepared.text = body;
+  prepared.encoding = choice == encoding_choice::utf_8
+                          ? text_encoding::utf_8
+                          : text_encoding::shift_jis;
+  prepared.decodes_throughout =
+      find_undecodable(body, prepared.encoding) == std::string_view::npos;
   return true;
 }
 

@@ -15,7 +15,10 @@ namespace brenlow {
 enum class text_encoding { shift_jis, utf_8 };
 
 // What the command line says of the input's encoding.
-enum class encoding_choice { guess, shift_jis, utf_8 };
+enum class encoding_choice { guess, shift_jis, utf_8, utf_16le, utf_16be };
+
+// "sjis", "utf-8", "utf-16le", "utf-16be" as --encoding takes them.
+const char* choice_name(encoding_choice choice);
 
 // The text to convert, in the encoding its rules and output use.
 struct prepared_input {
@@ -23,14 +26,20 @@ struct prepared_input {
   std::string decoded;  // holds text when it was decoded from UTF-16
   text_encoding encoding = text_encoding::shift_jis;
   std::string reason;  // how the encoding was chosen, for --verbose
+  // Where text starts in the file (after a mark), for byte offsets.
+  std::size_t offset = 0;
+  // Every byte of text decodes, so lines need not be checked one by one.
+  bool decodes_throughout = false;
 };
 
-// Decides the encoding of raw: a byte-order mark decides (UTF-16 is decoded
-// to UTF-8, a UTF-8 mark dropped); without one, choice decides, and a guess
-// takes UTF-8 when the whole text is valid UTF-8 holding at least one
-// multi-byte sequence, Shift_JIS otherwise. Returns false and fills problem
-// for text that cannot be read in the encoding chosen. prepared.text may
-// point into raw, which must outlive it.
+// Decides the encoding of raw. A byte-order mark decides (UTF-16 is decoded
+// to UTF-8, a UTF-8 mark dropped) and must agree with choice; without one,
+// choice decides, and a guess takes UTF-16 when the first line shows its
+// pattern (find_utf_16_pattern), stops at a NUL byte otherwise, and weighs
+// the evidence of the whole text (judge_encoding). Returns false and fills
+// problem for text that cannot be read in the encoding chosen, or whose
+// encoding cannot be told. prepared.text may point into raw, which must
+// outlive it.
 bool decide_encoding(std::string_view raw, encoding_choice choice,
                      prepared_input& prepared, line_problem& problem);
 

@@ -187,36 +187,55 @@ TEST(ByteOrderMark, Found) {
 }
 
 TEST(DecideEncoding, EncodingsAndMarks) {
+  using namespace std::string_literals;
   const auto guess = encoding_choice::guess;
   const auto sjis = encoding_choice::shift_jis;
   const auto utf8 = encoding_choice::utf_8;
+  const auto le = encoding_choice::utf_16le;
+  const auto be = encoding_choice::utf_16be;
+  const std::string cannot_tell =
+      "cannot tell the encoding: it is neither clearly UTF-8 nor clearly "
+      "Shift_JIS (of 2 lines with non-ASCII bytes, 1 fail as UTF-8 and 1 as "
+      "Shift_JIS); name it with --encoding sjis, utf-8, utf-16le or utf-16be";
   struct {
     std::string raw;
     encoding_choice choice;
     bool ok;
     text_encoding encoding;
     std::string text;  // the text to convert, or the problem's message
-    std::size_t line;
+    std::size_t line;  // of the problem; for a text: 1 if it decodes throughout
   } const cases[] = {
-      {"r\tw\r\n", guess, true, text_encoding::shift_jis, "r\tw\r\n", 0},
-      {"\x82\xa9\tw", guess, true, text_encoding::shift_jis, "\x82\xa9\tw", 0},
+      {"r\tw\r\n", guess, true, text_encoding::shift_jis, "r\tw\r\n", 1},
+      {"\x82\xa9\tw", guess, true, text_encoding::shift_jis, "\x82\xa9\tw", 1},
       {"\xE3\x81\x8B\tw", guess, true, text_encoding::utf_8,
-       "\xE3\x81\x8B\tw", 0},
+       "\xE3\x81\x8B\tw", 1},
       {"\xE3\x81\x8B\tw", sjis, true, text_encoding::shift_jis,
        "\xE3\x81\x8B\tw", 0},
-      {"ascii", utf8, true, text_encoding::utf_8, "ascii", 0},
-      {"a\tb\n\x82\xa9", utf8, false, text_encoding::utf_8,
-       "invalid UTF-8 sequence", 2},
-      {"\xEF\xBB\xBFr\tw", guess, true, text_encoding::utf_8, "r\tw", 0},
-      {"\xEF\xBB\xBFr\tw", utf8, true, text_encoding::utf_8, "r\tw", 0},
-      {"\xEF\xBB\xBFr\n\x82", guess, false, text_encoding::utf_8,
-       "invalid UTF-8 sequence", 2},
-      {std::string("\xFF\xFEr\0\t\0", 6), guess, true, text_encoding::utf_8,
-       "r\t", 0},
-      {std::string("\xFE\xFF\0r\0\t", 6), guess, true, text_encoding::utf_8,
-       "r\t", 0},
-      {std::string("\xFF\xFE\0\xD8", 4), guess, false, text_encoding::utf_8,
+      {"ascii", utf8, true, text_encoding::utf_8, "ascii", 1},
+      // Lines that do not decode are skipped one by one.
+      {"a\tb\n\x82\xa9", utf8, true, text_encoding::utf_8, "a\tb\n\x82\xa9", 0},
+      {"a\tb\n\x82", sjis, true, text_encoding::shift_jis, "a\tb\n\x82", 0},
+      {"\xEF\xBB\xBFr\tw", guess, true, text_encoding::utf_8, "r\tw", 1},
+      {"\xEF\xBB\xBFr\tw", utf8, true, text_encoding::utf_8, "r\tw", 1},
+      {"\xEF\xBB\xBFr\n\x82", guess, true, text_encoding::utf_8, "r\n\x82", 0},
+      {"\xFF\xFEr\0\t\0"s, guess, true, text_encoding::utf_8, "r\t", 1},
+      {"\xFE\xFF\0r\0\t"s, guess, true, text_encoding::utf_8, "r\t", 1},
+      {"\xFF\xFEr\0\t\0"s, le, true, text_encoding::utf_8, "r\t", 1},
+      {"\xFF\xFE\0\xD8"s, guess, false, text_encoding::utf_8,
        "unpaired UTF-16 surrogate", 1},
+      // UTF-16 without a mark, by its first line or as told.
+      {"!\0x\0\r\0\n\0r\0\t\0w\0"s, guess, true, text_encoding::utf_8,
+       "!x\r\nr\tw", 1},
+      {"\0r\0\t\0w\0\n"s, guess, true, text_encoding::utf_8, "r\tw\n", 1},
+      {"r\0\t\0"s, le, true, text_encoding::utf_8, "r\t", 1},
+      {"\0r\0\t"s, be, true, text_encoding::utf_8, "r\t", 1},
+      {"r\tw\nx\0y\n"s, guess, false, text_encoding::utf_8,
+       "NUL byte: this is not a text dictionary", 2},
+      {"r\tw\rx\0y\n"s, guess, false, text_encoding::utf_8,
+       "NUL byte: this is not a text dictionary", 2},
+      // A Shift_JIS line and a UTF-8 line.
+      {"\x82\xA0\tw\n\xE3\x81\x82\tw\n", guess, false, text_encoding::utf_8,
+       cannot_tell, 0},
       {"\xFF\xFE", sjis, false, text_encoding::utf_8,
        "starts with a UTF-16LE byte-order mark, which contradicts --encoding "
        "sjis",
@@ -224,6 +243,10 @@ TEST(DecideEncoding, EncodingsAndMarks) {
       {"\xFE\xFF", utf8, false, text_encoding::utf_8,
        "starts with a UTF-16BE byte-order mark, which contradicts --encoding "
        "utf-8",
+       0},
+      {"\xFE\xFF", le, false, text_encoding::utf_8,
+       "starts with a UTF-16BE byte-order mark, which contradicts --encoding "
+       "utf-16le",
        0},
   };
   for (const auto& c : cases) {
@@ -234,6 +257,7 @@ TEST(DecideEncoding, EncodingsAndMarks) {
     if (ok) {
       EXPECT_EQ(prepared.encoding, c.encoding) << c.raw;
       EXPECT_EQ(prepared.text, c.text) << c.raw;
+      EXPECT_EQ(prepared.decodes_throughout, c.line == 1) << c.raw;
     } else {
       EXPECT_EQ(problem.message, c.text) << c.raw;
       EXPECT_EQ(problem.line_number, c.line) << c.raw;

@@ -7,15 +7,18 @@ namespace brenlow {
 const char* const usage_lines[3] = {"Brenlow Version 0.00", "usage:",
                                     "brenlow ime-textdic-file"};
 
-const char* const option_lines[11] = {
+const char* const option_lines[option_line_count] = {
     "options (before the file name; - reads standard input):",
     "  -o, --output FILE       write to FILE, replaced only after a complete write",
-    "  --encoding sjis|utf-8   the input's encoding (default: from its byte-order",
-    "                          mark, else UTF-8 if it is valid UTF-8, else Shift_JIS)",
+    "  --encoding NAME         the input's encoding: sjis, utf-8, utf-16le or",
+    "                          utf-16be (default: its byte-order mark, else weighed)",
     "  --sort[=skk|bytes]      entries sorted: skk (the default) as Emacs SKK",
     "                          compares readings, bytes in byte order (libskk)",
     "  --eol crlf|lf           line end of the output (default: crlf)",
     "  --strict                a line that cannot be converted is an error",
+    "  --csv-quotes            \"\" is one quote and a lone \" is dropped, as in CSV",
+    "  --raw-readings          readings as they are, not as SKK users type them",
+    "  --no-annotations        no annotations from the comment field",
     "  -v, --verbose           a summary of the conversion on standard error",
     "  -h, --help              this text",
     "  --version               the version"};
@@ -49,8 +52,13 @@ constexpr option_spec option_table[] = {
          o.encoding = encoding_choice::shift_jis;
        } else if (value == "utf-8" || value == "utf8") {
          o.encoding = encoding_choice::utf_8;
+       } else if (value == "utf-16le" || value == "utf16le") {
+         o.encoding = encoding_choice::utf_16le;
+       } else if (value == "utf-16be" || value == "utf16be") {
+         o.encoding = encoding_choice::utf_16be;
        } else {
-         error = "unknown encoding '" + value + "' (use sjis or utf-8)";
+         error = "unknown encoding '" + value +
+                 "' (use sjis, utf-8, utf-16le or utf-16be)";
          return false;
        }
        return true;
@@ -83,6 +91,20 @@ constexpr option_spec option_table[] = {
     {nullptr, "--strict", false,
      [](run_options& o, const std::string&, std::string&) {
        return o.strict = true;
+     }},
+    {nullptr, "--csv-quotes", false,
+     [](run_options& o, const std::string&, std::string&) {
+       return o.rules.csv_quotes = true;
+     }},
+    {nullptr, "--raw-readings", false,
+     [](run_options& o, const std::string&, std::string&) {
+       o.rules.typed_readings = false;
+       return true;
+     }},
+    {nullptr, "--no-annotations", false,
+     [](run_options& o, const std::string&, std::string&) {
+       o.rules.annotations = false;
+       return true;
      }},
     {"-v", "--verbose", false,
      [](run_options& o, const std::string&, std::string&) {

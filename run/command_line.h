@@ -8,6 +8,7 @@
 
 #include "base/output_stream.h"
 #include "dictionary/skk_order.h"
+#include "ime_text/entry_line.h"
 #include "ime_text/text_encoding.h"
 
 namespace brenlow {
@@ -21,6 +22,7 @@ struct run_options {
   sort_order sort = sort_order::input;
   line_end eol = line_end::crlf;
   bool strict = false;
+  entry_rules rules;  // --csv-quotes, --raw-readings, --no-annotations
   bool verbose = false;
   bool help = false;
   bool version = false;
@@ -37,6 +39,7 @@ bool parse_command_line(int argc, char** argv, run_options& options,
 extern const char* const usage_lines[3];
 
 // One line per option, for --help.
-extern const char* const option_lines[11];
+constexpr int option_line_count = 14;
+extern const char* const option_lines[option_line_count];
 
 }  // namespace brenlow

@@ -88,7 +88,8 @@ TEST(CommandLine, Errors) {
       {{"-o"}, "option '-o' needs a value"},
       {{"d.txt", "-o"}, ""},  // after the file name: ignored
       {{"--eol", "cr", "d"}, "unknown line end 'cr' (use crlf or lf)"},
-      {{"--encoding", "euc", "d"}, "unknown encoding 'euc' (use sjis or utf-8)"},
+      {{"--encoding", "euc", "d"},
+       "unknown encoding 'euc' (use sjis, utf-8, utf-16le or utf-16be)"},
       {{"--sort=yes", "d"}, "unknown sort order 'yes' (use skk or bytes)"},
       // The order is given with "=" only: a separate word is the file name.
       {{"--strict=1", "d"}, "option '--strict' takes no value"},

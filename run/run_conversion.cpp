@@ -59,7 +59,7 @@ void write_lines(output_stream& stream, const char* const* lines,
 int print_usage(bool with_options) {
   output_stream stream = make_output_stream(stdout, line_end::crlf);
   write_lines(stream, usage_lines, 3);
-  if (with_options) write_lines(stream, option_lines, 11);
+  if (with_options) write_lines(stream, option_lines, option_line_count);
   return finish_standard_output(stream);
 }
 
@@ -146,12 +146,23 @@ int write_dictionary(const run_options& options, const reading_table& table,
 void report_summary(const std::string& shown_name, const prepared_input& input,
                     const conversion_counts& counts,
                     const reading_table& table) {
+  std::string reasons;
+  for (std::size_t i = 0; i < skip_reason_count; ++i) {
+    if (counts.skipped_by_reason[i] == 0) continue;
+    reasons += (reasons.empty() ? " (" : ", ") +
+               std::to_string(counts.skipped_by_reason[i]) + " " +
+               skip_message(static_cast<skip_reason>(i));
+  }
+  if (!reasons.empty()) reasons += ")";
   report(shown_name + ": " + encoding_name(input.encoding) + " (" +
          input.reason + "); " + std::to_string(counts.lines) +
          " lines read, " + std::to_string(counts.comment_or_empty_lines) +
          " comment or empty, " + std::to_string(counts.filed_lines) +
          " entries filed under " + std::to_string(table.entries.size()) +
-         " readings, " + std::to_string(counts.skipped_lines) + " skipped");
+         " readings, " + std::to_string(counts.skipped_lines) + " skipped" +
+         reasons + "; " + std::to_string(counts.readings_typed) +
+         " readings changed to their typed form, " +
+         std::to_string(counts.annotations) + " annotations written");
 }
 
 // Reads, converts and writes the named dictionary; the exit status.
@@ -169,8 +180,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
     report_at(shown_name, line);
   };
   if (!convert_text(std::string_view(raw.data(), raw.size()),
-                    options.encoding, table, skipped, input, counts,
-                    problem)) {
+                    options.encoding, options.rules, table, skipped, input,
+                    counts, problem)) {
     report_at(shown_name, problem);
     return exit_failure;
   }

@@ -1,16 +1,18 @@
 // libFuzzer target: arbitrary bytes through the whole conversion, in memory,
 // checked against a plain line-by-line reading of the same text.
 //
-// The first byte picks the layout (bit 0: sorted, in byte order when bit 4
-// is set as well, else as Emacs SKK compares; bit 1: LF line ends) and the
-// encoding (bits 2-3: 1 forces Shift_JIS, 2 UTF-8, else a guess); the rest
-// is the dictionary file. Any broken promise aborts, so libFuzzer keeps
-// the input that broke it.
+// The first byte picks the layout (bit 0: sorted, as Emacs SKK compares,
+// or in byte order when bit 7 is set as well; bit 1: LF line ends), the
+// encoding (bits 2-3: 1 forces Shift_JIS, 2 UTF-8, 3 UTF-16LE, 0 a guess)
+// and the rules (bit 4: readings kept raw, bit 5: CSV quotes, bit 6: no
+// annotations); the rest is the dictionary file. Any broken promise aborts,
+// so libFuzzer keeps the input that broke it.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +22,8 @@
 #include "dictionary/skk_order.h"
 #include "dictionary/skk_writer.h"
 #include "conversion/convert_text.h"
+#include "ime_text/entry_line.h"
+#include "ime_text/reading_form.h"
 #include "ime_text/text_encoding.h"
 
 namespace brenlow {
@@ -50,78 +54,253 @@ bool two_byte_lead(unsigned char b, text_encoding encoding) {
 }
 
 // A Shift_JIS reader such as an SKK client's: a lead byte makes a pair only
-// with a byte that can follow it. The format pairs a lead byte with
-// whatever follows; for valid Shift_JIS the two agree.
+// with a byte that can follow it.
 bool valid_pair(std::string_view text, std::size_t pos) {
   if (pos + 1 >= text.size()) return false;
   const auto second = static_cast<unsigned char>(text[pos + 1]);
   return (second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFC);
 }
 
-// True when some pair the format forms is not one an SKK client forms too.
-bool has_invalid_pair(std::string_view text, text_encoding encoding) {
-  for (std::size_t i = 0; i < text.size();) {
-    const bool lead = two_byte_lead(static_cast<unsigned char>(text[i]), encoding);
-    if (lead && i + 1 < text.size() && text[i + 1] != '\n' &&
-        !valid_pair(text, i)) {
-      return true;
+// The characters of a line as code points (UTF-8) or as bytes and pairs
+// (Shift_JIS, a pair as lead << 8 | trail); false when a byte does not
+// decode. The plain reading a decoder does, byte by byte.
+bool decode_line(std::string_view line, text_encoding encoding,
+                 std::vector<std::uint32_t>& chars) {
+  chars.clear();
+  const auto* b = reinterpret_cast<const unsigned char*>(line.data());
+  const std::size_t n = line.size();
+  for (std::size_t i = 0; i < n;) {
+    if (encoding == text_encoding::shift_jis) {
+      if ((b[i] >= 0x81 && b[i] <= 0x9F) || (b[i] >= 0xE0 && b[i] <= 0xFC)) {
+        if (!valid_pair(line, i)) return false;
+        chars.push_back(static_cast<std::uint32_t>(b[i] << 8 | b[i + 1]));
+        i += 2;
+      } else {
+        if (b[i] >= 0xFD) return false;
+        chars.push_back(b[i++]);
+      }
+      continue;
     }
-    i += lead ? 2 : 1;
+    std::size_t len = b[i] < 0x80 ? 1 : b[i] < 0xC2 ? 0 : b[i] < 0xE0 ? 2
+                    : b[i] < 0xF0 ? 3 : b[i] < 0xF5 ? 4 : 0;
+    if (len == 0 || i + len > n) return false;
+    std::uint32_t cp = len == 1 ? b[i] : b[i] & (0x7F >> len);
+    for (std::size_t k = 1; k < len; ++k) {
+      if ((b[i + k] & 0xC0) != 0x80) return false;
+      cp = cp << 6 | (b[i + k] & 0x3F);
+    }
+    const std::uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < least[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+    chars.push_back(cp);
+    i += len;
   }
-  return false;
+  return true;
+}
+
+void append_code_point(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | cp >> 6);
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | cp >> 12);
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | cp >> 18);
+    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// The typed form of a UTF-8 reading, from the kana tables as people read
+// them: half-width katakana stand for the katakana of this string, in
+// order from U+FF61, and katakana are hiragana 0x60 code points up.
+const char32_t half_width_as_full[] =
+    U"。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテト"
+    U"ナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
+constexpr std::u32string_view voiced_kana = U"カキクケコサシスセソタチツテトハヒフヘホ";
+constexpr std::u32string_view semi_voiced_kana = U"ハヒフヘホ";
+
+void append_typed_kana(std::vector<std::uint32_t>& out, std::uint32_t cp) {
+  if (cp == U'ヴ' || cp == U'ゔ') {
+    out.push_back(U'う');
+    out.push_back(U'゛');
+  } else if (cp == U'ヵ') {
+    out.push_back(U'か');
+  } else if (cp == U'ヶ') {
+    out.push_back(U'け');
+  } else if ((cp >= U'ァ' && cp <= U'ン') || cp == U'ヽ' || cp == U'ヾ') {
+    out.push_back(cp - 0x60);
+  } else if (cp == 0x3000) {
+    out.push_back(' ');
+  } else if (cp >= 0xFF01 && cp <= 0xFF5E && cp != U'：' && cp != U'；') {
+    out.push_back(cp - 0xFEE0);
+  } else {
+    out.push_back(cp);
+  }
+}
+
+std::string typed_utf_8(const std::vector<std::uint32_t>& chars) {
+  std::vector<std::uint32_t> typed;
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    std::uint32_t cp = chars[i];
+    if (cp >= 0xFF61 && cp <= 0xFF9F) {
+      cp = half_width_as_full[cp - 0xFF61];
+      const std::uint32_t next = i + 1 < chars.size() ? chars[i + 1] : 0;
+      if (next == 0xFF9E && voiced_kana.find(static_cast<char32_t>(cp)) !=
+                                std::u32string_view::npos) {
+        cp += 1;
+        ++i;
+      } else if (next == 0xFF9F && semi_voiced_kana.find(static_cast<char32_t>(
+                                       cp)) != std::u32string_view::npos) {
+        cp += 2;
+        ++i;
+      }
+    }
+    append_typed_kana(typed, cp);
+  }
+  std::string out;
+  for (std::uint32_t cp : typed) append_code_point(out, cp);
+  return out;
+}
+
+// For Shift_JIS the model takes the program's typed form (the end-to-end
+// cases check every kana against Python's tables) and checks what it
+// promises: nothing left that a user cannot type, and the same form again
+// when applied twice.
+std::string typed_shift_jis(std::string_view reading) {
+  std::string out;
+  if (!typed_reading(reading, text_encoding::shift_jis, out)) {
+    out = std::string(reading);
+  }
+  std::string again;
+  check(!typed_reading(out, text_encoding::shift_jis, again),
+        "a typed reading that changes when typed again");
+  std::vector<std::uint32_t> chars;
+  check(decode_line(out, text_encoding::shift_jis, chars),
+        "a typed reading that does not decode");
+  for (std::uint32_t c : chars) {
+    check(!(c >= 0xA1 && c <= 0xDF), "half-width katakana left in a reading");
+    check(!(c >= 0x8340 && c <= 0x8396 && c != 0x837F),
+          "katakana left in a reading");
+    check(!((c >= 0x824F && c <= 0x8258) || (c >= 0x8260 && c <= 0x8279) ||
+            (c >= 0x8281 && c <= 0x829A)),
+          "a full-width letter or digit left in a reading");
+  }
+  return out;
+}
+
+// The rules the fuzzer runs with, from the first byte.
+struct model_rules {
+  bool typed_readings;
+  bool csv_quotes;
+  bool annotations;
+};
+
+// A field with the quotes of a CSV file resolved, or as it is.
+std::string resolve_quotes(std::string_view field, text_encoding encoding,
+                           bool csv_quotes) {
+  if (!csv_quotes) return std::string(field);
+  std::string out;
+  for (std::size_t i = 0; i < field.size();) {
+    const std::size_t n =
+        two_byte_lead(static_cast<unsigned char>(field[i]), encoding) ? 2 : 1;
+    if (n == 1 && field[i] == '"') {
+      // "" is one quote; a lone quote is the format's own and goes.
+      if (i + 1 < field.size() && field[i + 1] == '"') {
+        out += '"';
+        i += 2;
+      } else {
+        i += 1;
+      }
+      continue;
+    }
+    out.append(field.substr(i, n));
+    i += n;
+  }
+  return out;
 }
 
 // One entry line as a reader of the IME format sees it.
 struct model_entry {
   std::string reading;
-  std::string word;  // the word field with its quotes resolved
+  std::string word;        // the word field, quotes resolved
+  bool annotated = false;  // a comment field that is not empty, taken
+  std::string annotation;  // the comment field, quotes resolved
 };
 
 // Reads text the slow, obvious way. Returns the filed entries in order and
 // sets skipped_lines to the numbers of the entry lines that cannot be filed.
 std::vector<model_entry> model_entries(std::string_view text,
                                        text_encoding encoding,
+                                       const model_rules& rules,
                                        std::vector<std::size_t>& skipped_lines) {
   std::vector<model_entry> entries;
+  std::vector<std::uint32_t> chars;
   std::size_t start = 0;
   std::size_t line_number = 0;
   while (start < text.size()) {
     ++line_number;
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
+    // LF, CR LF and a lone CR end a line.
+    std::size_t end = start;
+    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+    const std::string_view line = text.substr(start, end - start);
     start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line[0] == '!') continue;
-    // Characters, with the positions of the TABs among them.
-    std::vector<std::size_t> tabs;
-    for (std::size_t i = 0; i < line.size();) {
-      if (line[i] == '\t') tabs.push_back(i);
-      i += two_byte_lead(static_cast<unsigned char>(line[i]), encoding) ? 2 : 1;
+    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') {
+      ++start;
     }
-    if (tabs.empty() || tabs[0] == 0) {
+    if (line.empty() || line[0] == '!' ||
+        (line_number == 1 && line.rfind("# Gboard Dictionary version:", 0) == 0)) {
+      continue;
+    }
+    if (!decode_line(line, encoding, chars)) {
       skipped_lines.push_back(line_number);
       continue;
     }
-    const std::size_t word_end = tabs.size() > 1 ? tabs[1] : line.size();
-    const std::string_view field =
-        line.substr(tabs[0] + 1, word_end - tabs[0] - 1);
-    model_entry entry{std::string(line.substr(0, tabs[0])), {}};
-    for (std::size_t i = 0; i < field.size();) {
-      const std::size_t n =
-          two_byte_lead(static_cast<unsigned char>(field[i]), encoding) ? 2 : 1;
-      if (n == 1 && field[i] == '"') {
-        // "" is one quote; a lone quote is the format's own and goes.
-        if (i + 1 < field.size() && field[i + 1] == '"') {
-          entry.word += '"';
-          i += 2;
-        } else {
-          i += 1;
-        }
-        continue;
+    // The fields, split at the TABs among the characters.
+    std::vector<std::string_view> fields;
+    std::size_t field_start = 0;
+    for (std::size_t i = 0; i < line.size();) {
+      if (line[i] == '\t') {
+        fields.push_back(line.substr(field_start, i - field_start));
+        field_start = i + 1;
       }
-      entry.word.append(field.substr(i, std::min(n, field.size() - i)));
-      i += n;
+      i += two_byte_lead(static_cast<unsigned char>(line[i]), encoding) ? 2 : 1;
+    }
+    fields.push_back(line.substr(field_start));
+    if (fields.size() < 2 || fields[0].empty()) {
+      skipped_lines.push_back(line_number);
+      continue;
+    }
+    std::string reading(fields[0]);
+    if (rules.typed_readings) {
+      if (encoding == text_encoding::utf_8) {
+        decode_line(fields[0], encoding, chars);
+        reading = typed_utf_8(chars);
+      } else {
+        reading = typed_shift_jis(fields[0]);
+      }
+    }
+    decode_line(reading, encoding, chars);
+    bool unfit = reading[0] == ';' || fields[1].empty();
+    for (std::uint32_t c : chars) {
+      unfit |= c < 0x20 || c == 0x7F || c == ' ' ||
+               c == (encoding == text_encoding::utf_8 ? 0x3000u : 0x8140u);
+    }
+    if (unfit) {
+      skipped_lines.push_back(line_number);
+      continue;
+    }
+    model_entry entry{reading, resolve_quotes(fields[1], encoding, rules.csv_quotes),
+                      false, {}};
+    if (rules.annotations && fields.size() > 3 && !fields[3].empty()) {
+      entry.annotated = true;
+      entry.annotation = resolve_quotes(fields[3], encoding, rules.csv_quotes);
     }
     entries.push_back(std::move(entry));
   }
@@ -130,14 +309,19 @@ std::vector<model_entry> model_entries(std::string_view text,
 
 int octal_digit(char c) { return c >= '0' && c <= '7' ? c - '0' : -1; }
 
-// The word an SKK client reads from one candidate: (concat "..." "...")
-// joins its strings.
-std::string read_back(std::string_view candidate, text_encoding encoding) {
+// The text an SKK client reads from a word or an annotation.
+std::string read_back(std::string_view candidate, text_encoding encoding,
+                      bool annotation = false) {
   const std::string_view head = "(concat \"";
   const std::string_view tail = "\")";
   if (candidate.size() < head.size() + tail.size() ||
       candidate.substr(0, head.size()) != head ||
       candidate.substr(candidate.size() - tail.size()) != tail) {
+    check(!annotation || candidate.empty() || candidate[0] != '*',
+          "a plain annotation starts with \"*\", which Emacs SKK drops");
+    check(candidate.size() < 2 || candidate[0] != '(' ||
+              candidate.back() != ')',
+          "a plain candidate that reads as Lisp");
     for (std::size_t i = 0; i < candidate.size();) {
       const auto b = static_cast<unsigned char>(candidate[i]);
       check(b != '"' && b != ';', "a plain candidate holds a reserved character");
@@ -152,18 +336,21 @@ std::string read_back(std::string_view candidate, text_encoding encoding) {
   for (std::size_t i = 0; i < inside.size();) {
     const auto b = static_cast<unsigned char>(inside[i]);
     // libskk 1.0.5 garbles a non-ASCII character right after an escape.
-    check(!(after_escape && b >= 0x80),
-          "a non-ASCII character directly after an escape");
+    check(!(after_escape && b >= 0x80), "an escape before a non-ASCII byte");
+    if (b == '"') {
+      // Strings are split only after an escape, before a non-ASCII byte.
+      check(after_escape && inside.substr(i, 3) == "\" \"" &&
+                i + 3 < inside.size() &&
+                static_cast<unsigned char>(inside[i + 3]) >= 0x80,
+            "a bare quote inside a concat string");
+      i += 3;
+      after_escape = false;
+      continue;
+    }
     after_escape = false;
     if (two_byte_lead(b, encoding) && valid_pair(inside, i)) {
       word.append(inside.substr(i, 2));
       i += 2;
-      continue;
-    }
-    if (b == '"') {
-      // The end of one string and the start of the next.
-      check(inside.substr(i, 3) == "\" \"", "a bare quote inside a concat string");
-      i += 3;
       continue;
     }
     if (b == '\\') {
@@ -173,14 +360,30 @@ std::string read_back(std::string_view candidate, text_encoding encoding) {
       const int d3 = octal_digit(inside[i + 3]);
       check(d1 >= 0 && d2 >= 0 && d3 >= 0, "a backslash that is no escape");
       word += static_cast<char>(d1 * 64 + d2 * 8 + d3);
-      after_escape = true;
       i += 4;
+      after_escape = true;
       continue;
     }
     word += static_cast<char>(b);
     ++i;
   }
   return word;
+}
+
+// A candidate as a client splits it: the word, then the annotation after
+// the first ";" that is a character of its own.
+std::pair<std::string_view, std::string_view> split_annotation(
+    std::string_view candidate, text_encoding encoding) {
+  for (std::size_t i = 0; i < candidate.size();) {
+    if (candidate[i] == ';') {
+      return {candidate.substr(0, i), candidate.substr(i + 1)};
+    }
+    i += two_byte_lead(static_cast<unsigned char>(candidate[i]), encoding) &&
+                 valid_pair(candidate, i)
+             ? 2
+             : 1;
+  }
+  return {candidate, {}};
 }
 
 // The candidates of an entry line as a client splits them: at each "/" that
@@ -209,10 +412,11 @@ std::vector<std::string_view> client_candidates(std::string_view area,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
+  output_checked = {};
   if (size == 0) return 0;
   skk_layout layout;
   if ((data[0] & 1) != 0) {
-    layout.order = (data[0] & 16) != 0 ? sort_order::bytes : sort_order::skk;
+    layout.order = (data[0] & 128) != 0 ? sort_order::bytes : sort_order::skk;
     layout.comment_line_first = true;
   }
   const line_end eol = (data[0] & 2) != 0 ? line_end::lf : line_end::crlf;
@@ -221,19 +425,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const int forced = (data[0] >> 2) & 3;
   const encoding_choice choice = forced == 1   ? encoding_choice::shift_jis
                                  : forced == 2 ? encoding_choice::utf_8
+                                 : forced == 3 ? encoding_choice::utf_16le
                                                : encoding_choice::guess;
+  const model_rules model{(data[0] & 0x10) == 0, (data[0] & 0x20) != 0,
+                          (data[0] & 0x40) == 0};
+  entry_rules rules;
+  rules.typed_readings = model.typed_readings;
+  rules.csv_quotes = model.csv_quotes;
+  rules.annotations = model.annotations;
   reading_table table;
   std::vector<line_problem> skipped;
   prepared_input input;
   conversion_counts counts;
   line_problem problem;
   if (!convert_text(
-          raw, choice, table,
+          raw, choice, rules, table,
           [&](const line_problem& line) { skipped.push_back(line); }, input,
           counts, problem)) {
     // Either the text cannot be read in its encoding, or it holds a NUL.
+    output_checked = problem.message;
     check(problem.message.rfind("NUL byte", 0) != 0 ||
-              input.text.find('\0') != std::string_view::npos,
+              raw.find('\0') != std::string_view::npos,
           "a NUL byte reported where there is none");
     return 0;
   }
@@ -252,7 +464,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   // appearance, each with its words in filing order.
   std::vector<std::size_t> skipped_lines;
   const std::vector<model_entry> entries =
-      model_entries(input.text, input.encoding, skipped_lines);
+      model_entries(input.text, input.encoding, model, skipped_lines);
+  if (input.decodes_throughout) {
+    std::vector<std::uint32_t> chars;
+    check(decode_line(input.text, input.encoding, chars),
+          "a text said to decode throughout does not");
+  }
   check(counts.filed_lines == entries.size(),
         "words filed differ from the entry lines");
   check(counts.skipped_lines == skipped.size() &&
@@ -263,11 +480,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           "a skipped line named by the wrong number");
   }
   std::vector<std::string> readings;
-  std::map<std::string, std::vector<std::string>> words;
+  std::map<std::string, std::vector<const model_entry*>> words;
   for (const model_entry& entry : entries) {
     auto& list = words[entry.reading];
     if (list.empty()) readings.push_back(entry.reading);
-    list.push_back(entry.word);
+    list.push_back(&entry);
   }
   if (layout.order == sort_order::bytes) {
     std::sort(readings.begin(), readings.end());
@@ -308,9 +525,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   check(lines[first] == ";; okuri-ari entries." &&
             lines[first + 1] == ";; okuri-nasi entries.",
         "section markers");
-  // Where the format and a client read Shift_JIS pairs differently (only in
-  // invalid Shift_JIS), the words are left unchecked; the lines still are.
-  const bool words_readable = !has_invalid_pair(input.text, input.encoding);
   std::size_t words_out = 0;
   for (std::size_t i = 0; i < readings.size(); ++i) {
     const std::string_view line = lines[first + 2 + i];
@@ -319,20 +533,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
               line.substr(0, reading.size()) == reading &&
               line.substr(reading.size(), 2) == " /",
           "a reading missing or out of order");
-    if (!words_readable) continue;
     const std::vector<std::string_view> candidates =
         client_candidates(line.substr(reading.size() + 2), input.encoding);
-    const std::vector<std::string>& expected = words[reading];
+    const std::vector<const model_entry*>& expected = words[reading];
     check(candidates.size() == expected.size(),
           "a reading's word count differs from its entry lines");
     for (std::size_t k = 0; k < candidates.size(); ++k) {
-      check(read_back(candidates[k], input.encoding) == expected[k],
+      const auto parts = split_annotation(candidates[k], input.encoding);
+      check(read_back(parts.first, input.encoding) == expected[k]->word,
             "a word read back differs from its field");
+      check(read_back(parts.second, input.encoding, true) ==
+                expected[k]->annotation,
+            "an annotation read back differs from the comment field");
+      check(expected[k]->annotated == (parts.second.data() != nullptr),
+            "an annotation where there is none, or none where there is one");
     }
     words_out += candidates.size();
   }
-  check(!words_readable || words_out == counts.filed_lines,
-        "words out differ from words in");
+  check(words_out == counts.filed_lines, "words out differ from words in");
   return 0;
 }
 
