@@ -85,8 +85,8 @@ std::uint32_t decode_utf_8(std::string_view text, std::size_t pos,
 // Calls take(value) for each character of reading as Emacs decodes it. A
 // byte Emacs keeps raw is its own value.
 template <typename Take>
-void for_each_character(std::string_view reading,
-                        dictionary_encoding encoding, Take take) {
+void for_each_character(std::string_view reading, dictionary_encoding encoding,
+                        Take take) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
   if (encoding == dictionary_encoding::shift_jis) {
     const mule_table& table = shift_jis_table();
@@ -161,7 +161,8 @@ sort_record record_of(std::string_view key, std::uint32_t entry,
 // Sorts records by high, keeping the order of records with equal high: a
 // least-significant-digit radix sort, a byte at a time, that skips the
 // bytes all records share.
-void sort_by_high(std::vector<sort_record, large_allocator<sort_record>>& records) {
+void sort_by_high(
+    std::vector<sort_record, large_allocator<sort_record>>& records) {
   std::vector<std::size_t> counts(std::size_t{8} * 256, 0);
   for (const sort_record& record : records) {
     for (std::size_t digit = 0; digit < 8; ++digit) {

@@ -30,8 +30,7 @@ enum class dictionary_encoding { shift_jis, utf_8 };
 void append_emacs_mule_key(std::string_view reading,
                            dictionary_encoding encoding, std::string& key);
 
-using entry_order =
-    std::vector<std::uint32_t, large_allocator<std::uint32_t>>;
+using entry_order = std::vector<std::uint32_t, large_allocator<std::uint32_t>>;
 
 // The positions in table.entries in the order asked for: ascending, or
 // descending when descending is set (okuri-ari sections run backwards);

@@ -18,14 +18,17 @@ void prefetch_ahead(const reading_table& table, std::size_t k,
   constexpr std::size_t near = 8;
   const auto& entries = table.entries;
   const auto& candidates = table.candidates;
-  if (k + farthest < count) __builtin_prefetch(&entries[position(k + farthest)]);
+  if (k + farthest < count) {
+    __builtin_prefetch(&entries[position(k + farthest)]);
+  }
   if (k + far < count) {
     const reading_entry& entry = entries[position(k + far)];
     __builtin_prefetch(&candidates[entry.last_candidate]);
     __builtin_prefetch(entry.reading_bytes);
   }
   if (k + near < count) {
-    const candidate& last = candidates[entries[position(k + near)].last_candidate];
+    const candidate& last =
+        candidates[entries[position(k + near)].last_candidate];
     __builtin_prefetch(last.bytes);
     if (last.previous != no_candidate) {
       __builtin_prefetch(&candidates[last.previous]);
