@@ -9,6 +9,8 @@
 
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
+#include "ime_text/entry_line.h"
+#include "ime_text/text_encoding.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
 #include "run/command_line.h"
@@ -143,6 +145,45 @@ int write_dictionary(const run_options& options, const reading_table& table,
   return finish_standard_output(stream);
 }
 
+// A reading as a message shows it: messages are UTF-8. Shift_JIS readings
+// are, as a rule, hiragana (the typed form), ASCII and the prolonged sound
+// mark, which JIS places in runs that follow Unicode's; any other pair shows
+// as its bytes in hex, <8FA1>.
+std::string shown_reading(std::string_view reading,
+                          dictionary_encoding encoding) {
+  if (encoding == dictionary_encoding::utf_8) return std::string(reading);
+  std::string shown;
+  for (std::size_t pos = 0; pos < reading.size();) {
+    const auto lead = static_cast<unsigned char>(reading[pos]);
+    if (lead < 0x80) {
+      shown += static_cast<char>(lead);
+      ++pos;
+      continue;
+    }
+    const std::size_t length =
+        char_length(reading, pos, text_encoding::shift_jis);
+    const auto trail = length == 2
+                           ? static_cast<unsigned char>(reading[pos + 1])
+                           : 0u;
+    if (lead == 0x82 && trail >= 0x9F && trail <= 0xF1) {
+      append_utf_8(shown, 0x3041 + (trail - 0x9F));  // ぁ to ん
+    } else if (lead == 0x81 && trail == 0x5B) {
+      append_utf_8(shown, 0x30FC);  // ー
+    } else {
+      static const char digits[] = "0123456789ABCDEF";
+      shown += '<';
+      for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(reading[pos + i]);
+        shown += digits[byte >> 4];
+        shown += digits[byte & 15];
+      }
+      shown += '>';
+    }
+    pos += length;
+  }
+  return shown;
+}
+
 void report_summary(const std::string& shown_name, const prepared_input& input,
                     const conversion_counts& counts,
                     const reading_table& table) {
@@ -201,8 +242,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   const int status = write_dictionary(options, table, layout, long_lines);
   if (status != exit_success) return status;
   for (const long_line& line : long_lines) {
-    report(shown_name + ": the line of reading '" + std::string(line.reading) +
-           "' (output line " + std::to_string(line.line_number) + ") has " +
+    report(shown_name + ": the line of reading '" +
+           shown_reading(line.reading, layout.encoding) + "' (output line " + std::to_string(line.line_number) + ") has " +
            std::to_string(line.characters) +
            " characters; Emacs SKK's binary search cannot pass lines of " +
            std::to_string(emacs_skk_long_line) +
