@@ -3,7 +3,8 @@
 
 For each corpus: the median wall time of --runs runs, the throughput in
 MB/s, the peak resident memory, and the same for `cat FILE > /dev/null`
-(the floor: reading the file and nothing else). Then the targets: at least
+(the floor: reading the file and nothing else); then the times of --sort
+and --sort=bytes beside the plain run. Then the targets: at least
 120 MB/s on the 1x corpus, peak memory at most 2.5 x input + 16 MiB, and 4x
 the input in at most 4.6x the time.
 
@@ -92,7 +93,10 @@ def main():
                            stdout=sys.stderr)
         floods.append((lines, path, os.path.getsize(path)))
 
-    converted = measure_all([[args.program, c[1]] for c in corpora], args.runs)
+    orders = [[], ["--sort"], ["--sort=bytes"]]
+    timed = measure_all([[args.program] + order + [c[1]] for order in orders
+                         for c in corpora], args.runs)
+    converted = timed[:len(corpora)]
     read = measure_all([["cat", c[1]] for c in corpora], args.runs)
     results = {}
     print(f"{'corpus':>8} {'MB':>7} {'lines':>9} {'brenlow s':>10} "
@@ -110,6 +114,15 @@ def main():
     for (lines, path, size), (seconds, peak) in zip(floods, flooded):
         print(f"{'flood':>8} {size / 1e6:>7.1f} {lines:>9} {seconds:>10.3f} "
               f"{size / 1e6 / seconds:>7.1f} {peak / 2**20:>9.1f}")
+    print(f"\n{'corpus':>8} {'plain s':>8} {'--sort s':>9} {'peak MiB':>9} "
+          f"{'--sort=bytes s':>15} {'peak MiB':>9}")
+    for k, (scale, _, _, _) in enumerate(corpora):
+        plain = timed[k]
+        skk = timed[len(corpora) + k]
+        by_bytes = timed[2 * len(corpora) + k]
+        print(f"{scale:>7}x {plain[0]:>8.3f} {skk[0]:>9.3f} "
+              f"{skk[1] / 2**20:>9.1f} {by_bytes[0]:>15.3f} "
+              f"{by_bytes[1] / 2**20:>9.1f}")
 
     ok = True
     ratio = flooded[1][0] / flooded[0][0]

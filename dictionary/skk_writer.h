@@ -1,31 +1,52 @@
 // Prints a reading table as an SKK dictionary.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
 #include "base/output_stream.h"
 #include "dictionary/reading_table.h"
+#include "dictionary/skk_order.h"
 
 namespace brenlow {
 
 struct skk_layout {
-  // Starts the file with a line naming UTF-8 as its coding, for Emacs SKK
-  // and libskk.
-  bool utf_8_coding_line = false;
-  // Entries in ascending unsigned byte order of their readings, the order
-  // SKK's binary-searching clients need, instead of table order.
-  bool sorted = false;
-  // Starts the file with a comment line (when it has no coding line):
-  // libskk finds ";; okuri-ari entries." only after a line end.
+  // UTF-8 output starts with a line naming its coding, for Emacs SKK and
+  // libskk; the encoding also decides the skk order.
+  dictionary_encoding encoding = dictionary_encoding::shift_jis;
+  sort_order order = sort_order::input;
+  // Starts Shift_JIS output with a comment line. libskk looks for the
+  // section markers only after a line feed, so without it libskk misses the
+  // okuri-ari marker at the very start of the file (and with it every
+  // okuri-ari entry) and, in sorted output, the readings that sort before
+  // ";". UTF-8 output has its coding line there anyway.
   bool comment_line_first = false;
 };
 
+// Emacs SKK's binary search (skk-search-jisyo with its default limit of
+// 10000 characters) gives up on a region that begins with a line at least
+// half as long as the region, and so misses every reading it would find
+// from there. Lines shorter than this number of characters (line end not
+// counted) can never cause that.
+constexpr std::size_t emacs_skk_long_line = 5000;
+
+// A written line of at least emacs_skk_long_line characters.
+struct long_line {
+  std::string_view reading;
+  std::size_t line_number;  // in the written file, from 1
+  std::size_t characters;   // as Emacs SKK counts them, line end not counted
+};
+
 // Writes ";; okuri-ari entries.", the entries of okuri_ari (if given), then
-// ";; okuri-nasi entries." and the entries of table: one line per entry, the
-// reading, " /", and each candidate followed by "/". Sorted, okuri-ari
-// entries come in descending byte order of their keys, as SKK clients
-// search them. Bytes are written as the tables hold them. Errors are left
-// in stream (see finish_output).
-void write_skk_dictionary(const reading_table& table, output_stream& stream,
-                          const skk_layout& layout = {},
-                          const reading_table* okuri_ari = nullptr);
+// ";; okuri-nasi entries." and the entries of table: one line per entry in
+// the layout's order, the reading, " /", and each candidate followed by
+// "/". Sorted, okuri-ari entries come in descending order, as SKK clients
+// search them. Bytes are written as the tables hold them. Returns the lines
+// of emacs_skk_long_line characters or more. Errors are left in stream (see
+// finish_output).
+std::vector<long_line> write_skk_dictionary(
+    const reading_table& table, output_stream& stream,
+    const skk_layout& layout = {}, const reading_table* okuri_ari = nullptr);
 
 }  // namespace brenlow

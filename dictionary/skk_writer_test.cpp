@@ -86,7 +86,7 @@ TEST(OutputStream, LargeOutputArrivesWhole) {
 
 namespace {
 
-TEST(SkkWriter, SortedInUnsignedByteOrderWithCodingLine) {
+TEST(SkkWriter, BytesOrderIsUnsignedWithCodingLine) {
   reading_table table;
   for (const char* reading : {"b", "\xE3\x81\x8B", "a", "B", "ab", "\x7F"}) {
     add_word(table, reading, "w");
@@ -94,8 +94,9 @@ TEST(SkkWriter, SortedInUnsignedByteOrderWithCodingLine) {
   add_word(table, "b", "second");
   output_stream stream = make_output_stream(nullptr, line_end::lf);
   skk_layout layout;
-  layout.sorted = true;
-  layout.utf_8_coding_line = true;
+  layout.order = sort_order::bytes;
+  layout.encoding = dictionary_encoding::utf_8;
+  layout.comment_line_first = true;  // UTF-8 has its coding line there
   write_skk_dictionary(table, stream, layout);
   EXPECT_EQ(written_text(stream),
             ";; -*- mode: fundamental; coding: utf-8 -*-\n"
@@ -103,9 +104,92 @@ TEST(SkkWriter, SortedInUnsignedByteOrderWithCodingLine) {
             "B /w/\na /w/\nab /w/\nb /w/second/\n\x7F /w/\n\xE3\x81\x8B /w/\n");
 }
 
+std::string sorted_shift_jis(sort_order order, bool comment_line_first) {
+  reading_table table;
+  // か, ｱ (half-width), ～ (0x8160), あ, a
+  for (const char* reading : {"\x82\xA9", "\xB1", "\x81\x60", "\x82\xA0", "a"}) {
+    add_word(table, reading, "w");
+  }
+  output_stream stream = make_output_stream(nullptr, line_end::lf);
+  skk_layout layout;
+  layout.order = order;
+  layout.comment_line_first = comment_line_first;
+  write_skk_dictionary(table, stream, layout);
+  return std::string(written_text(stream));
+}
+
+TEST(SkkWriter, ShiftJisOrdersAndCommentLine) {
+  const std::string markers = ";; okuri-ari entries.\n;; okuri-nasi entries.\n";
+  // Emacs reads ～ from cp932 as U+FF5E, which emacs-mule files under JIS X
+  // 0212, after the kana; half-width katakana come before JIS X 0208.
+  EXPECT_EQ(sorted_shift_jis(sort_order::skk, true),
+            ";; SKK dictionary\n" + markers +
+                "a /w/\n\xB1 /w/\n\x82\xA0 /w/\n\x82\xA9 /w/\n\x81\x60 /w/\n");
+  EXPECT_EQ(sorted_shift_jis(sort_order::bytes, true),
+            ";; SKK dictionary\n" + markers +
+                "a /w/\n\x81\x60 /w/\n\x82\xA0 /w/\n\x82\xA9 /w/\n\xB1 /w/\n");
+  EXPECT_EQ(sorted_shift_jis(sort_order::input, false),
+            markers + "\x82\xA9 /w/\n\xB1 /w/\n\x81\x60 /w/\n\x82\xA0 /w/\na /w/\n");
+}
+
+TEST(SkkWriter, LongLinesAreReported) {
+  // Emacs SKK's binary search can fail at a line of 5000 characters; a
+  // Shift_JIS pair is one character.
+  struct {
+    const char* name;
+    dictionary_encoding encoding;
+    std::string reading;
+    std::string word;
+    std::size_t characters;  // 0: not reported
+  } const cases[] = {
+      {"4999 characters", dictionary_encoding::shift_jis, "a",
+       std::string(4995, 'x'), 0},
+      {"5000 characters", dictionary_encoding::shift_jis, "a",
+       std::string(4996, 'x'), 5000},
+      {"5001 bytes, 2502 characters", dictionary_encoding::shift_jis,
+       "\x82\xA0", std::string(4996, '\x82'), 0},
+      {"pairs reaching 5000", dictionary_encoding::shift_jis, "\x82\xA0",
+       std::string(9992, '\x82'), 5000},
+      {"UTF-8 sequences", dictionary_encoding::utf_8, "\xE3\x81\x82",
+       [] {
+         std::string s;
+         for (int i = 0; i < 4996; ++i) s += "\xE3\x81\x82";
+         return s;
+       }(),
+       5000},
+      {"UTF-8 just short", dictionary_encoding::utf_8, "\xE3\x81\x82",
+       [] {
+         std::string s;
+         for (int i = 0; i < 4995; ++i) s += "\xE3\x81\x82";
+         return s;
+       }(),
+       0},
+  };
+  for (const auto& c : cases) {
+    reading_table table;
+    add_word(table, "b", "short");
+    add_word(table, c.reading, c.word);
+    output_stream stream = make_output_stream(nullptr, line_end::crlf);
+    skk_layout layout;
+    layout.encoding = c.encoding;
+    const std::vector<long_line> found =
+        write_skk_dictionary(table, stream, layout);
+    if (c.characters == 0) {
+      EXPECT_TRUE(found.empty()) << c.name;
+      continue;
+    }
+    ASSERT_EQ(found.size(), 1u) << c.name;
+    EXPECT_EQ(found[0].reading, c.reading) << c.name;
+    EXPECT_EQ(found[0].characters, c.characters) << c.name;
+    const std::size_t first_line =
+        c.encoding == dictionary_encoding::utf_8 ? 5 : 4;
+    EXPECT_EQ(found[0].line_number, first_line) << c.name;
+  }
+}
+
 // Okuri-ari keys end in an ASCII letter: sorted, the section runs in
-// descending byte order (the order SKK clients search it in), okuri-nasi
-// still ascending; a comment line keeps the marker off the first line.
+// descending order (the order SKK clients search it in), okuri-nasi still
+// ascending; the comment or coding line keeps the marker off the first line.
 TEST(SkkWriter, OkuriAriSection) {
   reading_table nasi;
   add_word(nasi, "b", "B");
@@ -118,22 +202,26 @@ TEST(SkkWriter, OkuriAriSection) {
   add_word(ari, "\x82\xA9k", "V");
   struct {
     const char* name;
-    bool sorted;
+    sort_order order;
     bool comment_line_first;
-    bool utf_8_coding_line;
+    dictionary_encoding encoding;
     std::string expected;
   } const cases[] = {
-      {"order of first appearance", false, false, false,
+      {"order of first appearance", sort_order::input, false,
+       dictionary_encoding::shift_jis,
        ";; okuri-ari entries.\n\x82\xA9k /W/V/\n\x82\xA9i /W/\n"
        "\x82\xA9\x82\xF1j /W/\nak /W/\n;; okuri-nasi entries.\nb /B/\na /A/\n"},
-      {"sorted: okuri-ari descending", true, false, false,
+      {"bytes: okuri-ari descending", sort_order::bytes, false,
+       dictionary_encoding::shift_jis,
        ";; okuri-ari entries.\n\x82\xA9\x82\xF1j /W/\n\x82\xA9k /W/V/\n"
        "\x82\xA9i /W/\nak /W/\n;; okuri-nasi entries.\na /A/\nb /B/\n"},
-      {"comment line first", false, true, false,
-       ";; -*- mode: fundamental -*-\n;; okuri-ari entries.\n\x82\xA9k /W/V/\n"
-       "\x82\xA9i /W/\n\x82\xA9\x82\xF1j /W/\nak /W/\n;; okuri-nasi entries.\n"
-       "b /B/\na /A/\n"},
-      {"coding line instead of the comment", false, true, true,
+      {"skk: okuri-ari descending", sort_order::skk, true,
+       dictionary_encoding::shift_jis,
+       ";; SKK dictionary\n;; okuri-ari entries.\n\x82\xA9\x82\xF1j /W/\n"
+       "\x82\xA9k /W/V/\n\x82\xA9i /W/\nak /W/\n;; okuri-nasi entries.\n"
+       "a /A/\nb /B/\n"},
+      {"coding line instead of the comment", sort_order::input, true,
+       dictionary_encoding::utf_8,
        ";; -*- mode: fundamental; coding: utf-8 -*-\n;; okuri-ari entries.\n"
        "\x82\xA9k /W/V/\n\x82\xA9i /W/\n\x82\xA9\x82\xF1j /W/\nak /W/\n"
        ";; okuri-nasi entries.\nb /B/\na /A/\n"},
@@ -141,12 +229,31 @@ TEST(SkkWriter, OkuriAriSection) {
   for (const auto& c : cases) {
     output_stream stream = make_output_stream(nullptr, line_end::lf);
     skk_layout layout;
-    layout.sorted = c.sorted;
+    layout.order = c.order;
     layout.comment_line_first = c.comment_line_first;
-    layout.utf_8_coding_line = c.utf_8_coding_line;
+    layout.encoding = c.encoding;
     write_skk_dictionary(nasi, stream, layout, &ari);
     EXPECT_EQ(written_text(stream), c.expected) << c.name;
   }
+}
+
+// Long lines are named by their line in the file, okuri-ari lines counted.
+TEST(SkkWriter, LongLinesCountOkuriAriLines) {
+  reading_table nasi;
+  add_word(nasi, "b", "short");
+  add_word(nasi, "c", std::string(5000, 'x'));
+  reading_table ari;
+  add_word(ari, "ak", "A");
+  add_word(ari, "bk", std::string(5000, 'y'));
+  output_stream stream = make_output_stream(nullptr, line_end::lf);
+  const std::vector<long_line> found =
+      write_skk_dictionary(nasi, stream, skk_layout{}, &ari);
+  // 1 okuri-ari marker, 2 ak, 3 bk, 4 okuri-nasi marker, 5 b, 6 c.
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].reading, "bk");
+  EXPECT_EQ(found[0].line_number, 3u);
+  EXPECT_EQ(found[1].reading, "c");
+  EXPECT_EQ(found[1].line_number, 6u);
 }
 
 }  // namespace

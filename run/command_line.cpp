@@ -12,7 +12,8 @@ const char* const option_lines[option_line_count] = {
     "  -o, --output FILE       write to FILE, replaced only after a complete write",
     "  --encoding NAME         the input's encoding: sjis, utf-8, utf-16le or",
     "                          utf-16be (default: its byte-order mark, else weighed)",
-    "  --sort                  entries in byte order of their readings (for libskk)",
+    "  --sort[=skk|bytes]      entries sorted: skk (the default) as Emacs SKK",
+    "                          compares readings, bytes in byte order (libskk)",
     "  --okuri-ari             verbs and adjectives also as okuri-ari entries",
     "  --eol crlf|lf           line end of the output (default: crlf)",
     "  --strict                a line that cannot be converted is an error",
@@ -35,6 +36,8 @@ struct option_spec {
   const char* long_name;
   bool takes_value;
   apply_option apply;
+  // Takes a value only as "--name=value".
+  bool value_optional = false;
 };
 
 constexpr option_spec option_table[] = {
@@ -74,9 +77,18 @@ constexpr option_spec option_table[] = {
        return true;
      }},
     {nullptr, "--sort", false,
-     [](run_options& o, const std::string&, std::string&) {
-       return o.sort = true;
-     }},
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (value.empty() || value == "skk") {
+         o.sort = sort_order::skk;
+       } else if (value == "bytes") {
+         o.sort = sort_order::bytes;
+       } else {
+         error = "unknown sort order '" + value + "' (use skk or bytes)";
+         return false;
+       }
+       return true;
+     },
+     true},
     {nullptr, "--okuri-ari", false,
      [](run_options& o, const std::string&, std::string&) {
        return o.okuri_ari = true;
@@ -167,8 +179,11 @@ bool parse_command_line(int argc, char** argv, run_options& options,
         return false;
       }
     } else if (inline_value != nullptr) {
-      error = "option '" + name + "' takes no value";
-      return false;
+      if (!spec->value_optional) {
+        error = "option '" + name + "' takes no value";
+        return false;
+      }
+      value = inline_value;
     }
     if (!spec->apply(options, value, error)) return false;
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/output_stream.h"
+#include "dictionary/skk_order.h"
 #include "ime_text/entry_line.h"
 #include "ime_text/text_encoding.h"
 
@@ -18,7 +19,7 @@ struct run_options {
   bool has_output = false;
   std::string output_name;
   encoding_choice encoding = encoding_choice::guess;
-  bool sort = false;
+  sort_order sort = sort_order::input;
   bool okuri_ari = false;
   line_end eol = line_end::crlf;
   bool strict = false;
@@ -39,7 +40,7 @@ bool parse_command_line(int argc, char** argv, run_options& options,
 extern const char* const usage_lines[3];
 
 // One line per option, for --help.
-constexpr int option_line_count = 14;
+constexpr int option_line_count = 15;
 extern const char* const option_lines[option_line_count];
 
 }  // namespace brenlow

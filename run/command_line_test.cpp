@@ -31,26 +31,37 @@ TEST(CommandLine, FileNameAndOptions) {
     std::vector<std::string> args;
     std::string input;  // "" when none
     std::string output;
-    bool sort, strict, verbose;
+    sort_order sort;
+    bool strict, verbose;
     line_end eol;
     encoding_choice encoding;
   } const cases[] = {
-      {{"dict.txt"}, "dict.txt", "", false, false, false, line_end::crlf,
-       encoding_choice::guess},
-      {{"dict.txt", "--sort", "x"}, "dict.txt", "", false, false, false,
+      {{"dict.txt"}, "dict.txt", "", sort_order::input, false, false,
        line_end::crlf, encoding_choice::guess},
+      {{"dict.txt", "--sort", "x"}, "dict.txt", "", sort_order::input, false,
+       false, line_end::crlf, encoding_choice::guess},
       {{"--sort", "--eol", "lf", "-o", "out.skk", "d.txt"}, "d.txt",
-       "out.skk", true, false, false, line_end::lf, encoding_choice::guess},
-      {{"--eol=lf", "--output=o", "--encoding=utf-8", "d"}, "d", "o", false,
-       false, false, line_end::lf, encoding_choice::utf_8},
-      {{"--encoding", "sjis", "--strict", "-v", "-"}, "-", "", false, true,
-       true, line_end::crlf, encoding_choice::shift_jis},
-      {{"--", "--sort"}, "--sort", "", false, false, false, line_end::crlf,
+       "out.skk", sort_order::skk, false, false, line_end::lf,
        encoding_choice::guess},
-      {{"--verbose", "--"}, "", "", false, false, true, line_end::crlf,
-       encoding_choice::guess},
-      {{"-o", "-", "-"}, "-", "-", false, false, false, line_end::crlf,
-       encoding_choice::guess},
+      {{"--sort=skk", "d"}, "d", "", sort_order::skk, false, false,
+       line_end::crlf, encoding_choice::guess},
+      {{"--sort=bytes", "d"}, "d", "", sort_order::bytes, false, false,
+       line_end::crlf, encoding_choice::guess},
+      {{"--sort=bytes", "--sort", "d"}, "d", "", sort_order::skk, false, false,
+       line_end::crlf, encoding_choice::guess},
+      {{"--eol=lf", "--output=o", "--encoding=utf-8", "d"}, "d", "o",
+       sort_order::input, false, false, line_end::lf, encoding_choice::utf_8},
+      {{"--encoding", "sjis", "--strict", "-v", "-"}, "-", "",
+       sort_order::input, true, true, line_end::crlf,
+       encoding_choice::shift_jis},
+      {{"--sort", "bytes", "d"}, "bytes", "", sort_order::skk, false, false,
+       line_end::crlf, encoding_choice::guess},
+      {{"--", "--sort"}, "--sort", "", sort_order::input, false, false,
+       line_end::crlf, encoding_choice::guess},
+      {{"--verbose", "--"}, "", "", sort_order::input, false, true,
+       line_end::crlf, encoding_choice::guess},
+      {{"-o", "-", "-"}, "-", "-", sort_order::input, false, false,
+       line_end::crlf, encoding_choice::guess},
   };
   for (const auto& c : cases) {
     const parsed p = parse(c.args);
@@ -79,7 +90,9 @@ TEST(CommandLine, Errors) {
       {{"--eol", "cr", "d"}, "unknown line end 'cr' (use crlf or lf)"},
       {{"--encoding", "euc", "d"},
        "unknown encoding 'euc' (use sjis, utf-8, utf-16le or utf-16be)"},
-      {{"--sort=yes", "d"}, "option '--sort' takes no value"},
+      {{"--sort=yes", "d"}, "unknown sort order 'yes' (use skk or bytes)"},
+      // The order is given with "=" only: a separate word is the file name.
+      {{"--strict=1", "d"}, "option '--strict' takes no value"},
       {{"--encoding"}, "option '--encoding' needs a value"},
       {{"--output=", "d"}, ""},  // an empty value is still a value
       {{"--bogus=1", "d"}, "unknown option '--bogus'"},

@@ -5,9 +5,12 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
+#include "ime_text/entry_line.h"
+#include "ime_text/text_encoding.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
 #include "run/command_line.h"
@@ -133,7 +136,8 @@ bool read_input(const run_options& options, const std::string& shown_name,
 }
 
 int write_to_file(const run_options& options, const reading_table& table,
-                  const skk_layout& layout, const reading_table* okuri_ari) {
+                  const skk_layout& layout, const reading_table* okuri_ari,
+                  std::vector<long_line>& long_lines) {
   replacement_file replacement;
   int error = open_replacement(options.output_name, replacement);
   if (error != 0) {
@@ -144,7 +148,7 @@ int write_to_file(const run_options& options, const reading_table& table,
   }
   output_stream stream = make_output_stream(replacement.file, options.eol);
   try {
-    write_skk_dictionary(table, stream, layout, okuri_ari);
+    long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
   } catch (...) {
     abandon_replacement(replacement);  // no half-written file left behind
     throw;
@@ -165,14 +169,56 @@ int write_to_file(const run_options& options, const reading_table& table,
   return exit_success;
 }
 
+// Writes the dictionary; long_lines gets its lines of Emacs SKK's long
+// line length or more.
 int write_dictionary(const run_options& options, const reading_table& table,
-                     const skk_layout& layout, const reading_table* okuri_ari) {
+                     const skk_layout& layout, const reading_table* okuri_ari,
+                     std::vector<long_line>& long_lines) {
   if (options.has_output) {
-    return write_to_file(options, table, layout, okuri_ari);
+    return write_to_file(options, table, layout, okuri_ari, long_lines);
   }
   output_stream stream = make_output_stream(stdout, options.eol);
-  write_skk_dictionary(table, stream, layout, okuri_ari);
+  long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
   return finish_standard_output(stream);
+}
+
+// A reading as a message shows it: messages are UTF-8. Shift_JIS readings
+// are, as a rule, hiragana (the typed form), ASCII and the prolonged sound
+// mark, which JIS places in runs that follow Unicode's; any other pair shows
+// as its bytes in hex, <8FA1>.
+std::string shown_reading(std::string_view reading,
+                          dictionary_encoding encoding) {
+  if (encoding == dictionary_encoding::utf_8) return std::string(reading);
+  std::string shown;
+  for (std::size_t pos = 0; pos < reading.size();) {
+    const auto lead = static_cast<unsigned char>(reading[pos]);
+    if (lead < 0x80) {
+      shown += static_cast<char>(lead);
+      ++pos;
+      continue;
+    }
+    const std::size_t length =
+        char_length(reading, pos, text_encoding::shift_jis);
+    const auto trail = length == 2
+                           ? static_cast<unsigned char>(reading[pos + 1])
+                           : 0u;
+    if (lead == 0x82 && trail >= 0x9F && trail <= 0xF1) {
+      append_utf_8(shown, 0x3041 + (trail - 0x9F));  // ぁ to ん
+    } else if (lead == 0x81 && trail == 0x5B) {
+      append_utf_8(shown, 0x30FC);  // ー
+    } else {
+      static const char digits[] = "0123456789ABCDEF";
+      shown += '<';
+      for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(reading[pos + i]);
+        shown += digits[byte >> 4];
+        shown += digits[byte & 15];
+      }
+      shown += '>';
+    }
+    pos += length;
+  }
+  return shown;
 }
 
 void report_summary(const std::string& shown_name, const prepared_input& input,
@@ -242,10 +288,25 @@ int convert_file(const run_options& options, const std::string& shown_name) {
     return exit_failure;
   }
   skk_layout layout;
-  layout.utf_8_coding_line = input.encoding == text_encoding::utf_8;
-  layout.sorted = options.sort;
-  layout.comment_line_first = options.okuri_ari;
-  return write_dictionary(options, table, layout, okuri_ari);
+  layout.encoding = input.encoding == text_encoding::utf_8
+                        ? dictionary_encoding::utf_8
+                        : dictionary_encoding::shift_jis;
+  layout.order = options.sort;
+  layout.comment_line_first =
+      options.sort != sort_order::input || options.okuri_ari;
+  std::vector<long_line> long_lines;
+  const int status =
+      write_dictionary(options, table, layout, okuri_ari, long_lines);
+  if (status != exit_success) return status;
+  for (const long_line& line : long_lines) {
+    report(shown_name + ": the line of reading '" +
+           shown_reading(line.reading, layout.encoding) + "' (output line " + std::to_string(line.line_number) + ") has " +
+           std::to_string(line.characters) +
+           " characters; Emacs SKK's binary search cannot pass lines of " +
+           std::to_string(emacs_skk_long_line) +
+           " or more: have it search this dictionary linearly (see README)");
+  }
+  return status;
 }
 
 void warn_about_ignored(const run_options& options) {

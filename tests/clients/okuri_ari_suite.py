@@ -28,6 +28,7 @@ import okuri_ari_round_trip  # noqa: E402
 SKIP = 77
 # Words of the large dictionary typed, at most.
 SAMPLE = 150
+LIBSKK_OPTIONS = ["--sort=bytes", "--eol", "lf"]
 
 # reading, word, part of speech as Google Japanese Input, Microsoft IME and
 # ATOK export it (None: that IME has no name for it), [(keys, text shown)].
@@ -187,8 +188,9 @@ def main():
                 shown, proc = type_in_emacs(convert(program, source, []),
                                             coding, typed)
             else:
+                # libskk's recipe: byte order, LF line ends.
                 shown, proc = type_in_libskk(
-                    convert(program, source, ["--sort", "--eol", "lf"]), coding, typed)
+                    convert(program, source, LIBSKK_OPTIONS), coding, typed)
             if proc.returncode != 0:
                 print(proc.stderr.decode()[-2000:])
                 failures += 1
@@ -205,10 +207,14 @@ def main():
             print("mecab-ipadic is not installed: no large dictionary typed")
         else:
             source, typed = large_dictionary(work)
-            # Sorted: both clients binary-search a dictionary this large.
-            skk = convert(program, source, ["--sort", "--eol", "lf"])
-            client = type_in_emacs if args.client == "emacs" else \
-                type_in_libskk
+            # Sorted as each client's recipe says: both binary-search a
+            # dictionary this large.
+            if args.client == "emacs":
+                skk = convert(program, source, ["--sort"])
+                client = type_in_emacs
+            else:
+                skk = convert(program, source, LIBSKK_OPTIONS)
+                client = type_in_libskk
             shown, proc = client(skk, "utf-8", typed)
             if proc.returncode != 0:
                 print(proc.stderr.decode()[-2000:])

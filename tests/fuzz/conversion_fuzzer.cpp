@@ -1,7 +1,8 @@
 // libFuzzer target: arbitrary bytes through the whole conversion, in memory,
 // checked against a plain line-by-line reading of the same text.
 //
-// The first byte picks the layout (bit 0: sorted, bit 1: LF line ends), the
+// The first byte picks the layout (bit 0: sorted, as Emacs SKK compares,
+// or in byte order when bit 7 is set as well; bit 1: LF line ends), the
 // encoding (bits 2-3: 1 forces Shift_JIS, 2 UTF-8, 3 UTF-16LE, 0 a guess)
 // and the rules (bit 4: readings kept raw, bit 5: CSV quotes, bit 6: no
 // annotations); the rest is the dictionary file. Any broken promise aborts,
@@ -18,6 +19,7 @@
 
 #include "base/output_stream.h"
 #include "dictionary/reading_table.h"
+#include "dictionary/skk_order.h"
 #include "dictionary/skk_writer.h"
 #include "conversion/convert_text.h"
 #include "ime_text/entry_line.h"
@@ -413,7 +415,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   output_checked = {};
   if (size == 0) return 0;
   skk_layout layout;
-  layout.sorted = (data[0] & 1) != 0;
+  if ((data[0] & 1) != 0) {
+    layout.order = (data[0] & 128) != 0 ? sort_order::bytes : sort_order::skk;
+    layout.comment_line_first = true;
+  }
   const line_end eol = (data[0] & 2) != 0 ? line_end::lf : line_end::crlf;
   const std::string_view raw(reinterpret_cast<const char*>(data + 1), size - 1);
 
@@ -446,7 +451,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
   check(input.text.find('\0') == std::string_view::npos, "a NUL byte missed");
 
-  layout.utf_8_coding_line = input.encoding == text_encoding::utf_8;
+  layout.encoding = input.encoding == text_encoding::utf_8
+                        ? dictionary_encoding::utf_8
+                        : dictionary_encoding::shift_jis;
   output_stream stream = make_output_stream(nullptr, eol);
   write_skk_dictionary(table, stream, layout);
   check(finish_output(stream) == 0, "writing to memory failed");
@@ -479,7 +486,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     if (list.empty()) readings.push_back(entry.reading);
     list.push_back(&entry);
   }
-  if (layout.sorted) std::sort(readings.begin(), readings.end());
+  if (layout.order == sort_order::bytes) {
+    std::sort(readings.begin(), readings.end());
+  } else if (layout.order == sort_order::skk) {
+    // Readings Emacs SKK cannot tell apart (emoji are all a space to it)
+    // keep their order of appearance.
+    std::stable_sort(readings.begin(), readings.end(),
+                     [&](const std::string& a, const std::string& b) {
+                       std::string key_a;
+                       std::string key_b;
+                       append_emacs_mule_key(a, layout.encoding, key_a);
+                       append_emacs_mule_key(b, layout.encoding, key_b);
+                       return key_a < key_b;
+                     });
+  }
 
   const std::string_view end = eol == line_end::lf ? "\n" : "\r\n";
   std::vector<std::string_view> lines;
@@ -494,8 +514,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     pos = feed + 1;
   }
   std::size_t first = 0;
-  if (layout.utf_8_coding_line) {
-    check(!lines.empty() && lines[0].substr(0, 3) == ";; ", "no coding line");
+  if (layout.encoding == dictionary_encoding::utf_8 ||
+      layout.comment_line_first) {
+    check(!lines.empty() && lines[0].substr(0, 3) == ";; ",
+          "no coding or comment line");
     first = 1;
   }
   check(lines.size() == first + 2 + readings.size(),

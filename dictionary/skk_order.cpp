@@ -1,0 +1,265 @@
+#include "dictionary/skk_order.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace brenlow {
+
+namespace {
+
+// Consecutive keys: a run whose values count up by one from value, or, when
+// listed, count values starting at listed[value].
+struct emacs_mule_segment {
+  std::uint32_t first;
+  std::uint32_t count;
+  std::uint32_t value;
+  bool listed;
+};
+
+#include "dictionary/emacs_mule_order.inc"
+
+// Every key below 0x10000 (Shift_JIS bytes and pairs, or code points of the
+// Basic Multilingual Plane) with its value, 0 where Emacs has none.
+struct mule_table {
+  std::vector<std::uint32_t> values = std::vector<std::uint32_t>(0x10000, 0);
+};
+
+template <std::size_t segment_count, std::size_t listed_count>
+mule_table unpack(const emacs_mule_segment (&segments)[segment_count],
+                  const std::uint32_t (&listed)[listed_count]) {
+  mule_table table;
+  for (const emacs_mule_segment& segment : segments) {
+    for (std::uint32_t i = 0; i < segment.count; ++i) {
+      table.values[segment.first + i] =
+          segment.listed ? listed[segment.value + i] : segment.value + i;
+    }
+  }
+  return table;
+}
+
+const mule_table& shift_jis_table() {
+  static const mule_table table = unpack(shift_jis_segments, shift_jis_listed);
+  return table;
+}
+
+const mule_table& unicode_table() {
+  static const mule_table table = unpack(unicode_segments, unicode_listed);
+  return table;
+}
+
+// Writes value's bytes at out; returns how many (one to four).
+std::size_t put_value(char* out, std::uint32_t value) {
+  std::size_t size = 0;
+  if (value >= 0x1000000) out[size++] = static_cast<char>(value >> 24);
+  if (value >= 0x10000) out[size++] = static_cast<char>(value >> 16);
+  if (value >= 0x100) out[size++] = static_cast<char>(value >> 8);
+  out[size++] = static_cast<char>(value);
+  return size;
+}
+
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// The code point of the UTF-8 sequence at text[pos] and its length, or
+// length 0 when the bytes there are no well-formed sequence.
+std::uint32_t decode_utf_8(std::string_view text, std::size_t pos,
+                           std::size_t& length) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char lead = bytes[pos];
+  length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  if (lead < 0x80) return lead;
+  if (lead < 0xC2 || lead > 0xF4 || pos + length > text.size()) {
+    length = 0;
+    return 0;
+  }
+  std::uint32_t code_point = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if (!is_continuation(bytes[pos + i])) {
+      length = 0;
+      return 0;
+    }
+    code_point = (code_point << 6) | (bytes[pos + i] & 0x3F);
+  }
+  return code_point;
+}
+
+// Calls take(value) for each character of reading as Emacs decodes it. A
+// byte Emacs keeps raw is its own value.
+template <typename Take>
+void for_each_character(std::string_view reading, dictionary_encoding encoding,
+                        Take take) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
+  if (encoding == dictionary_encoding::shift_jis) {
+    const mule_table& table = shift_jis_table();
+    for (std::size_t pos = 0; pos < reading.size();) {
+      const unsigned char byte = bytes[pos];
+      if (byte >= 0x81 && pos + 1 < reading.size()) {
+        const std::uint32_t pair = byte * 0x100u + bytes[pos + 1];
+        if (table.values[pair] != 0) {
+          take(table.values[pair]);
+          pos += 2;
+          continue;
+        }
+      }
+      // A byte Emacs does not pair with the next stands alone: ASCII,
+      // half-width katakana or a raw byte.
+      if (table.values[byte] != 0) {
+        take(table.values[byte]);
+      } else {
+        take(byte);
+      }
+      ++pos;
+    }
+    return;
+  }
+  const mule_table& table = unicode_table();
+  for (std::size_t pos = 0; pos < reading.size();) {
+    std::size_t length = 0;
+    const std::uint32_t code_point = decode_utf_8(reading, pos, length);
+    if (length == 0) {
+      take(bytes[pos]);
+      ++pos;
+      continue;
+    }
+    if (code_point < 0x10000 && table.values[code_point] != 0) {
+      take(table.values[code_point]);
+    } else {
+      take(0x20u);  // emacs-mule's space for what it cannot place
+    }
+    pos += length;
+  }
+}
+
+// A key's first twelve bytes as two numbers that compare as they do (or,
+// for a descending order, inverted), which decide most comparisons without
+// following the key; 16 bytes, so that sorting moves little.
+struct sort_record {
+  std::uint64_t high;
+  std::uint32_t low;
+  std::uint32_t entry;
+};
+
+sort_record record_of(std::string_view key, std::uint32_t entry,
+                      bool descending) {
+  std::uint64_t high = 0;
+  std::uint32_t low = 0;
+  for (std::size_t i = 0; i < 12; ++i) {
+    const unsigned char byte =
+        i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
+    if (i < 8) {
+      high = (high << 8) | byte;
+    } else {
+      low = (low << 8) | byte;
+    }
+  }
+  if (descending) {
+    high = ~high;
+    low = ~low;
+  }
+  return {high, low, entry};
+}
+
+// Sorts records by high, keeping the order of records with equal high: a
+// least-significant-digit radix sort, a byte at a time, that skips the
+// bytes all records share.
+void sort_by_high(
+    std::vector<sort_record, large_allocator<sort_record>>& records) {
+  std::vector<std::size_t> counts(std::size_t{8} * 256, 0);
+  for (const sort_record& record : records) {
+    for (std::size_t digit = 0; digit < 8; ++digit) {
+      ++counts[digit * 256 + ((record.high >> (8 * digit)) & 0xFF)];
+    }
+  }
+  std::vector<sort_record, large_allocator<sort_record>> moved(records.size());
+  for (std::size_t digit = 0; digit < 8; ++digit) {
+    std::size_t* count = &counts[digit * 256];
+    if (std::find(count, count + 256, records.size()) != count + 256) continue;
+    std::size_t start = 0;
+    for (std::size_t value = 0; value < 256; ++value) {
+      const std::size_t here = count[value];
+      count[value] = start;
+      start += here;
+    }
+    for (const sort_record& record : records) {
+      moved[count[(record.high >> (8 * digit)) & 0xFF]++] = record;
+    }
+    records.swap(moved);
+  }
+}
+
+}  // namespace
+
+void append_emacs_mule_key(std::string_view reading,
+                           dictionary_encoding encoding, std::string& key) {
+  for_each_character(reading, encoding, [&](std::uint32_t value) {
+    char bytes[4];
+    key.append(bytes, put_value(bytes, value));
+  });
+}
+
+entry_order order_entries(const reading_table& table, sort_order order,
+                          dictionary_encoding encoding, bool descending) {
+  const std::size_t count = table.entries.size();
+  entry_order positions(count);
+  if (order == sort_order::input) {
+    for (std::size_t e = 0; e < count; ++e) {
+      positions[e] = static_cast<std::uint32_t>(e);
+    }
+    return positions;
+  }
+  // Under the skk order each reading's key is made once, into one buffer;
+  // under the byte order the key is the reading itself. Keys never hold a
+  // NUL byte (no reading does), so the zeros that pad a short key's prefix
+  // sort it first, as a shorter string sorts before a longer one it begins.
+  std::vector<char, large_allocator<char>> keys;
+  std::vector<std::size_t, large_allocator<std::size_t>> key_ends;
+  if (order == sort_order::skk) {
+    // A character takes at least one byte of the reading and at most four
+    // of its key; the pages of room never written are never touched.
+    std::size_t room = 0;
+    for (const reading_entry& entry : table.entries) {
+      room += 4 * std::size_t{entry.reading_size};
+    }
+    keys.resize(room);
+    key_ends.resize(count);
+    std::size_t end = 0;
+    for (std::size_t e = 0; e < count; ++e) {
+      for_each_character(table.entries[e].reading(), encoding,
+                         [&](std::uint32_t value) {
+                           end += put_value(keys.data() + end, value);
+                         });
+      key_ends[e] = end;
+    }
+  }
+  const auto key_of = [&](std::uint32_t e) -> std::string_view {
+    if (order == sort_order::bytes) return table.entries[e].reading();
+    const std::size_t start = e == 0 ? 0 : key_ends[e - 1];
+    return {keys.data() + start, key_ends[e] - start};
+  };
+  std::vector<sort_record, large_allocator<sort_record>> records(count);
+  for (std::size_t e = 0; e < count; ++e) {
+    const auto entry = static_cast<std::uint32_t>(e);
+    records[e] = record_of(key_of(entry), entry, descending);
+  }
+  sort_by_high(records);
+  // Records of equal high, few as a rule, are ordered by the rest of their
+  // keys, then by entry.
+  const auto before = [&](const sort_record& a, const sort_record& b) {
+    if (a.low != b.low) return a.low < b.low;
+    const int compared = key_of(a.entry).compare(key_of(b.entry));
+    if (compared != 0) return descending ? compared > 0 : compared < 0;
+    return a.entry < b.entry;
+  };
+  for (std::size_t first = 0; first < count;) {
+    std::size_t last = first + 1;
+    while (last < count && records[last].high == records[first].high) ++last;
+    if (last - first > 1) {
+      std::sort(records.begin() + static_cast<std::ptrdiff_t>(first),
+                records.begin() + static_cast<std::ptrdiff_t>(last), before);
+    }
+    first = last;
+  }
+  for (std::size_t i = 0; i < count; ++i) positions[i] = records[i].entry;
+  return positions;
+}
+
+}  // namespace brenlow

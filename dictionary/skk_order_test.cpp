@@ -1,0 +1,207 @@
+#include "dictionary/skk_order.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace brenlow {
+
+namespace {
+
+std::string hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
+  // The bytes (encode-coding-string (decode-coding-string R CODING)
+  // 'emacs-mule) gives in Emacs 28 in the Japanese language environment.
+  struct {
+    const char* name;
+    dictionary_encoding encoding;
+    std::string reading;
+    std::string key;
+  } const cases[] = {
+      {"ASCII", dictionary_encoding::shift_jis, "ab1", "ab1"},
+      {"hiragana", dictionary_encoding::shift_jis, "\x82\xA0", "\x92\xA4\xA2"},
+      {"half-width katakana", dictionary_encoding::shift_jis, "\xB1",
+       "\x89\xB1"},
+      {"cp932 wave dash is U+FF5E", dictionary_encoding::shift_jis,
+       "\x81\x60", "\x94\xA2\xB7"},
+      {"cp932 minus is U+FF0D", dictionary_encoding::shift_jis, "\x81\x7C",
+       "\x97\xA2\xB1"},
+      {"cp932 not sign is U+FFE2", dictionary_encoding::shift_jis, "\x81\xCA",
+       "\x93\xA1\xFE"},
+      {"NEC circled one", dictionary_encoding::shift_jis, "\x87\x40",
+       "\x97\xAD\xA1"},
+      {"prolonged sound mark", dictionary_encoding::shift_jis, "\x81\x5B",
+       "\x92\xA1\xBC"},
+      {"invalid pair: raw byte, then ASCII", dictionary_encoding::shift_jis,
+       "\x81\x20", "\x81 "},
+      {"lead byte at the end", dictionary_encoding::shift_jis, "a\x81",
+       "a\x81"},
+      {"UTF-8 hiragana", dictionary_encoding::utf_8, "\xE3\x81\x82",
+       "\x92\xA4\xA2"},
+      {"UTF-8 wave dash U+301C", dictionary_encoding::utf_8, "\xE3\x80\x9C",
+       "\x92\xA1\xC1"},
+      {"UTF-8 fullwidth tilde U+FF5E", dictionary_encoding::utf_8,
+       "\xEF\xBD\x9E", "\x94\xA2\xB7"},
+      {"UTF-8 voiced sound mark U+309B", dictionary_encoding::utf_8,
+       "\xE3\x82\x9B", "\x92\xA1\xAB"},
+      {"UTF-8 combining voiced mark U+3099", dictionary_encoding::utf_8,
+       "\xE3\x82\x99", "\x9C\xF2\xBE\xF9"},
+      {"UTF-8 e acute", dictionary_encoding::utf_8, "\xC3\xA9",
+       "\x94\xAB\xB1"},
+      {"UTF-8 CJK extension A", dictionary_encoding::utf_8, "\xE3\x90\x80",
+       "\x9D\xF9\xA2\xAC"},
+      {"UTF-8 emoji is a space", dictionary_encoding::utf_8,
+       "a\xF0\x9F\x98\x80z", "a z"},
+  };
+  for (const auto& c : cases) {
+    std::string key;
+    append_emacs_mule_key(c.reading, c.encoding, key);
+    EXPECT_EQ(hex(key), hex(c.key)) << c.name;
+  }
+}
+
+std::vector<std::string> ordered(const std::vector<std::string>& readings,
+                                 sort_order order,
+                                 dictionary_encoding encoding,
+                                 bool descending) {
+  reading_table table;
+  for (const std::string& reading : readings) add_word(table, reading, "w");
+  std::vector<std::string> out;
+  for (std::uint32_t e : order_entries(table, order, encoding, descending)) {
+    out.emplace_back(table.entries[e].reading());
+  }
+  return out;
+}
+
+TEST(OrderEntries, Orders) {
+  const auto utf_8 = dictionary_encoding::utf_8;
+  // あ, ー (U+30FC), か, ab, a, ～ (U+FF5E), 😀a, 😁 (emoji are spaces)
+  const std::vector<std::string> readings = {
+      "\xE3\x81\x82", "\xE3\x83\xBC", "\xE3\x81\x8B", "ab", "a",
+      "\xEF\xBD\x9E", "\xF0\x9F\x98\x80z", "\xF0\x9F\x98\x81"};
+  struct {
+    const char* name;
+    sort_order order;
+    bool descending;
+    std::vector<std::string> expected;
+  } const cases[] = {
+      {"input", sort_order::input, false, readings},
+      {"input ignores descending", sort_order::input, true, readings},
+      {"skk: ー before the kana, ～ after them; equal keys keep table order",
+       sort_order::skk,
+       false,
+       {"\xF0\x9F\x98\x81", "\xF0\x9F\x98\x80z", "a", "ab",
+        "\xE3\x83\xBC", "\xE3\x81\x82", "\xE3\x81\x8B", "\xEF\xBD\x9E"}},
+      {"skk descending",
+       sort_order::skk,
+       true,
+       {"\xEF\xBD\x9E", "\xE3\x81\x8B", "\xE3\x81\x82", "\xE3\x83\xBC", "ab",
+        "a", "\xF0\x9F\x98\x80z", "\xF0\x9F\x98\x81"}},
+      {"bytes",
+       sort_order::bytes,
+       false,
+       {"a", "ab", "\xE3\x81\x82", "\xE3\x81\x8B", "\xE3\x83\xBC",
+        "\xEF\xBD\x9E", "\xF0\x9F\x98\x80z", "\xF0\x9F\x98\x81"}},
+      {"bytes descending",
+       sort_order::bytes,
+       true,
+       {"\xF0\x9F\x98\x81", "\xF0\x9F\x98\x80z", "\xEF\xBD\x9E",
+        "\xE3\x83\xBC", "\xE3\x81\x8B", "\xE3\x81\x82", "ab", "a"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ordered(readings, c.order, utf_8, c.descending), c.expected)
+        << c.name;
+  }
+}
+
+TEST(OrderEntries, RawBytesAsEmacsKeepsThem) {
+  // Emacs keeps 0xA0, which starts no Shift_JIS character, as a raw byte,
+  // and emacs-mule writes it as it is: after every JIS X 0208 character
+  // (0x92 ...), though it comes before half-width katakana in the file.
+  EXPECT_EQ(ordered({"\xA0", "\xB1", "\x82\xA0", "a"}, sort_order::skk,
+                    dictionary_encoding::shift_jis, false),
+            (std::vector<std::string>{"a", "\xB1", "\x82\xA0", "\xA0"}));
+}
+
+TEST(OrderEntries, KeysLongerThanTheirPrefix) {
+  // Readings sharing their first sixteen key bytes are told apart by the
+  // rest of their keys.
+  const std::string p = "abcdefghijklmnop";
+  const std::vector<std::string> readings = {p + "j", p, p + "i", p + "a"};
+  EXPECT_EQ(ordered(readings, sort_order::bytes,
+                    dictionary_encoding::shift_jis, false),
+            (std::vector<std::string>{p, p + "a", p + "i", p + "j"}));
+  EXPECT_EQ(ordered(readings, sort_order::skk, dictionary_encoding::shift_jis,
+                    true),
+            (std::vector<std::string>{p + "j", p + "i", p + "a", p}));
+  // Told apart within the first sixteen bytes, after the eighth.
+  const std::vector<std::string> near = {"abcdefghb", "abcdefgha",
+                                         "abcdefghc", "abcdefgh"};
+  for (const sort_order order : {sort_order::bytes, sort_order::skk}) {
+    EXPECT_EQ(ordered(near, order, dictionary_encoding::utf_8, true),
+              (std::vector<std::string>{"abcdefghc", "abcdefghb", "abcdefgha",
+                                        "abcdefgh"}));
+    EXPECT_EQ(ordered(near, order, dictionary_encoding::utf_8, false),
+              (std::vector<std::string>{"abcdefgh", "abcdefgha", "abcdefghb",
+                                        "abcdefghc"}));
+  }
+}
+
+TEST(OrderEntries, AgreesWithAPlainSortOfTheKeys) {
+  // Readings of a few characters from a small set share long prefixes,
+  // which puts the radix sort and the comparison of what follows to work.
+  const std::vector<std::string> pieces = {
+      "a", "b", "\xE3\x81\x82", "\xE3\x83\xBC", "\xEF\xBD\x9E",
+      "\xF0\x9F\x98\x80"};
+  std::mt19937 random(12);
+  std::vector<std::string> readings;
+  for (int i = 0; i < 3000; ++i) {
+    std::string reading;
+    const int length = 1 + static_cast<int>(random() % 9);
+    for (int k = 0; k < length; ++k) reading += pieces[random() % pieces.size()];
+    if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
+      readings.push_back(reading);
+    }
+  }
+  for (const sort_order order : {sort_order::skk, sort_order::bytes}) {
+    for (const bool descending : {false, true}) {
+      std::vector<std::pair<std::string, std::size_t>> keyed;
+      for (std::size_t i = 0; i < readings.size(); ++i) {
+        std::string key = readings[i];
+        if (order == sort_order::skk) {
+          key.clear();
+          append_emacs_mule_key(readings[i], dictionary_encoding::utf_8, key);
+        }
+        keyed.emplace_back(key, i);
+      }
+      std::stable_sort(keyed.begin(), keyed.end(),
+                       [&](const auto& a, const auto& b) {
+                         return descending ? b.first < a.first
+                                           : a.first < b.first;
+                       });
+      std::vector<std::string> expected;
+      for (const auto& k : keyed) expected.push_back(readings[k.second]);
+      EXPECT_EQ(ordered(readings, order, dictionary_encoding::utf_8,
+                        descending),
+                expected)
+          << (order == sort_order::skk ? "skk" : "bytes")
+          << (descending ? " descending" : "");
+    }
+  }
+}
+
+}  // namespace
+
+}  // namespace brenlow
