@@ -138,7 +138,8 @@ void append_typed_kana(std::vector<std::uint32_t>& out, std::uint32_t cp) {
     out.push_back(cp - 0x60);
   } else if (cp == 0x3000) {
     out.push_back(' ');
-  } else if (cp >= 0xFF01 && cp <= 0xFF5E && cp != U'：' && cp != U'；') {
+  } else if (cp >= 0xFF01 && cp <= 0xFF5E && cp != U'：' && cp != U'；' &&
+             cp != U'？') {
     out.push_back(cp - 0xFEE0);
   } else {
     out.push_back(cp);
