@@ -239,12 +239,14 @@ TEST(SkkWriter, OkuriAriSection) {
 
 // Long lines are named by their line in the file, okuri-ari lines counted.
 TEST(SkkWriter, LongLinesCountOkuriAriLines) {
+  // The tables hold views: the words must outlive them.
+  const std::string long_word(5000, 'x');
   reading_table nasi;
   add_word(nasi, "b", "short");
-  add_word(nasi, "c", std::string(5000, 'x'));
+  add_word(nasi, "c", long_word);
   reading_table ari;
   add_word(ari, "ak", "A");
-  add_word(ari, "bk", std::string(5000, 'y'));
+  add_word(ari, "bk", long_word);
   output_stream stream = make_output_stream(nullptr, line_end::lf);
   const std::vector<long_line> found =
       write_skk_dictionary(nasi, stream, skk_layout{}, &ari);
