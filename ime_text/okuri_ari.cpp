@@ -204,7 +204,9 @@ bool derive_okuri_ari(std::string_view reading, std::string_view word,
   if (run == 0 || run == word.size() || reading.size() < run) return false;
   const std::string_view okurigana = word.substr(word.size() - run);
   const std::size_t stem_size = reading.size() - run;
-  if (reading.substr(stem_size) != okurigana ||
+  // A reading that is only the okurigana leaves a key of one letter, which
+  // no typing looks up.
+  if (stem_size == 0 || reading.substr(stem_size) != okurigana ||
       !starts_character(reading, stem_size, encoding)) {
     return false;
   }

@@ -85,6 +85,8 @@ TEST(OkuriAri, KeysOfEachClass) {
       {"あ", "有", rahen, "あr 有"},         // a Mozc stem
       {"いく", "いく", godan('k'), ""},      // all hiragana
       {"たへる", "食べる", ichidan, ""},     // the reading ends otherwise
+      {"しい", "美しい", keiyoushi, ""},     // the reading is all okurigana
+      {"る", "見る", ichidan, ""},
       {"たべる", "食べる", none, ""},        // no class
       {"かゃく", "書ゃく", godan('k'), ""},  // a small kana has no letter
       {"ばずる", "バズる", godan('r'),

@@ -409,6 +409,52 @@ std::vector<std::string_view> client_candidates(std::string_view area,
   return candidates;
 }
 
+// The words of each entry of table, reading first.
+std::vector<std::vector<std::string_view>> table_lines(
+    const reading_table& table) {
+  std::vector<std::vector<std::string_view>> lines;
+  std::vector<std::uint32_t> filed;
+  for (const reading_entry& entry : table.entries) {
+    lines.push_back({entry.reading()});
+    words_of(table, entry, filed);
+    for (std::uint32_t c : filed) {
+      lines.back().push_back(table.candidates[c].word());
+    }
+  }
+  return lines;
+}
+
+// Converting with okuri-ari entries files the same okuri-nasi entries as
+// without, and well-formed okuri-ari ones: a key is a reading and one
+// lower-case letter, its candidates are not empty and each is there once.
+void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
+                            const entry_rules& rules,
+                            const reading_table& plain) {
+  reading_table okuri_nasi;
+  reading_table okuri_ari;
+  prepared_input input;
+  conversion_counts counts;
+  line_problem problem;
+  check(convert_text(
+            raw, choice, rules, okuri_nasi, [](const line_problem&) {}, input,
+            counts, problem, nullptr, &okuri_ari),
+        "okuri-ari filing failed where the plain conversion did not");
+  check(table_lines(okuri_nasi) == table_lines(plain),
+        "okuri-ari filing changed the okuri-nasi entries");
+  for (const auto& line : table_lines(okuri_ari)) {
+    const std::string_view key = line[0];
+    check(key.size() >= 2 && key.back() >= 'a' && key.back() <= 'z',
+          "an okuri-ari key is not a reading and a letter");
+    check(line.size() >= 2, "an okuri-ari key without candidates");
+    for (std::size_t i = 1; i < line.size(); ++i) {
+      check(!line[i].empty(), "an empty okuri-ari candidate");
+      check(std::find(line.begin() + 1, line.begin() + i, line[i]) ==
+                line.begin() + i,
+            "an okuri-ari candidate twice under one key");
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -451,6 +497,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     return 0;
   }
   check(input.text.find('\0') == std::string_view::npos, "a NUL byte missed");
+  check_okuri_ari_filing(raw, choice, rules, table);
 
   layout.encoding = input.encoding == text_encoding::utf_8
                         ? dictionary_encoding::utf_8
