@@ -21,7 +21,8 @@ void hand_over(output_stream& stream) {
 
 void grow(output_stream& stream, std::size_t capacity) {
   std::unique_ptr<char[]> bigger(new char[capacity]);
-  if (stream.used != 0) std::memcpy(bigger.get(), stream.buffer.get(), stream.used);
+  if (stream.used != 0)
+    std::memcpy(bigger.get(), stream.buffer.get(), stream.used);
   stream.buffer = std::move(bigger);
   stream.capacity = capacity;
 }

@@ -56,8 +56,7 @@ TEST(ConvertLines, LineEnds) {
       {"comment with fields", "!\tx\ty\r\n", ""},
       {"empty text", "", ""},
       {"comments only", "!a\r\n!b", ""},
-      {"long line is one line",
-       "r\t" + std::string(2000, 'x') + "\r\n",
+      {"long line is one line", "r\t" + std::string(2000, 'x') + "\r\n",
        "r /" + std::string(2000, 'x') + "/"},
       {"concat words", "r\ta/b\r\nr\tc\r\n", "r /(concat \"a\\057b\")/c/"},
       {"empty words are skipped", "kana\t\tn\r\n", ""},
@@ -119,9 +118,10 @@ TEST(ConvertLines, Counts) {
   EXPECT_EQ(counts.comment_or_empty_lines, 2u);
   EXPECT_EQ(counts.filed_lines, 5u);
   EXPECT_EQ(counts.skipped_lines, 3u);
-  EXPECT_EQ(counts.skipped_by_reason[static_cast<int>(skip_reason::no_tab)], 1u);
-  EXPECT_EQ(
-      counts.skipped_by_reason[static_cast<int>(skip_reason::empty_word)], 1u);
+  EXPECT_EQ(counts.skipped_by_reason[static_cast<int>(skip_reason::no_tab)],
+            1u);
+  EXPECT_EQ(counts.skipped_by_reason[static_cast<int>(skip_reason::empty_word)],
+            1u);
   EXPECT_EQ(counts.skipped_by_reason[static_cast<int>(
                 skip_reason::reading_starts_with_semicolon)],
             1u);

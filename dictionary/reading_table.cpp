@@ -50,8 +50,8 @@ std::uint32_t hash_reading(const hash_key& key, std::string_view reading) {
 
 void grow_index(reading_table& table) {
   const std::size_t size = table.slots.empty() ? 1024 : table.slots.size() * 2;
-  std::vector<index_slot, large_allocator<index_slot>> slots(
-      size, index_slot{0, 0});
+  std::vector<index_slot, large_allocator<index_slot>> slots(size,
+                                                             index_slot{0, 0});
   const std::size_t mask = size - 1;
   for (const index_slot& slot : table.slots) {
     if (slot.entry == 0) continue;
@@ -195,8 +195,6 @@ std::string_view keep(reading_table& table, std::string_view bytes) {
   return {copy, bytes.size()};
 }
 
-void clear(reading_table& table) {
-  table = reading_table{};
-}
+void clear(reading_table& table) { table = reading_table{}; }
 
 }  // namespace brenlow

@@ -118,8 +118,7 @@ TEST(ReadingTable, ManyReadingsSurviveIndexGrowth) {
   for (int round = 0; round < 3; ++round) {
     for (int i = 0; i < readings; ++i) {
       const std::string reading = "r" + std::to_string(i * 7919 % readings);
-      add_word(table, keep(table, reading),
-               keep(table, std::to_string(round)));
+      add_word(table, keep(table, reading), keep(table, std::to_string(round)));
     }
   }
   ASSERT_EQ(table.entries.size(), static_cast<std::size_t>(readings));
@@ -187,9 +186,9 @@ TEST(ReadingTable, RoomBeyondWhatArraysHoldIsOutOfMemory) {
   // What a dictionary of empty lines asks for in a 32-bit program; the
   // run turns bad_alloc into a message, anything else would end it.
   reading_table table;
-  const std::size_t too_many[] = {
-      table.candidates.max_size(), table.entries.max_size() + 1,
-      static_cast<std::size_t>(-1)};
+  const std::size_t too_many[] = {table.candidates.max_size(),
+                                  table.entries.max_size() + 1,
+                                  static_cast<std::size_t>(-1)};
   for (std::size_t words : too_many) {
     EXPECT_THROW(reserve_words(table, words), std::bad_alloc) << words;
   }

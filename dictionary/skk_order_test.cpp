@@ -34,8 +34,8 @@ TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
       {"hiragana", dictionary_encoding::shift_jis, "\x82\xA0", "\x92\xA4\xA2"},
       {"half-width katakana", dictionary_encoding::shift_jis, "\xB1",
        "\x89\xB1"},
-      {"cp932 wave dash is U+FF5E", dictionary_encoding::shift_jis,
-       "\x81\x60", "\x94\xA2\xB7"},
+      {"cp932 wave dash is U+FF5E", dictionary_encoding::shift_jis, "\x81\x60",
+       "\x94\xA2\xB7"},
       {"cp932 minus is U+FF0D", dictionary_encoding::shift_jis, "\x81\x7C",
        "\x97\xA2\xB1"},
       {"cp932 not sign is U+FFE2", dictionary_encoding::shift_jis, "\x81\xCA",
@@ -58,8 +58,7 @@ TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
        "\xE3\x82\x9B", "\x92\xA1\xAB"},
       {"UTF-8 combining voiced mark U+3099", dictionary_encoding::utf_8,
        "\xE3\x82\x99", "\x9C\xF2\xBE\xF9"},
-      {"UTF-8 e acute", dictionary_encoding::utf_8, "\xC3\xA9",
-       "\x94\xAB\xB1"},
+      {"UTF-8 e acute", dictionary_encoding::utf_8, "\xC3\xA9", "\x94\xAB\xB1"},
       {"UTF-8 CJK extension A", dictionary_encoding::utf_8, "\xE3\x90\x80",
        "\x9D\xF9\xA2\xAC"},
       {"UTF-8 emoji is a space", dictionary_encoding::utf_8,
@@ -73,8 +72,7 @@ TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
 }
 
 std::vector<std::string> ordered(const std::vector<std::string>& readings,
-                                 sort_order order,
-                                 dictionary_encoding encoding,
+                                 sort_order order, dictionary_encoding encoding,
                                  bool descending) {
   reading_table table;
   for (const std::string& reading : readings) add_word(table, reading, "w");
@@ -89,7 +87,7 @@ TEST(OrderEntries, Orders) {
   const auto utf_8 = dictionary_encoding::utf_8;
   // あ, ー (U+30FC), か, ab, a, ～ (U+FF5E), 😀a, 😁 (emoji are spaces)
   const std::vector<std::string> readings = {
-      "\xE3\x81\x82", "\xE3\x83\xBC", "\xE3\x81\x8B", "ab", "a",
+      "\xE3\x81\x82", "\xE3\x83\xBC",      "\xE3\x81\x8B",    "ab", "a",
       "\xEF\xBD\x9E", "\xF0\x9F\x98\x80z", "\xF0\x9F\x98\x81"};
   struct {
     const char* name;
@@ -102,8 +100,8 @@ TEST(OrderEntries, Orders) {
       {"skk: ー before the kana, ～ after them; equal keys keep table order",
        sort_order::skk,
        false,
-       {"\xF0\x9F\x98\x81", "\xF0\x9F\x98\x80z", "a", "ab",
-        "\xE3\x83\xBC", "\xE3\x81\x82", "\xE3\x81\x8B", "\xEF\xBD\x9E"}},
+       {"\xF0\x9F\x98\x81", "\xF0\x9F\x98\x80z", "a", "ab", "\xE3\x83\xBC",
+        "\xE3\x81\x82", "\xE3\x81\x8B", "\xEF\xBD\x9E"}},
       {"skk descending",
        sort_order::skk,
        true,
@@ -117,8 +115,8 @@ TEST(OrderEntries, Orders) {
       {"bytes descending",
        sort_order::bytes,
        true,
-       {"\xF0\x9F\x98\x81", "\xF0\x9F\x98\x80z", "\xEF\xBD\x9E",
-        "\xE3\x83\xBC", "\xE3\x81\x8B", "\xE3\x81\x82", "ab", "a"}},
+       {"\xF0\x9F\x98\x81", "\xF0\x9F\x98\x80z", "\xEF\xBD\x9E", "\xE3\x83\xBC",
+        "\xE3\x81\x8B", "\xE3\x81\x82", "ab", "a"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ordered(readings, c.order, utf_8, c.descending), c.expected)
@@ -140,15 +138,15 @@ TEST(OrderEntries, KeysLongerThanTheirPrefix) {
   // rest of their keys.
   const std::string p = "abcdefghijklmnop";
   const std::vector<std::string> readings = {p + "j", p, p + "i", p + "a"};
-  EXPECT_EQ(ordered(readings, sort_order::bytes,
-                    dictionary_encoding::shift_jis, false),
+  EXPECT_EQ(ordered(readings, sort_order::bytes, dictionary_encoding::shift_jis,
+                    false),
             (std::vector<std::string>{p, p + "a", p + "i", p + "j"}));
-  EXPECT_EQ(ordered(readings, sort_order::skk, dictionary_encoding::shift_jis,
-                    true),
-            (std::vector<std::string>{p + "j", p + "i", p + "a", p}));
+  EXPECT_EQ(
+      ordered(readings, sort_order::skk, dictionary_encoding::shift_jis, true),
+      (std::vector<std::string>{p + "j", p + "i", p + "a", p}));
   // Told apart within the first sixteen bytes, after the eighth.
-  const std::vector<std::string> near = {"abcdefghb", "abcdefgha",
-                                         "abcdefghc", "abcdefgh"};
+  const std::vector<std::string> near = {"abcdefghb", "abcdefgha", "abcdefghc",
+                                         "abcdefgh"};
   for (const sort_order order : {sort_order::bytes, sort_order::skk}) {
     EXPECT_EQ(ordered(near, order, dictionary_encoding::utf_8, true),
               (std::vector<std::string>{"abcdefghc", "abcdefghb", "abcdefgha",
@@ -162,16 +160,21 @@ TEST(OrderEntries, KeysLongerThanTheirPrefix) {
 TEST(OrderEntries, AgreesWithAPlainSortOfTheKeys) {
   // Readings of a few characters from a small set share long prefixes,
   // which puts the radix sort and the comparison of what follows to work.
-  const std::vector<std::string> pieces = {
-      "a", "b", "\xE3\x81\x82", "\xE3\x83\xBC", "\xEF\xBD\x9E",
-      "\xF0\x9F\x98\x80"};
+  const std::vector<std::string> pieces = {"a",
+                                           "b",
+                                           "\xE3\x81\x82",
+                                           "\xE3\x83\xBC",
+                                           "\xEF\xBD\x9E",
+                                           "\xF0\x9F\x98\x80"};
   std::mt19937 random(12);
   std::vector<std::string> readings;
   for (int i = 0; i < 3000; ++i) {
     std::string reading;
     const int length = 1 + static_cast<int>(random() % 9);
-    for (int k = 0; k < length; ++k) reading += pieces[random() % pieces.size()];
-    if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
+    for (int k = 0; k < length; ++k)
+      reading += pieces[random() % pieces.size()];
+    if (std::find(readings.begin(), readings.end(), reading) ==
+        readings.end()) {
       readings.push_back(reading);
     }
   }
@@ -186,16 +189,15 @@ TEST(OrderEntries, AgreesWithAPlainSortOfTheKeys) {
         }
         keyed.emplace_back(key, i);
       }
-      std::stable_sort(keyed.begin(), keyed.end(),
-                       [&](const auto& a, const auto& b) {
-                         return descending ? b.first < a.first
-                                           : a.first < b.first;
-                       });
+      std::stable_sort(
+          keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+            return descending ? b.first < a.first : a.first < b.first;
+          });
       std::vector<std::string> expected;
       for (const auto& k : keyed) expected.push_back(readings[k.second]);
-      EXPECT_EQ(ordered(readings, order, dictionary_encoding::utf_8,
-                        descending),
-                expected)
+      EXPECT_EQ(
+          ordered(readings, order, dictionary_encoding::utf_8, descending),
+          expected)
           << (order == sort_order::skk ? "skk" : "bytes")
           << (descending ? " descending" : "");
     }

@@ -10,8 +10,9 @@ namespace brenlow {
 
 namespace {
 
-std::string written(const std::vector<std::pair<const char*, const char*>>& filed,
-                    line_end eol) {
+std::string written(
+    const std::vector<std::pair<const char*, const char*>>& filed,
+    line_end eol) {
   reading_table table;
   for (const auto& [reading, word] : filed) add_word(table, reading, word);
   output_stream stream = make_output_stream(nullptr, eol);
@@ -107,7 +108,8 @@ TEST(SkkWriter, BytesOrderIsUnsignedWithCodingLine) {
 std::string sorted_shift_jis(sort_order order, bool comment_line_first) {
   reading_table table;
   // か, ｱ (half-width), ～ (0x8160), あ, a
-  for (const char* reading : {"\x82\xA9", "\xB1", "\x81\x60", "\x82\xA0", "a"}) {
+  for (const char* reading :
+       {"\x82\xA9", "\xB1", "\x81\x60", "\x82\xA0", "a"}) {
     add_word(table, reading, "w");
   }
   output_stream stream = make_output_stream(nullptr, line_end::lf);
@@ -128,8 +130,9 @@ TEST(SkkWriter, ShiftJisOrdersAndCommentLine) {
   EXPECT_EQ(sorted_shift_jis(sort_order::bytes, true),
             ";; SKK dictionary\n" + markers +
                 "a /w/\n\x81\x60 /w/\n\x82\xA0 /w/\n\x82\xA9 /w/\n\xB1 /w/\n");
-  EXPECT_EQ(sorted_shift_jis(sort_order::input, false),
-            markers + "\x82\xA9 /w/\n\xB1 /w/\n\x81\x60 /w/\n\x82\xA0 /w/\na /w/\n");
+  EXPECT_EQ(
+      sorted_shift_jis(sort_order::input, false),
+      markers + "\x82\xA9 /w/\n\xB1 /w/\n\x81\x60 /w/\n\x82\xA0 /w/\na /w/\n");
 }
 
 TEST(SkkWriter, LongLinesAreReported) {

@@ -22,23 +22,34 @@ constexpr std::string_view utf_8_bytes =
     "ぶらうざ\tブラウザ\t名詞\n"
     "まいなす\tﾏｲﾅｽ\t名詞\n";
 constexpr std::string_view shift_jis_bytes =
-    "\x82\xA9\x82\xF1\x82\xB6\t\x8A\xBF\x8E\x9A\t\x96\xBC\x8E\x8C\t\x83R\x83\x81\x83\x93\x83g\n"
-    "\x82\xD0\x82\xE7\x82\xAA\x82\xC8\t\x95\xBD\x89\xBC\x96\xBC\t\x96\xBC\x8E\x8C\n"
-    "\x82\xC6\x82\xA4\x82\xAB\x82\xE5\x82\xA4\t\x93\x8C\x8B\x9E\t\x92n\x96\xBC\n"
-    "\x82\xA0\x82\xE8\x82\xAA\x82\xC6\x82\xA4\t\x97L\x93\xEF\x82\xA4\t\x8A\xB4\x93\xAE\x8E\x8C\n"
+    "\x82\xA9\x82\xF1\x82\xB6\t\x8A\xBF\x8E\x9A\t\x96\xBC\x8E\x8C\t\x83R\x83"
+    "\x81\x83\x93\x83g\n"
+    "\x82\xD0\x82\xE7\x82\xAA\x82\xC8\t\x95\xBD\x89\xBC\x96\xBC\t\x96\xBC\x8E"
+    "\x8C\n"
+    "\x82\xC6\x82\xA4\x82\xAB\x82\xE5\x82\xA4\t\x93\x8C\x8B\x9E\t\x92n\x96\xBC"
+    "\n"
+    "\x82\xA0\x82\xE8\x82\xAA\x82\xC6\x82\xA4\t\x97L\x93\xEF\x82\xA4\t\x8A\xB4"
+    "\x93\xAE\x8E\x8C\n"
     "\x82\xB7\x82\xB5\t\x8E\xF5\x8Ei\t\x96\xBC\x8E\x8C\n"
     "\x82\xA6\t\x8AG\t\x96\xBC\x8E\x8C\n"
-    "\x82\xD4\x82\xE7\x82\xA4\x82\xB4\t\x83u\x83\x89\x83" "E\x83U\t\x96\xBC\x8E\x8C\n"
+    "\x82\xD4\x82\xE7\x82\xA4\x82\xB4\t\x83u\x83\x89\x83"
+    "E\x83U\t\x96\xBC\x8E\x8C\n"
     "\x82\xDC\x82\xA2\x82\xC8\x82\xB7\t\xCF\xB2\xC5\xBD\t\x96\xBC\x8E\x8C\n";
 constexpr std::string_view euc_jp_bytes =
-    "\xA4\xAB\xA4\xF3\xA4\xB8\t\xB4\xC1\xBB\xFA\t\xCC\xBE\xBB\xEC\t\xA5\xB3\xA5\xE1\xA5\xF3\xA5\xC8\n"
-    "\xA4\xD2\xA4\xE9\xA4\xAC\xA4\xCA\t\xCA\xBF\xB2\xBE\xCC\xBE\t\xCC\xBE\xBB\xEC\n"
-    "\xA4\xC8\xA4\xA6\xA4\xAD\xA4\xE7\xA4\xA6\t\xC5\xEC\xB5\xFE\t\xC3\xCF\xCC\xBE\n"
-    "\xA4\xA2\xA4\xEA\xA4\xAC\xA4\xC8\xA4\xA6\t\xCD\xAD\xC6\xF1\xA4\xA6\t\xB4\xB6\xC6\xB0\xBB\xEC\n"
+    "\xA4\xAB\xA4\xF3\xA4\xB8\t\xB4\xC1\xBB\xFA\t\xCC\xBE\xBB\xEC\t\xA5\xB3\xA5"
+    "\xE1\xA5\xF3\xA5\xC8\n"
+    "\xA4\xD2\xA4\xE9\xA4\xAC\xA4\xCA\t\xCA\xBF\xB2\xBE\xCC\xBE\t\xCC\xBE\xBB"
+    "\xEC\n"
+    "\xA4\xC8\xA4\xA6\xA4\xAD\xA4\xE7\xA4\xA6\t\xC5\xEC\xB5\xFE\t\xC3\xCF\xCC"
+    "\xBE\n"
+    "\xA4\xA2\xA4\xEA\xA4\xAC\xA4\xC8\xA4\xA6\t\xCD\xAD\xC6\xF1\xA4\xA6\t\xB4"
+    "\xB6\xC6\xB0\xBB\xEC\n"
     "\xA4\xB9\xA4\xB7\t\xBC\xF7\xBB\xCA\t\xCC\xBE\xBB\xEC\n"
     "\xA4\xA8\t\xB3\xA8\t\xCC\xBE\xBB\xEC\n"
-    "\xA4\xD6\xA4\xE9\xA4\xA6\xA4\xB6\t\xA5\xD6\xA5\xE9\xA5\xA6\xA5\xB6\t\xCC\xBE\xBB\xEC\n"
-    "\xA4\xDE\xA4\xA4\xA4\xCA\xA4\xB9\t\x8E\xCF\x8E\xB2\x8E\xC5\x8E\xBD\t\xCC\xBE\xBB\xEC\n";
+    "\xA4\xD6\xA4\xE9\xA4\xA6\xA4\xB6\t\xA5\xD6\xA5\xE9\xA5\xA6\xA5\xB6\t\xCC"
+    "\xBE\xBB\xEC\n"
+    "\xA4\xDE\xA4\xA4\xA4\xCA\xA4\xB9\t\x8E\xCF\x8E\xB2\x8E\xC5\x8E\xBD\t\xCC"
+    "\xBE\xBB\xEC\n";
 
 // Bytes that no encoding reads well, without a NUL.
 std::string noise(std::size_t size) {
@@ -72,13 +83,13 @@ TEST(JudgeEncoding, WeighsTheWholeText) {
       {"Shift_JIS half-width katakana only, which is also valid UTF-8",
        "\xCF\xB2\xC5\xBD\tminus\n", "Shift_JIS"},
       {"UTF-8 with a Latin-1 comment", utf_8_text + "!caf\xE9\n", "UTF-8"},
-      {"UTF-8 cut one byte short",
-       utf_8_text.substr(0, utf_8_text.size() - 2), "UTF-8"},
-      {"UTF-8 with a Shift_JIS line",
-       utf_8_text + "\x82\xA0\t\x88\xA2\n", "UTF-8"},
+      {"UTF-8 cut one byte short", utf_8_text.substr(0, utf_8_text.size() - 2),
+       "UTF-8"},
+      {"UTF-8 with a Shift_JIS line", utf_8_text + "\x82\xA0\t\x88\xA2\n",
+       "UTF-8"},
       {"Shift_JIS with a byte 0xFF", "\xFF" + shift_jis_text, "Shift_JIS"},
-      {"Shift_JIS with a lead byte before a TAB",
-       shift_jis_text + "\x82\tx\n", "Shift_JIS"},
+      {"Shift_JIS with a lead byte before a TAB", shift_jis_text + "\x82\tx\n",
+       "Shift_JIS"},
       {"Shift_JIS with a UTF-8 line", shift_jis_text + "\xE3\x81\x82\tx\n",
        "Shift_JIS"},
       {"EUC-JP", euc_jp_text, "undecided"},
@@ -124,8 +135,8 @@ TEST(FindUtf16Pattern, FirstLineDecides) {
        utf_16_order::little_endian},
       {"entry without CR", "\x42\x30\t\0\x44\x30\n\0"s,
        utf_16_order::little_endian},
-      {"a NUL character in the first line",
-       "a\0\0\0b\0\r\0\n\0"s, utf_16_order::none},
+      {"a NUL character in the first line", "a\0\0\0b\0\r\0\n\0"s,
+       utf_16_order::none},
       {"8-bit text with a NUL in its third line", "a\tb\nc\td\n\0x\n"s,
        utf_16_order::none},
       {"8-bit text with one NUL in its first line", "a\0bc\td\n"s,
@@ -147,7 +158,9 @@ TEST(FindUndecodable, OffsetOfTheFirstFault) {
   } cases[] = {
       {"abc\tdef", text_encoding::utf_8, npos},
       {"\xE3\x81\x82\t\xEF\xBE\x8F", text_encoding::utf_8, npos},
-      {"a\xE9" "b", text_encoding::utf_8, 1},
+      {"a\xE9"
+       "b",
+       text_encoding::utf_8, 1},
       {"\xE3\x81\x82\xE3\x81", text_encoding::utf_8, 3},  // cut short
       {"\xED\xA0\x80", text_encoding::utf_8, 0},          // a surrogate
       {"\xC0\xAF", text_encoding::utf_8, 0},              // overlong
@@ -171,8 +184,8 @@ TEST(FindUndecodable, OffsetOfTheFirstFault) {
       shown += hex;
     }
     EXPECT_EQ(find_undecodable(c.line, c.encoding), c.expected)
-        << shown << (c.encoding == text_encoding::utf_8 ? "(UTF-8)"
-                                                         : "(Shift_JIS)");
+        << shown
+        << (c.encoding == text_encoding::utf_8 ? "(UTF-8)" : "(Shift_JIS)");
   }
 }
 

@@ -78,7 +78,8 @@ std::size_t field_end(std::string_view text, std::size_t start,
     return shift_jis_field_end(text, start);
   }
   // Valid UTF-8 never holds a TAB byte inside a sequence.
-  const void* found = std::memchr(text.data() + start, tab, text.size() - start);
+  const void* found =
+      std::memchr(text.data() + start, tab, text.size() - start);
   return found == nullptr ? text.size()
                           : static_cast<std::size_t>(
                                 static_cast<const char*>(found) - text.data());
@@ -240,8 +241,7 @@ skip_reason reading_fault(std::string_view reading, text_encoding encoding) {
   return skip_reason::none;
 }
 
-bool annotation_needs_concat(std::string_view comment,
-                             text_encoding encoding) {
+bool annotation_needs_concat(std::string_view comment, text_encoding encoding) {
   // Emacs SKK drops a leading "*" of an annotation (its mark for the
   // user's own); libskk shows it.
   return comment.front() == '*' || needs_concat(comment, encoding);
@@ -278,7 +278,8 @@ entry_line read_entry_line(std::string_view line, bool first_line,
     read.reason = skip_reason::empty_reading;
     return read;
   }
-  if (rules.typed_readings && typed_reading(reading, encoding, reading_buffer)) {
+  if (rules.typed_readings &&
+      typed_reading(reading, encoding, reading_buffer)) {
     reading = reading_buffer;
     read.reading_typed = true;
   }

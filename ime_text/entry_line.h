@@ -59,8 +59,8 @@ const char* skip_message(skip_reason reason);
 // One line of the dictionary as the format reads it.
 struct entry_line {
   line_kind kind = line_kind::entry;
-  std::string_view reading;  // entry lines: as SKK carries it
-  bool reading_typed = false;  // the reading was changed to its typed form
+  std::string_view reading;        // entry lines: as SKK carries it
+  bool reading_typed = false;      // the reading was changed to its typed form
   std::string_view word_field;     // entry lines: the word as the line holds it
   std::string_view comment_field;  // entry lines: empty when there is none
   skip_reason reason = skip_reason::none;  // skipped lines: why
@@ -90,8 +90,7 @@ std::string undecodable_message(text_encoding encoding, std::size_t offset);
 // field as it stands; otherwise writes it to out and returns true.
 // annotated tells whether an annotation was written.
 bool skk_candidate(const entry_line& line, text_encoding encoding,
-                   const entry_rules& rules, std::string& out,
-                   bool& annotated);
+                   const entry_rules& rules, std::string& out, bool& annotated);
 
 // Shift_JIS lead bytes: 0x81-0x9F and 0xE0-0xFF.
 bool is_lead_byte(unsigned char byte);

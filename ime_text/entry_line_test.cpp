@@ -102,17 +102,17 @@ TEST(WordForm, SecondByteOfAPairIsNeverReserved) {
     std::string field;
     bool concat;
   } const cases[] = {
-      {"\x81\x2F", false},      // lead byte then "/"
-      {"\x9F\x3B", false},      // lead byte then ";"
-      {"\xE0\x22", false},      // lead byte then double quote
-      {"\xFF\x5C", false},      // lead byte then backslash
-      {"\x80/", true},          // 0x80 is a one-byte character
-      {"\xA0/", true},          // half-width range is one-byte
+      {"\x81\x2F", false},  // lead byte then "/"
+      {"\x9F\x3B", false},  // lead byte then ";"
+      {"\xE0\x22", false},  // lead byte then double quote
+      {"\xFF\x5C", false},  // lead byte then backslash
+      {"\x80/", true},      // 0x80 is a one-byte character
+      {"\xA0/", true},      // half-width range is one-byte
       {"\xDF;", true},
-      {"\xFD\x2F", false},      // 0xFD-0xFF are lead bytes too
-      {"\x81\x81/", true},      // a pair, then a real "/"
+      {"\xFD\x2F", false},  // 0xFD-0xFF are lead bytes too
+      {"\x81\x81/", true},  // a pair, then a real "/"
       {"\x81/\x81", false},
-      {"\x81", false},          // a lead byte cut short by the end
+      {"\x81", false},  // a lead byte cut short by the end
   };
   for (const auto& c : cases) {
     EXPECT_EQ(needs_concat(c.field, sjis), c.concat)
@@ -124,8 +124,7 @@ TEST(WordForm, PairsAreCopiedWholeInConcatForm) {
   // 0x81 0x5C is a two-byte character ending in the byte of a backslash: it
   // must not be escaped.
   EXPECT_EQ(word_form("\x81\x5C/"), "(concat \"\x81\x5C\\057\")");
-  EXPECT_EQ(word_form("\x82\xA0\"\"x"),
-            "(concat \"\x82\xA0\\042\\042x\")");
+  EXPECT_EQ(word_form("\x82\xA0\"\"x"), "(concat \"\x82\xA0\\042\\042x\")");
   // A lead byte that ends the field is copied alone.
   EXPECT_EQ(word_form("/\x81"), "(concat \"\\057\" \"\x81\")");
 }
@@ -180,7 +179,8 @@ TEST(ExtractReading, FieldsOfALine) {
   };
   for (const auto& c : cases) {
     std::string_view reading_buffer;
-    const std::size_t word_start = extract_reading(c.line, reading_buffer, sjis);
+    const std::size_t word_start =
+        extract_reading(c.line, reading_buffer, sjis);
     EXPECT_EQ(reading_buffer, c.reading) << "line: " << shown(c.line);
     const std::string word =
         word_start == std::string_view::npos
@@ -264,7 +264,9 @@ TEST(ReadEntryLine, Utf8) {
       {"；かな\t仮名", "entry ；かな|仮名|"},
       {"a b\tw", "skipped: reading holds a blank"},
       {"か　な\tw", "skipped: reading holds a blank"},
-      {"a\x01" "b\tw", "skipped: reading holds a control character"},
+      {"a\x01"
+       "b\tw",
+       "skipped: reading holds a control character"},
       {"a\x7F\tw", "skipped: reading holds a control character"},
       // "/" in a reading is found by both clients.
       {"あ/い\tw", "entry あ/い|w|"},
@@ -351,10 +353,10 @@ TEST(SkkCandidate, WordsAndAnnotations) {
   without.annotations = false;
   std::string buffer, out;
   bool annotated = true;
-  const entry_line read = read_entry_line("r\tw\tn\tnote", false,
-                                          text_encoding::utf_8, without, buffer);
-  EXPECT_FALSE(skk_candidate(read, text_encoding::utf_8, without, out,
-                             annotated));
+  const entry_line read = read_entry_line(
+      "r\tw\tn\tnote", false, text_encoding::utf_8, without, buffer);
+  EXPECT_FALSE(
+      skk_candidate(read, text_encoding::utf_8, without, out, annotated));
   EXPECT_FALSE(annotated);
 }
 

@@ -82,10 +82,10 @@ TEST(OkuriAri, KeysOfEachClass) {
       {"べんきょう", "勉強", sahen, ""},
       {"しんずる", "信ずる", zahen, "しんz 信"},
       {"あり", "有り", rahen, "あr 有"},
-      {"あ", "有", rahen, "あr 有"},         // a Mozc stem
-      {"いく", "いく", godan('k'), ""},      // all hiragana
-      {"たへる", "食べる", ichidan, ""},     // the reading ends otherwise
-      {"しい", "美しい", keiyoushi, ""},     // the reading is all okurigana
+      {"あ", "有", rahen, "あr 有"},      // a Mozc stem
+      {"いく", "いく", godan('k'), ""},   // all hiragana
+      {"たへる", "食べる", ichidan, ""},  // the reading ends otherwise
+      {"しい", "美しい", keiyoushi, ""},  // the reading is all okurigana
       {"る", "見る", ichidan, ""},
       {"たべる", "食べる", none, ""},        // no class
       {"かゃく", "書ゃく", godan('k'), ""},  // a small kana has no letter

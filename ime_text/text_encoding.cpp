@@ -18,8 +18,8 @@ bool starts_with(std::string_view text, std::string_view prefix) {
 std::size_t line_of(std::string_view text, std::size_t offset) {
   std::size_t line = 1;
   for (std::size_t pos = 0; pos < offset; ++pos) {
-    if (text[pos] == '\n' ||
-        (text[pos] == '\r' && (pos + 1 == text.size() || text[pos + 1] != '\n'))) {
+    if (text[pos] == '\n' || (text[pos] == '\r' && (pos + 1 == text.size() ||
+                                                    text[pos + 1] != '\n'))) {
       ++line;
     }
   }

@@ -20,28 +20,28 @@ TEST(FindInvalidUtf8, WellFormedAndBroken) {
       {"ascii\ttab\r\n", npos, false},
       {"\xE3\x81\x8B\xE3\x82\x93", npos, true},  // かん
       {"\xC2\xA9", npos, true},
-      {"\xF0\x9F\x98\x80", npos, true},   // U+1F600
-      {"\xF4\x8F\xBF\xBF", npos, true},   // U+10FFFF
-      {"a\x82\xA9", 1, false},            // Shift_JIS か
-      {"\xC0\xAF", 0, false},             // overlong "/"
-      {"\xE0\x80\xAF", 0, false},         // overlong
-      {"\xED\xA0\x80", 0, false},         // a surrogate
-      {"\xF4\x90\x80\x80", 0, false},     // above U+10FFFF
+      {"\xF0\x9F\x98\x80", npos, true},  // U+1F600
+      {"\xF4\x8F\xBF\xBF", npos, true},  // U+10FFFF
+      {"a\x82\xA9", 1, false},           // Shift_JIS か
+      {"\xC0\xAF", 0, false},            // overlong "/"
+      {"\xE0\x80\xAF", 0, false},        // overlong
+      {"\xED\xA0\x80", 0, false},        // a surrogate
+      {"\xF4\x90\x80\x80", 0, false},    // above U+10FFFF
       {"\xF5\x80\x80\x80", 0, false},
-      {"ab\xE3\x81", 2, false},           // cut short at the end
-      {"\xE3\x81\x8B\x80", 3, true},      // stray continuation byte
-      {"\xE3\x09\x8B", 0, false},         // a TAB inside a sequence
+      {"ab\xE3\x81", 2, false},       // cut short at the end
+      {"\xE3\x81\x8B\x80", 3, true},  // stray continuation byte
+      {"\xE3\x09\x8B", 0, false},     // a TAB inside a sequence
       // The last byte of a sequence must be a continuation byte too.
-      {"\xE3\x81\x41", 0, false},         // ASCII "A" in third place
-      {"\xE3\x81\x2F", 0, false},         // "/" in third place
+      {"\xE3\x81\x41", 0, false},  // ASCII "A" in third place
+      {"\xE3\x81\x2F", 0, false},  // "/" in third place
       // A lead byte in third place.
       {"\xE3\x81\xE3\x81\x8B", 0, false},
       {"r\t\xE3\x81\x41\r\n", 2, false},  // inside a line
       {"\xF0\x90\x80\x41", 0, false},     // ASCII in fourth place
       {"\xF0\x90\x80\x2F", 0, false},
-      {"\xF0\x90\x41\x80", 0, false},     // ASCII in third place
-      {"\xF0\x90\x80\x80", npos, true},   // U+10000
-      {"\xEF\xBF\xBF", npos, true},       // U+FFFF
+      {"\xF0\x90\x41\x80", 0, false},    // ASCII in third place
+      {"\xF0\x90\x80\x80", npos, true},  // U+10000
+      {"\xEF\xBF\xBF", npos, true},      // U+FFFF
   };
   for (const auto& c : cases) {
     bool multibyte = false;
@@ -120,15 +120,15 @@ TEST(DecodeUtf16, UnpairedSurrogatesNameTheLine) {
     std::u16string units;
     std::size_t line;
   } const cases[] = {
-      {u"a\tb\r\n\xD800", 2},             // high surrogate at the end
-      {u"\xD800x", 1},                    // high surrogate, no low one
-      {u"a\n\nb\xDC00", 3},               // lone low surrogate
-      {u"\xD800\xD800\xDC00", 1},         // high, then a pair
-      {u"\xDC00\xDC00", 1},               // two low surrogates
+      {u"a\tb\r\n\xD800", 2},      // high surrogate at the end
+      {u"\xD800x", 1},             // high surrogate, no low one
+      {u"a\n\nb\xDC00", 3},        // lone low surrogate
+      {u"\xD800\xD800\xDC00", 1},  // high, then a pair
+      {u"\xDC00\xDC00", 1},        // two low surrogates
       {u"\xDFFF\xDC00", 1},
       {u"x\n\xDC00\xDFFF", 2},
-      {u"\xDC00\xD800", 1},               // low before high
-      {u"\xD800\xD800", 1},               // two high surrogates
+      {u"\xDC00\xD800", 1},  // low before high
+      {u"\xD800\xD800", 1},  // two high surrogates
   };
   for (const auto& c : cases) {
     for (bool big_endian : {false, true}) {
@@ -207,8 +207,8 @@ TEST(DecideEncoding, EncodingsAndMarks) {
   } const cases[] = {
       {"r\tw\r\n", guess, true, text_encoding::shift_jis, "r\tw\r\n", 1},
       {"\x82\xa9\tw", guess, true, text_encoding::shift_jis, "\x82\xa9\tw", 1},
-      {"\xE3\x81\x8B\tw", guess, true, text_encoding::utf_8,
-       "\xE3\x81\x8B\tw", 1},
+      {"\xE3\x81\x8B\tw", guess, true, text_encoding::utf_8, "\xE3\x81\x8B\tw",
+       1},
       {"\xE3\x81\x8B\tw", sjis, true, text_encoding::shift_jis,
        "\xE3\x81\x8B\tw", 0},
       {"ascii", utf8, true, text_encoding::utf_8, "ascii", 1},

@@ -4,21 +4,25 @@
 
 namespace brenlow {
 
-const char* const usage_lines[3] = {"Brenlow Version 0.00", "usage:",
-                                    "brenlow ime-textdic-file"};
+const char* const usage_lines[3] = {"Brenlow Version 0.00",
+                                    "usage:", "brenlow ime-textdic-file"};
 
 const char* const option_lines[option_line_count] = {
     "options (before the file name; - reads standard input):",
-    "  -o, --output FILE       write to FILE, replaced only after a complete write",
+    "  -o, --output FILE       write to FILE, replaced only after a complete "
+    "write",
     "  --encoding NAME         the input's encoding: sjis, utf-8, utf-16le or",
-    "                          utf-16be (default: its byte-order mark, else weighed)",
+    "                          utf-16be (default: its byte-order mark, else "
+    "weighed)",
     "  --sort[=skk|bytes]      entries sorted: skk (the default) as Emacs SKK",
     "                          compares readings, bytes in byte order (libskk)",
     "  --okuri-ari             verbs and adjectives also as okuri-ari entries",
     "  --eol crlf|lf           line end of the output (default: crlf)",
     "  --strict                a line that cannot be converted is an error",
-    "  --csv-quotes            \"\" is one quote and a lone \" is dropped, as in CSV",
-    "  --raw-readings          readings as they are, not as SKK users type them",
+    "  --csv-quotes            \"\" is one quote and a lone \" is dropped, as "
+    "in CSV",
+    "  --raw-readings          readings as they are, not as SKK users type "
+    "them",
     "  --no-annotations        no annotations from the comment field",
     "  -v, --verbose           a summary of the conversion on standard error",
     "  -h, --help              this text",

@@ -18,19 +18,14 @@ namespace {
 int errno_from(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return ENOENT;
+    case ERROR_PATH_NOT_FOUND: return ENOENT;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return EACCES;
+    case ERROR_LOCK_VIOLATION: return EACCES;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_NOT_SAME_DEVICE:
-      return EXDEV;
-    default:
-      return EIO;
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_NOT_SAME_DEVICE: return EXDEV;
+    default: return EIO;
   }
 }
 
@@ -93,10 +88,10 @@ int open_replacement(const std::string& target, replacement_file& replacement) {
     char name[40];
     std::snprintf(name, sizeof name, ".brenlow-%08lx%04x", process, attempt);
     replacement.temporary = folder + name;
-    const errno_t error = _wsopen_s(
-        &fd, windows_name(replacement.temporary).c_str(),
-        _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYRW,
-        _S_IREAD | _S_IWRITE);
+    const errno_t error =
+        _wsopen_s(&fd, windows_name(replacement.temporary).c_str(),
+                  _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYRW,
+                  _S_IREAD | _S_IWRITE);
     if (error == 0) break;
     fd = -1;
     if (error != EEXIST || attempt == 100) {

@@ -1,6 +1,6 @@
-#include "run/platform.h"
-
 #include <cerrno>
+
+#include "run/platform.h"
 
 namespace brenlow {
 

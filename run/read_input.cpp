@@ -42,7 +42,8 @@ int read_whole_file(std::FILE* file, encoding_choice choice,
     if (room == 0 || (!sized && room < chunk_size / 16)) request = chunk_size;
     text.resize(old_size + request);
     errno = 0;
-    const std::size_t got = std::fread(text.data() + old_size, 1, request, file);
+    const std::size_t got =
+        std::fread(text.data() + old_size, 1, request, file);
     text.resize(old_size + got);
     if (old_size == start) {
       // The first read tells UTF-16, in which every ASCII character has a

@@ -9,10 +9,10 @@
 
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
-#include "ime_text/entry_line.h"
-#include "ime_text/text_encoding.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
+#include "ime_text/entry_line.h"
+#include "ime_text/text_encoding.h"
 #include "run/command_line.h"
 #include "run/exit_status.h"
 #include "run/output_file.h"
@@ -199,9 +199,8 @@ std::string shown_reading(std::string_view reading,
     }
     const std::size_t length =
         char_length(reading, pos, text_encoding::shift_jis);
-    const auto trail = length == 2
-                           ? static_cast<unsigned char>(reading[pos + 1])
-                           : 0u;
+    const auto trail =
+        length == 2 ? static_cast<unsigned char>(reading[pos + 1]) : 0u;
     if (lead == 0x82 && trail >= 0x9F && trail <= 0xF1) {
       append_utf_8(shown, 0x3041 + (trail - 0x9F));  // ぁ to ん
     } else if (lead == 0x81 && trail == 0x5B) {
@@ -222,8 +221,7 @@ std::string shown_reading(std::string_view reading,
 }
 
 void report_summary(const std::string& shown_name, const prepared_input& input,
-                    const conversion_counts& counts,
-                    const reading_table& table,
+                    const conversion_counts& counts, const reading_table& table,
                     const reading_table* okuri_ari) {
   std::string reasons;
   for (std::size_t i = 0; i < skip_reason_count; ++i) {
@@ -234,12 +232,12 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
   }
   if (!reasons.empty()) reasons += ")";
   report(shown_name + ": " + encoding_name(input.encoding) + " (" +
-         input.reason + "); " + std::to_string(counts.lines) +
-         " lines read, " + std::to_string(counts.comment_or_empty_lines) +
-         " comment or empty, " + std::to_string(counts.filed_lines) +
-         " entries filed under " + std::to_string(table.entries.size()) +
-         " readings, " + std::to_string(counts.skipped_lines) + " skipped" +
-         reasons + "; " + std::to_string(counts.readings_typed) +
+         input.reason + "); " + std::to_string(counts.lines) + " lines read, " +
+         std::to_string(counts.comment_or_empty_lines) + " comment or empty, " +
+         std::to_string(counts.filed_lines) + " entries filed under " +
+         std::to_string(table.entries.size()) + " readings, " +
+         std::to_string(counts.skipped_lines) + " skipped" + reasons + "; " +
+         std::to_string(counts.readings_typed) +
          " readings changed to their typed form, " +
          std::to_string(counts.annotations) + " annotations written" +
          (okuri_ari == nullptr
@@ -300,7 +298,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   if (status != exit_success) return status;
   for (const long_line& line : long_lines) {
     report(shown_name + ": the line of reading '" +
-           shown_reading(line.reading, layout.encoding) + "' (output line " + std::to_string(line.line_number) + ") has " +
+           shown_reading(line.reading, layout.encoding) + "' (output line " +
+           std::to_string(line.line_number) + ") has " +
            std::to_string(line.characters) +
            " characters; Emacs SKK's binary search cannot pass lines of " +
            std::to_string(emacs_skk_long_line) +

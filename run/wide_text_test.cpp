@@ -32,7 +32,9 @@ TEST(WideText, NamesBothWays) {
       {u"\U0002000B", "\xF0\xA0\x80\x8B"},  // a pair: one four-byte form
       // Lone surrogates, which Windows allows in names, keep their value.
       {std::u16string(1, u'\xD800'), "\xED\xA0\x80"},
-      {std::u16string(1, u'\xDC00') + u"a", "\xED\xB0\x80" "a"},
+      {std::u16string(1, u'\xDC00') + u"a",
+       "\xED\xB0\x80"
+       "a"},
       {u"a" + std::u16string(1, u'\xD83D'), "a\xED\xA0\xBD"},
   };
   for (const auto& c : cases) {
@@ -46,11 +48,13 @@ TEST(WideText, BytesThatStartNoCharacterBecomeReplacements) {
     std::string utf_8;
     std::u16string wide;
   } const cases[] = {
-      {"\x83\x65", u"\uFFFDe"},  // Shift_JIS, not UTF-8
-      {"\xC0\xAF", u"\uFFFD\uFFFD"},          // overlong "/"
-      {"\xE3\x83", u"\uFFFD\uFFFD"},          // cut short
+      {"\x83\x65", u"\uFFFDe"},       // Shift_JIS, not UTF-8
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},  // overlong "/"
+      {"\xE3\x83", u"\uFFFD\uFFFD"},  // cut short
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
-      {"a\xFF" "b", u"a\uFFFDb"},
+      {"a\xFF"
+       "b",
+       u"a\uFFFDb"},
   };
   for (const auto& c : cases) {
     EXPECT_TRUE(utf_16_from_utf_8(c.utf_8) == c.wide) << hex(c.utf_8);

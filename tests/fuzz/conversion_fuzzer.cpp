@@ -12,16 +12,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/output_stream.h"
+#include "conversion/convert_text.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_order.h"
 #include "dictionary/skk_writer.h"
-#include "conversion/convert_text.h"
 #include "ime_text/entry_line.h"
 #include "ime_text/reading_form.h"
 #include "ime_text/text_encoding.h"
@@ -58,7 +58,8 @@ bool two_byte_lead(unsigned char b, text_encoding encoding) {
 bool valid_pair(std::string_view text, std::size_t pos) {
   if (pos + 1 >= text.size()) return false;
   const auto second = static_cast<unsigned char>(text[pos + 1]);
-  return (second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFC);
+  return (second >= 0x40 && second <= 0x7E) ||
+         (second >= 0x80 && second <= 0xFC);
 }
 
 // The characters of a line as code points (UTF-8) or as bytes and pairs
@@ -81,8 +82,12 @@ bool decode_line(std::string_view line, text_encoding encoding,
       }
       continue;
     }
-    std::size_t len = b[i] < 0x80 ? 1 : b[i] < 0xC2 ? 0 : b[i] < 0xE0 ? 2
-                    : b[i] < 0xF0 ? 3 : b[i] < 0xF5 ? 4 : 0;
+    std::size_t len = b[i] < 0x80   ? 1
+                      : b[i] < 0xC2 ? 0
+                      : b[i] < 0xE0 ? 2
+                      : b[i] < 0xF0 ? 3
+                      : b[i] < 0xF5 ? 4
+                                    : 0;
     if (len == 0 || i + len > n) return false;
     std::uint32_t cp = len == 1 ? b[i] : b[i] & (0x7F >> len);
     for (std::size_t k = 1; k < len; ++k) {
@@ -123,7 +128,8 @@ void append_code_point(std::string& out, std::uint32_t cp) {
 const char32_t half_width_as_full[] =
     U"。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテト"
     U"ナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
-constexpr std::u32string_view voiced_kana = U"カキクケコサシスセソタチツテトハヒフヘホ";
+constexpr std::u32string_view voiced_kana =
+    U"カキクケコサシスセソタチツテトハヒフヘホ";
 constexpr std::u32string_view semi_voiced_kana = U"ハヒフヘホ";
 
 void append_typed_kana(std::vector<std::uint32_t>& out, std::uint32_t cp) {
@@ -237,10 +243,9 @@ struct model_entry {
 
 // Reads text the slow, obvious way. Returns the filed entries in order and
 // sets skipped_lines to the numbers of the entry lines that cannot be filed.
-std::vector<model_entry> model_entries(std::string_view text,
-                                       text_encoding encoding,
-                                       const model_rules& rules,
-                                       std::vector<std::size_t>& skipped_lines) {
+std::vector<model_entry> model_entries(
+    std::string_view text, text_encoding encoding, const model_rules& rules,
+    std::vector<std::size_t>& skipped_lines) {
   std::vector<model_entry> entries;
   std::vector<std::uint32_t> chars;
   std::size_t start = 0;
@@ -256,7 +261,8 @@ std::vector<model_entry> model_entries(std::string_view text,
       ++start;
     }
     if (line.empty() || line[0] == '!' ||
-        (line_number == 1 && line.rfind("# Gboard Dictionary version:", 0) == 0)) {
+        (line_number == 1 &&
+         line.rfind("# Gboard Dictionary version:", 0) == 0)) {
       continue;
     }
     if (!decode_line(line, encoding, chars)) {
@@ -297,8 +303,10 @@ std::vector<model_entry> model_entries(std::string_view text,
       skipped_lines.push_back(line_number);
       continue;
     }
-    model_entry entry{reading, resolve_quotes(fields[1], encoding, rules.csv_quotes),
-                      false, {}};
+    model_entry entry{reading,
+                      resolve_quotes(fields[1], encoding, rules.csv_quotes),
+                      false,
+                      {}};
     if (rules.annotations && fields.size() > 3 && !fields[3].empty()) {
       entry.annotated = true;
       entry.annotation = resolve_quotes(fields[3], encoding, rules.csv_quotes);
@@ -320,12 +328,13 @@ std::string read_back(std::string_view candidate, text_encoding encoding,
       candidate.substr(candidate.size() - tail.size()) != tail) {
     check(!annotation || candidate.empty() || candidate[0] != '*',
           "a plain annotation starts with \"*\", which Emacs SKK drops");
-    check(candidate.size() < 2 || candidate[0] != '(' ||
-              candidate.back() != ')',
-          "a plain candidate that reads as Lisp");
+    check(
+        candidate.size() < 2 || candidate[0] != '(' || candidate.back() != ')',
+        "a plain candidate that reads as Lisp");
     for (std::size_t i = 0; i < candidate.size();) {
       const auto b = static_cast<unsigned char>(candidate[i]);
-      check(b != '"' && b != ';', "a plain candidate holds a reserved character");
+      check(b != '"' && b != ';',
+            "a plain candidate holds a reserved character");
       i += two_byte_lead(b, encoding) && valid_pair(candidate, i) ? 2 : 1;
     }
     return std::string(candidate);
