@@ -455,10 +455,9 @@ void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
     check(key.size() >= 2 && key.back() >= 'a' && key.back() <= 'z',
           "an okuri-ari key is not a reading and a letter");
     check(line.size() >= 2, "an okuri-ari key without candidates");
-    for (std::size_t i = 1; i < line.size(); ++i) {
-      check(!line[i].empty(), "an empty okuri-ari candidate");
-      check(std::find(line.begin() + 1, line.begin() + i, line[i]) ==
-                line.begin() + i,
+    for (auto word = line.begin() + 1; word != line.end(); ++word) {
+      check(!word->empty(), "an empty okuri-ari candidate");
+      check(std::find(line.begin() + 1, word, *word) == word,
             "an okuri-ari candidate twice under one key");
     }
   }
