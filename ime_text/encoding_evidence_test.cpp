@@ -189,6 +189,38 @@ TEST(FindUndecodable, OffsetOfTheFirstFault) {
   }
 }
 
+// Long Shift_JIS texts are checked in parts read side by side: a fault is
+// found wherever it lies, next to a part's first byte too.
+TEST(FindUndecodable, FaultsAnywhereInALongText) {
+  // 1,000 lines of "かな TAB 漢字 CR LF", 11 bytes each: line k starts at
+  // 11k, its TAB is at 11k+4 and its CR at 11k+9.
+  std::string valid;
+  for (int i = 0; i < 1000; ++i) {
+    valid += "\x82\xA9\x82\xC8\t\x8A\xBF\x8E\x9A\r\n";
+  }
+  EXPECT_EQ(find_undecodable(valid, text_encoding::shift_jis),
+            std::string_view::npos);
+  const struct {
+    const char* name;
+    std::size_t at;     // where the bytes below go
+    std::string bytes;  // replacing as many bytes there
+    std::size_t fault;
+  } faults[] = {
+      {"first byte", 0, "\xFE", 0},
+      {"lead byte before the TAB of line 250", 2752, "a\x82", 2753},
+      {"byte 0xFD just after that TAB", 2755, "\xFD", 2755},
+      {"bad trail byte at the start of line 500", 5500, "\x82 ", 5500},
+      {"lead byte before the CR of line 750", 8257, "a\x82", 8258},
+      {"lead byte as the last byte", 10999, "\x82", 10999},
+  };
+  for (const auto& f : faults) {
+    std::string text = valid;
+    text.replace(f.at, f.bytes.size(), f.bytes);
+    EXPECT_EQ(find_undecodable(text, text_encoding::shift_jis), f.fault)
+        << f.name;
+  }
+}
+
 }  // namespace
 
 }  // namespace brenlow
