@@ -75,7 +75,9 @@ EMACS_LOOKUP = r"""
           (found nil))
       (let ((skk-henkan-key typed) (skk-henkan-okurigana nil)
             (skk-okuri-char nil))
-        (dolist (candidate (skk-search-jisyo-file skk-large-jisyo 0 t))
+        ;; As the default skk-search-prog-list searches skk-large-jisyo:
+        ;; binary search down to 10,000 characters.
+        (dolist (candidate (skk-search-jisyo-file skk-large-jisyo 10000 t))
           (let* ((pair (skk-treat-strip-note-from-word candidate))
                  (word (car pair))
                  (note (cdr pair)))
