@@ -20,36 +20,6 @@ bool is_half_width_kana(unsigned byte) { return byte >= 0xA1 && byte <= 0xDF; }
 
 bool is_euc_byte(unsigned byte) { return byte >= 0xA1 && byte <= 0xFE; }
 
-// Length of the well-formed UTF-8 sequence at pos (overlong forms,
-// surrogates and code points above U+10FFFF are not), or 0.
-std::size_t well_formed_length(const unsigned char* bytes, std::size_t size,
-                               std::size_t pos) {
-  const unsigned lead = bytes[pos];
-  if (lead < 0x80) return 1;
-  std::size_t length;
-  unsigned low = 0x80;  // bounds of the second byte
-  unsigned high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // overlong
-    if (lead == 0xED) high = 0x9F;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;   // overlong
-    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (size - pos < length) return 0;
-  if (bytes[pos + 1] < low || bytes[pos + 1] > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if ((bytes[pos + k] & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
 // What a decoder read at a position, and how many bytes it took.
 enum class unit { other, character, half_width_kana, fault };
 struct step_result {
@@ -63,7 +33,7 @@ struct step_result {
 
 step_result utf_8_step(const unsigned char* bytes, std::size_t size,
                        std::size_t pos) {
-  const std::size_t length = well_formed_length(bytes, size, pos);
+  const std::size_t length = utf_8_sequence_length(bytes, size, pos);
   if (length == 0) return {1, unit::fault};
   if (length == 2 && is_half_width_kana(bytes[pos]) &&
       is_half_width_kana(bytes[pos + 1])) {
@@ -339,7 +309,7 @@ std::size_t find_undecodable(std::string_view line, text_encoding encoding) {
         ++pos;
         continue;
       }
-      const std::size_t length = well_formed_length(bytes, size, pos);
+      const std::size_t length = utf_8_sequence_length(bytes, size, pos);
       if (length == 0) return pos;
       pos += length;
     }

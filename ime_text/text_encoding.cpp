@@ -73,38 +73,45 @@ const char* mark_name(byte_order_mark mark) {
   return "";
 }
 
+std::size_t utf_8_sequence_length(const unsigned char* bytes, std::size_t size,
+                                  std::size_t pos) {
+  const unsigned lead = bytes[pos];
+  if (lead < 0x80) return 1;
+  std::size_t length;
+  unsigned low = 0x80;  // bounds of the second byte
+  unsigned high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // overlong
+    if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // overlong
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (size - pos < length) return 0;
+  if (bytes[pos + 1] < low || bytes[pos + 1] > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if ((bytes[pos + k] & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
 std::size_t find_invalid_utf_8(std::string_view text, bool& has_multibyte) {
   has_multibyte = false;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
-  std::size_t pos = 0;
-  while (pos < size) {
-    const unsigned char lead = bytes[pos];
-    if (lead < 0x80) {
+  for (std::size_t pos = 0; pos < size;) {
+    if (bytes[pos] < 0x80) {
       ++pos;
       continue;
     }
-    std::size_t length;
-    unsigned char low = 0x80;  // bounds of the second byte
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;   // overlong
-      if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;   // overlong
-      if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-    } else {
-      return pos;
-    }
-    if (size - pos < length) return pos;
-    if (bytes[pos + 1] < low || bytes[pos + 1] > high) return pos;
-    for (std::size_t k = 2; k < length; ++k) {
-      if ((bytes[pos + k] & 0xC0) != 0x80) return pos;
-    }
+    const std::size_t length = utf_8_sequence_length(bytes, size, pos);
+    if (length == 0) return pos;
     has_multibyte = true;
     pos += length;
   }

@@ -67,6 +67,12 @@ std::size_t mark_length(byte_order_mark mark);
 // "UTF-8", "UTF-16LE", "UTF-16BE" (empty for none).
 const char* mark_name(byte_order_mark mark);
 
+// Length of the well-formed UTF-8 sequence at bytes[pos] (pos < size; an
+// ASCII byte is one), or 0 where none starts: overlong forms, surrogates,
+// code points above U+10FFFF and sequences cut short are not well-formed.
+std::size_t utf_8_sequence_length(const unsigned char* bytes, std::size_t size,
+                                  std::size_t pos);
+
 // Position of the first byte that is not part of a well-formed UTF-8
 // sequence (overlong forms, surrogates and code points above U+10FFFF are
 // not well-formed), or std::string_view::npos. has_multibyte tells whether

@@ -35,7 +35,7 @@ namespace {
 using apply_option = bool (*)(run_options& options, const std::string& value,
                               std::string& error);
 
-struct option_spec {
+struct option_entry {
   const char* short_name;  // nullptr: none
   const char* long_name;
   bool takes_value;
@@ -44,7 +44,7 @@ struct option_spec {
   bool value_optional = false;
 };
 
-constexpr option_spec option_table[] = {
+constexpr option_entry option_table[] = {
     {"-o", "--output", true,
      [](run_options& o, const std::string& value, std::string&) {
        o.has_output = true;
@@ -129,11 +129,11 @@ constexpr option_spec option_table[] = {
      }},
 };
 
-const option_spec* find_option(const std::string& name) {
-  for (const option_spec& spec : option_table) {
-    if ((spec.short_name != nullptr && name == spec.short_name) ||
-        name == spec.long_name) {
-      return &spec;
+const option_entry* find_option(const std::string& name) {
+  for (const option_entry& option : option_table) {
+    if ((option.short_name != nullptr && name == option.short_name) ||
+        name == option.long_name) {
+      return &option;
     }
   }
   return nullptr;
@@ -167,13 +167,13 @@ bool parse_command_line(int argc, char** argv, run_options& options,
       name = arg.substr(0, equals);
       inline_value = argv[i] + equals + 1;
     }
-    const option_spec* spec = find_option(name);
-    if (spec == nullptr) {
+    const option_entry* option = find_option(name);
+    if (option == nullptr) {
       error = "unknown option '" + (inline_value ? name : arg) + "'";
       return false;
     }
     std::string value;
-    if (spec->takes_value) {
+    if (option->takes_value) {
       if (inline_value != nullptr) {
         value = inline_value;
       } else if (i + 1 < argc) {
@@ -183,13 +183,13 @@ bool parse_command_line(int argc, char** argv, run_options& options,
         return false;
       }
     } else if (inline_value != nullptr) {
-      if (!spec->value_optional) {
+      if (!option->value_optional) {
         error = "option '" + name + "' takes no value";
         return false;
       }
       value = inline_value;
     }
-    if (!spec->apply(options, value, error)) return false;
+    if (!option->apply(options, value, error)) return false;
   }
   return true;
 }

@@ -456,6 +456,18 @@ def check_readme(client):
     return failures
 
 
+def missing_client(client):
+    """What the client needs and this machine lacks, or None."""
+    if client == "emacs" and not os.path.isdir(
+            "/usr/share/emacs/site-lisp/ddskk"):
+        return "ddskk is"
+    if client == "libskk" and subprocess.run(
+            ["/usr/bin/python3", "-c", "import gi; gi.require_version('Skk', "
+             "'1.0')"], capture_output=True).returncode != 0:
+        return "python3-gi and gir1.2-skk-1.0 are"
+    return None
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -464,14 +476,9 @@ def main():
     parser.add_argument("--readings", type=int, default=24000)
     args = parser.parse_args()
     program = os.path.abspath(args.program)
-    if args.client == "emacs" and not os.path.isdir(
-            "/usr/share/emacs/site-lisp/ddskk"):
-        print("skip: ddskk is not installed")
-        return SKIP
-    if args.client == "libskk" and subprocess.run(
-            ["/usr/bin/python3", "-c", "import gi; gi.require_version('Skk', "
-             "'1.0')"], capture_output=True).returncode != 0:
-        print("skip: python3-gi and gir1.2-skk-1.0 are not installed")
+    missing = missing_client(args.client)
+    if missing:
+        print(f"skip: {missing} not installed")
         return SKIP
     if not os.path.exists("/usr/share/skk/SKK-JISYO.L"):
         print("skip: skkdic is not installed")

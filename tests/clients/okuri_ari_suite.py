@@ -22,7 +22,7 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, ".."))
-from client_suite import KANA  # noqa: E402
+from client_suite import KANA, missing_client  # noqa: E402
 import okuri_ari_round_trip  # noqa: E402
 
 SKIP = 77
@@ -170,14 +170,9 @@ def main():
                         required=True)
     args = parser.parse_args()
     program = os.path.abspath(args.program)
-    if args.client == "emacs" and not os.path.isdir(
-            "/usr/share/emacs/site-lisp/ddskk"):
-        print("skip: ddskk is not installed")
-        return SKIP
-    if args.client == "libskk" and subprocess.run(
-            ["/usr/bin/python3", "-c", "import gi; gi.require_version('Skk', "
-             "'1.0')"], capture_output=True).returncode != 0:
-        print("skip: python3-gi and gir1.2-skk-1.0 are not installed")
+    missing = missing_client(args.client)
+    if missing:
+        print(f"skip: {missing} not installed")
         return SKIP
     failures = checked = 0
     with tempfile.TemporaryDirectory() as work:

@@ -17,6 +17,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from client_suite import missing_client  # noqa: E402
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXAMPLES = os.path.join(HERE, "..", "..", "examples")
 SKIP = 77
@@ -160,14 +163,9 @@ def main():
     parser.add_argument("--client", choices=["emacs", "libskk"], required=True)
     args = parser.parse_args()
     program = os.path.abspath(args.program)
-    if args.client == "emacs" and not os.path.isdir(
-            "/usr/share/emacs/site-lisp/ddskk"):
-        print("skip: ddskk is not installed")
-        return SKIP
-    if args.client == "libskk" and subprocess.run(
-            ["/usr/bin/python3", "-c", "import gi; gi.require_version('Skk', "
-             "'1.0')"], capture_output=True).returncode != 0:
-        print("skip: python3-gi and gir1.2-skk-1.0 are not installed")
+    missing = missing_client(args.client)
+    if missing:
+        print(f"skip: {missing} not installed")
         return SKIP
     failures = checked = 0
     with tempfile.TemporaryDirectory() as work:
