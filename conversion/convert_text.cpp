@@ -63,11 +63,10 @@ class okuri_ari_filing {
   explicit okuri_ari_filing(reading_table* table) : table_(table) {}
 
   // Returns false for a verb or adjective without a key. reading is the
-  // reading as filed (in its typed form); a word that SKK carries only in
-  // its concat form has no okurigana to split off. Candidates carry no
-  // annotation.
+  // reading as filed (in its typed form). Candidates carry no annotation.
   bool file(std::string_view line, const entry_line& entry,
-            std::string_view reading, text_encoding encoding) {
+            std::string_view reading, text_encoding encoding,
+            const entry_rules& rules) {
     if (table_ == nullptr) return true;
     const std::string_view word = entry.word_field;
     const std::size_t after_word =
@@ -77,22 +76,30 @@ class okuri_ari_filing {
         extract_word(line, after_word + 1, encoding), encoding);
     if (conjugates.kind == conjugation::none) return true;
     pairs_.clear();
-    if (needs_concat(word, encoding) ||
-        !derive_okuri_ari(reading, word, conjugates, encoding, pairs_)) {
+    if (!derive_okuri_ari(reading, word, conjugates, encoding, pairs_)) {
       return false;
     }
+    bool keyed = false;
     for (const okuri_ari_pair& pair : pairs_) {
+      std::string_view candidate = pair.candidate;
+      const bool rewritten = okuri_ari_candidate_form(
+          candidate, encoding, rules.csv_quotes, form_);
+      if (rewritten && form_.empty()) continue;  // nothing left to write
+      if (rewritten) candidate = form_;
+      keyed = true;
       std::string filed = pair.key + '\n';
-      filed += pair.candidate;
+      filed += candidate;
       if (!filed_.insert(std::move(filed)).second) continue;
-      add_word(*table_, keep(*table_, pair.key), pair.candidate);
+      add_word(*table_, keep(*table_, pair.key),
+               rewritten ? keep(*table_, candidate) : candidate);
     }
-    return true;
+    return keyed;
   }
 
  private:
   reading_table* table_;
   std::vector<okuri_ari_pair> pairs_;
+  std::string form_;                        // a candidate rewritten
   std::unordered_set<std::string> filed_;  // key, line feed, candidate
 };
 
@@ -142,7 +149,7 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
       word = keep(table, candidate_buffer);
     }
     counts.annotations += annotated ? 1 : 0;
-    if (!okuri_ari_keys.file(line_buffer, line, reading, encoding)) {
+    if (!okuri_ari_keys.file(line_buffer, line, reading, encoding, rules)) {
       ++counts.lines_without_okuri_ari;
     }
     batch.add(reading, word);

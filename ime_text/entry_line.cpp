@@ -286,7 +286,9 @@ entry_line read_entry_line(std::string_view line, bool first_line,
   read.reason = reading_fault(reading, encoding);
   if (read.reason != skip_reason::none) return read;
   read.word_field = extract_word(line, word_start, encoding);
-  if (read.word_field.empty()) {
+  // Under CSV quotes a lone quote is the format's own: nothing remains.
+  const std::string_view nothing_left = rules.csv_quotes ? "\"" : "";
+  if (read.word_field.empty() || read.word_field == nothing_left) {
     read.reason = skip_reason::empty_word;
     return read;
   }
@@ -298,6 +300,7 @@ entry_line read_entry_line(std::string_view line, bool first_line,
         field_end(line, word_end + 1, encoding);
     if (part_of_speech_end < line.size()) {
       read.comment_field = extract_word(line, part_of_speech_end + 1, encoding);
+      if (read.comment_field == nothing_left) read.comment_field = {};
     }
   }
   return read;

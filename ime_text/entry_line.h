@@ -71,7 +71,8 @@ struct entry_line {
 // and Gboard's first line "# Gboard Dictionary version:..." are comments.
 // An entry line is skipped when a byte does not decode, when no TAB follows
 // the reading, or when the reading (in its typed form) or the word is
-// empty, or a reading starts with ";" (an SKK comment line) or holds a
+// empty (under csv_quotes also a word that is one lone quote, and a comment
+// that is one gives no annotation), or a reading starts with ";" (an SKK comment line) or holds a
 // blank (ASCII or ideographic, which SKK clients split at) or a control
 // character. The third field, the part of speech, is not used (Gboard puts
 // a locale there); the fourth is the comment. A typed reading is written to

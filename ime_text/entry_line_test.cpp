@@ -222,9 +222,11 @@ TEST(NextLine, EveryLineEnd) {
 
 // A line rendered as "kind reading|word|comment" or "skipped: why".
 std::string read_line(std::string_view line, text_encoding encoding = sjis,
-                      bool typed = true, bool first_line = false) {
+                      bool typed = true, bool first_line = false,
+                      bool csv_quotes = false) {
   entry_rules rules;
   rules.typed_readings = typed;
+  rules.csv_quotes = csv_quotes;
   std::string buffer;
   const entry_line read =
       read_entry_line(line, first_line, encoding, rules, buffer);
@@ -298,6 +300,46 @@ TEST(ReadEntryLine, ShiftJis) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(read_line(c.line), c.expected) << "line: " << shown(c.line);
+  }
+  // Readings kept as they are (--raw-readings) are checked all the same.
+  const struct {
+    std::string line;
+    std::string expected;
+  } raw_cases[] = {
+      {"\x82\xA9\x81\x40\x82\xC8\tw", "skipped: reading holds a blank"},
+      {"\x81\x40\tw", "skipped: reading holds a blank"},
+      {"\x82\xA9\x81\x40\tw", "skipped: reading holds a blank"},
+      {"a b\tw", "skipped: reading holds a blank"},
+      {"\x83\x4A\tw", "entry \x83\x4A|w|"},
+      {"\x88\x81\x40\tw", "entry \x88\x81@|w|"},
+  };
+  for (const auto& c : raw_cases) {
+    EXPECT_EQ(read_line(c.line, sjis, false), c.expected)
+        << "raw reading, line: " << shown(c.line);
+  }
+}
+
+// Under --csv-quotes a lone quote is the format's own: a word or comment
+// that is only one leaves nothing, so SKK would get an empty candidate
+// (concat "") or annotation.
+TEST(ReadEntryLine, CsvQuotesThatLeaveNothing) {
+  struct {
+    std::string line;
+    bool csv_quotes;
+    std::string expected;
+  } const cases[] = {
+      {"r\t\"", true, "skipped: empty word"},
+      {"r\t\"\tn\tnote", true, "skipped: empty word"},
+      {"r\t\"\"", true, "entry r|\"\"|"},
+      {"r\t\"x\"", true, "entry r|\"x\"|"},
+      {"r\t\"", false, "entry r|\"|"},
+      {"r\tw\tn\t\"", true, "entry r|w|"},
+      {"r\tw\tn\t\"", false, "entry r|w|\""},
+      {"r\tw\tn\t\"\"", true, "entry r|w|\"\""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(read_line(c.line, sjis, true, false, c.csv_quotes), c.expected)
+        << "line: " << c.line << (c.csv_quotes ? " (CSV quotes)" : "");
   }
 }
 

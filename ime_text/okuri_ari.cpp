@@ -248,4 +248,17 @@ bool derive_okuri_ari(std::string_view reading, std::string_view word,
   return pairs.size() > first_of_word;
 }
 
+bool okuri_ari_candidate_form(std::string_view candidate,
+                              text_encoding encoding, bool csv_quotes,
+                              std::string& out) {
+  if (!(candidate.empty() || candidate.front() == '[') &&
+      !needs_concat(candidate, encoding)) {
+    return false;
+  }
+  out.clear();
+  encode_concat(candidate, out, encoding, csv_quotes);
+  if (out == "(concat \"\")") out.clear();
+  return true;
+}
+
 }  // namespace brenlow

@@ -45,4 +45,15 @@ bool derive_okuri_ari(std::string_view reading, std::string_view word,
                       conjugation_class conjugates, text_encoding encoding,
                       std::vector<okuri_ari_pair>& pairs);
 
+// The form SKK carries an okuri-ari candidate in: its concat form where a
+// word would need one (needs_concat: Emacs SKK would evaluate it as Lisp or
+// split it), and also when it starts with "[", which Emacs SKK reads in the
+// okuri-ari section as the start of an okurigana block, so that the
+// candidates after it are lost. Returns false when the candidate stands as
+// it is; otherwise writes the form to out, left empty when nothing of the
+// candidate remains (a lone quote under csv_quotes).
+bool okuri_ari_candidate_form(std::string_view candidate,
+                              text_encoding encoding, bool csv_quotes,
+                              std::string& out);
+
 }  // namespace brenlow

@@ -87,6 +87,8 @@ TEST(OkuriAri, KeysOfEachClass) {
       {"たへる", "食べる", ichidan, ""},  // the reading ends otherwise
       {"しい", "美しい", keiyoushi, ""},  // the reading is all okurigana
       {"る", "見る", ichidan, ""},
+      {"み", "見える", ichidan, ""},  // the reading is shorter than the run
+      {"", "見る", ichidan, ""},
       {"たべる", "食べる", none, ""},        // no class
       {"かゃく", "書ゃく", godan('k'), ""},  // a small kana has no letter
       {"ばずる", "バズる", godan('r'),
@@ -300,6 +302,48 @@ TEST(OkuriAri, TrailingHiraganaRun) {
               std::string(c.run).size() / 3 * 2)
         << "Shift_JIS " << c.word;
   }
+}
+
+// Emacs SKK evaluates a candidate that reads as Lisp (typing KaKu for
+// "かk /(kill-emacs 42)/" ended Emacs), splits at "/" and ";", and reads a
+// candidate starting with "[" as an okurigana block that hides the
+// candidates after it: all of these go in concat form.
+TEST(OkuriAri, CandidateForms) {
+  struct {
+    std::string candidate;
+    bool csv_quotes;
+    std::string expected;  // "=" when the candidate stands as it is
+  } const cases[] = {
+      {"書", false, "="},
+      {"(kill-emacs 42)", false, R"x((concat "(kill-emacs 42)"))x"},
+      {"(x)", false, R"x((concat "(x)"))x"},
+      {"(x", false, "="},
+      {"[甲", false, R"x((concat "[甲"))x"},
+      {"[", false, R"x((concat "["))x"},
+      {"甲[", false, "="},
+      {"]甲", false, "="},
+      {"a/b", false, R"x((concat "a\057b"))x"},
+      {"a;b", false, R"x((concat "a\073b"))x"},
+      {"say\"", false, R"x((concat "say\042"))x"},
+      {"\"", false, R"x((concat "\042"))x"},
+      {"\"", true, ""},  // a lone quote: nothing left
+      {"\"\"", true, R"x((concat "\042"))x"},
+      {"\"書\"", true, R"x((concat "書"))x"},
+  };
+  for (const auto& c : cases) {
+    std::string out = "left over";
+    const bool rewritten = okuri_ari_candidate_form(
+        c.candidate, text_encoding::utf_8, c.csv_quotes, out);
+    EXPECT_EQ(rewritten ? out : "=", c.expected)
+        << "candidate: " << c.candidate << (c.csv_quotes ? " (CSV)" : "");
+  }
+  std::string out;
+  EXPECT_TRUE(okuri_ari_candidate_form("[\x8Db", text_encoding::shift_jis,
+                                       false, out));
+  EXPECT_EQ(out, "(concat \"[\x8Db\")");
+  // 0x5B as the second byte of a pair starts no block.
+  EXPECT_FALSE(okuri_ari_candidate_form("\x83\x5B", text_encoding::shift_jis,
+                                        false, out));
 }
 
 }  // namespace

@@ -50,6 +50,15 @@ WORDS = [
      [("KuReba", "来れば"), ("KoNai", "来ない")]),
     ("ぐぐる", "ググる", "動詞ラ行五段", "ら行", "ラ行五段$",
      [("GuguTta", "ググった"), ("GuguRanai", "ググらない")]),
+    # Hostile stems, which must come back as text: the first reads as Lisp,
+    # which Emacs SKK would run (Emacs would exit with status 42); the
+    # second starts with "[", which Emacs SKK would read as an okurigana
+    # block, losing it and the candidates after it (乙 must be offered too).
+    ("ぽにょく", "(kill-emacs 42)く", "動詞カ行五段", "か行五段", "カ行五段",
+     [("PonyoKu", "(kill-emacs 42)く"), ("PonyoKi", "(kill-emacs 42)き")]),
+    ("ほげる", "[甲る", "動詞一段", "一段動詞", "一段動詞",
+     [("HogeRu", "[甲る", "乙"), ("HogeNai", "[甲ない")]),
+    ("ほげる", "乙る", "動詞一段", "一段動詞", "一段動詞", []),
 ]
 
 
@@ -87,7 +96,7 @@ def type_in_emacs(dictionary, coding, typed):
     proc = subprocess.run(
         ["emacs", "-Q", "--batch", "-l",
          os.path.join(HERE, "okuri_ari_typing.el"), dictionary, coding] +
-        [keys for keys, _ in typed], capture_output=True, timeout=600)
+        [keys for keys, *_ in typed], capture_output=True, timeout=600)
     shown = {}
     for line in proc.stdout.decode().splitlines():
         if "\t" in line:
@@ -102,7 +111,7 @@ def type_in_libskk(dictionary, coding, typed):
     encoding = "CP932" if coding == "cp932" else "UTF-8"
     proc = subprocess.run(
         ["/usr/bin/python3", os.path.join(HERE, "okuri_ari_typing.py"),
-         dictionary, encoding] + [keys for keys, _ in typed],
+         dictionary, encoding] + [keys for keys, *_ in typed],
         capture_output=True, timeout=600)
     shown = {}
     for line in proc.stdout.decode("utf-8").splitlines():
@@ -189,13 +198,18 @@ def main():
             if proc.returncode != 0:
                 print(proc.stderr.decode()[-2000:])
                 failures += 1
-            for keys, expected in typed:
+            for keys, expected, *also in typed:
                 checked += 1
-                got = shown.get(keys, (None, []))[0]
+                got, offered = shown.get(keys, (None, []))
                 if got is None or got.replace("▼", "") != expected:
                     failures += 1
                     print(f"FAIL {args.client}, {name}: typed {keys}: "
                           f"expected {expected}, the client showed {got}")
+                if also and also[0] not in offered:
+                    failures += 1
+                    print(f"FAIL {args.client}, {name}: typed {keys}: "
+                          f"expected {also[0]} among the candidates, the "
+                          f"client offered {offered}")
             print(f"{args.client}, {name}: {len(typed)} words typed")
         if not os.path.exists(
                 os.path.join(okuri_ari_round_trip.IPADIC, "Verb.csv")):

@@ -307,9 +307,14 @@ std::vector<model_entry> model_entries(
                       resolve_quotes(fields[1], encoding, rules.csv_quotes),
                       false,
                       {}};
-    if (rules.annotations && fields.size() > 3 && !fields[3].empty()) {
-      entry.annotated = true;
+    // Nothing may be left of a word or comment once its quotes go.
+    if (entry.word.empty()) {
+      skipped_lines.push_back(line_number);
+      continue;
+    }
+    if (rules.annotations && fields.size() > 3) {
       entry.annotation = resolve_quotes(fields[3], encoding, rules.csv_quotes);
+      entry.annotated = !entry.annotation.empty();
     }
     entries.push_back(std::move(entry));
   }
@@ -435,7 +440,11 @@ std::vector<std::vector<std::string_view>> table_lines(
 
 // Converting with okuri-ari entries files the same okuri-nasi entries as
 // without, and well-formed okuri-ari ones: a key is a reading and one
-// lower-case letter, its candidates are not empty and each is there once.
+// lower-case letter, its candidates are not empty and each is there once,
+// and each is written as a word is (read back as a client reads it: no
+// Lisp, no reserved character outside the concat form) and, as Emacs SKK
+// reads the okuri-ari section, does not start an okurigana block ("[");
+// read back, it is a leading part of a word filed.
 void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
                             const entry_rules& rules,
                             const reading_table& plain) {
@@ -450,6 +459,13 @@ void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
         "okuri-ari filing failed where the plain conversion did not");
   check(table_lines(okuri_nasi) == table_lines(plain),
         "okuri-ari filing changed the okuri-nasi entries");
+  std::vector<std::string> words;
+  for (const auto& line : table_lines(plain)) {
+    for (auto word = line.begin() + 1; word != line.end(); ++word) {
+      const auto parts = split_annotation(*word, input.encoding);
+      words.push_back(read_back(parts.first, input.encoding));
+    }
+  }
   for (const auto& line : table_lines(okuri_ari)) {
     const std::string_view key = line[0];
     check(key.size() >= 2 && key.back() >= 'a' && key.back() <= 'z',
@@ -459,6 +475,17 @@ void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
       check(!word->empty(), "an empty okuri-ari candidate");
       check(std::find(line.begin() + 1, word, *word) == word,
             "an okuri-ari candidate twice under one key");
+      check(word->front() != '[',
+            "an okuri-ari candidate that starts an okurigana block");
+      check(split_annotation(*word, input.encoding).second.data() == nullptr,
+            "an okuri-ari candidate with an annotation");
+      const std::string read = read_back(*word, input.encoding);
+      check(!read.empty(), "an okuri-ari candidate that reads back empty");
+      check(std::any_of(words.begin(), words.end(),
+                        [&](const std::string& filed) {
+                          return filed.compare(0, read.size(), read) == 0;
+                        }),
+            "an okuri-ari candidate that is no leading part of a word");
     }
   }
 }
