@@ -82,8 +82,8 @@ class okuri_ari_filing {
     bool keyed = false;
     for (const okuri_ari_pair& pair : pairs_) {
       std::string_view candidate = pair.candidate;
-      const bool rewritten = okuri_ari_candidate_form(
-          candidate, encoding, rules.csv_quotes, form_);
+      const bool rewritten = okuri_ari_candidate_form(candidate, encoding,
+                                                      rules.csv_quotes, form_);
       if (rewritten && form_.empty()) continue;  // nothing left to write
       if (rewritten) candidate = form_;
       keyed = true;
@@ -99,7 +99,7 @@ class okuri_ari_filing {
  private:
   reading_table* table_;
   std::vector<okuri_ari_pair> pairs_;
-  std::string form_;                        // a candidate rewritten
+  std::string form_;                       // a candidate rewritten
   std::unordered_set<std::string> filed_;  // key, line feed, candidate
 };
 

@@ -193,12 +193,14 @@ TEST(ConvertLines, OkuriAriFromThePartOfSpeechField) {
        "たかs /(concat \"(f)\")/(concat \"(concat \\042(f)\\042)\")/",
        0},
       {"a candidate starting an okurigana block in its concat form",
-       text_encoding::utf_8, "ぽにょく\t[甲く\t動詞カ行五段\nぽにょく\t乙く\t動詞カ行五段\n",
+       text_encoding::utf_8,
+       "ぽにょく\t[甲く\t動詞カ行五段\nぽにょく\t乙く\t動詞カ行五段\n",
        "ぽにょk /(concat \"[甲\")/乙/|ぽにょi /(concat \"[甲\")/乙/", 0},
       {"a bracket later in the candidate stands", text_encoding::utf_8,
        "かく\t甲[く\t動詞カ行五段\n", "かk /甲[/|かi /甲[/", 0},
       {"a Shift_JIS candidate that reads as Lisp", text_encoding::shift_jis,
-       "\x82\xA9\x82\xAD\x09(x)\x82\xAD\x09\x82\xA9\x8D\x73\x8C\xDC\x92\x69\r\n",
+       "\x82\xA9\x82\xAD\x09(x)"
+       "\x82\xAD\x09\x82\xA9\x8D\x73\x8C\xDC\x92\x69\r\n",
        "\x82\xA9k /(concat \"(x)\")/|\x82\xA9i /(concat \"(x)\")/", 0},
       {"Shift_JIS", text_encoding::shift_jis,
        "\x82\xBD\x82\xD7\x82\xE9\x09\x90\x48\x82\xD7\x82\xE9\x09\x88\xEA\x92"

@@ -72,11 +72,11 @@ struct entry_line {
 // An entry line is skipped when a byte does not decode, when no TAB follows
 // the reading, or when the reading (in its typed form) or the word is
 // empty (under csv_quotes also a word that is one lone quote, and a comment
-// that is one gives no annotation), or a reading starts with ";" (an SKK comment line) or holds a
-// blank (ASCII or ideographic, which SKK clients split at) or a control
-// character. The third field, the part of speech, is not used (Gboard puts
-// a locale there); the fourth is the comment. A typed reading is written to
-// reading_buffer, which reading then views.
+// that is one gives no annotation), or a reading starts with ";" (an SKK
+// comment line) or holds a blank (ASCII or ideographic, which SKK clients split
+// at) or a control character. The third field, the part of speech, is not used
+// (Gboard puts a locale there); the fourth is the comment. A typed reading is
+// written to reading_buffer, which reading then views.
 entry_line read_entry_line(std::string_view line, bool first_line,
                            text_encoding encoding, const entry_rules& rules,
                            std::string& reading_buffer);
