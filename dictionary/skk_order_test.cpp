@@ -124,6 +124,39 @@ TEST(OrderEntries, Orders) {
   }
 }
 
+// Readings Emacs SKK cannot tell apart keep their table order, ascending
+// and descending alike: CP932's two codes of one character (∵ as 81E6 and
+// 879A, ≒ as 81E0 and 8790), and emoji, which are all a space to Emacs.
+TEST(OrderEntries, EqualKeysKeepTableOrder) {
+  const auto sjis = dictionary_encoding::shift_jis;
+  const auto utf_8 = dictionary_encoding::utf_8;
+  struct {
+    const char* name;
+    std::vector<std::string> readings;
+    dictionary_encoding encoding;
+    bool descending;
+    std::vector<std::string> expected;
+  } const cases[] = {
+      {"∵ twice", {"\x87\x9A", "a", "\x81\xE6"}, sjis, false,
+       {"a", "\x87\x9A", "\x81\xE6"}},
+      {"∵ twice, the other first", {"\x81\xE6", "a", "\x87\x9A"}, sjis,
+       false, {"a", "\x81\xE6", "\x87\x9A"}},
+      {"∵ twice descending", {"\x87\x9A", "a", "\x81\xE6"}, sjis, true,
+       {"\x87\x9A", "\x81\xE6", "a"}},
+      {"≒ twice descending", {"\x81\xE0", "\x87\x90"}, sjis, true,
+       {"\x81\xE0", "\x87\x90"}},
+      {"emoji", {"\xF0\x9F\x98\x81", "a", "\xF0\x9F\x98\x80"}, utf_8, false,
+       {"\xF0\x9F\x98\x81", "\xF0\x9F\x98\x80", "a"}},
+      {"emoji descending", {"\xF0\x9F\x98\x81", "a", "\xF0\x9F\x98\x80"},
+       utf_8, true, {"a", "\xF0\x9F\x98\x81", "\xF0\x9F\x98\x80"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ordered(c.readings, sort_order::skk, c.encoding, c.descending),
+              c.expected)
+        << c.name;
+  }
+}
+
 TEST(OrderEntries, RawBytesAsEmacsKeepsThem) {
   // Emacs keeps 0xA0, which starts no Shift_JIS character, as a raw byte,
   // and emacs-mule writes it as it is: after every JIS X 0208 character

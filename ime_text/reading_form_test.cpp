@@ -126,6 +126,11 @@ TEST(TypedReading, ShiftJis) {
                   {"\x8A\xBF\x8E\x9A", "\x8A\xBF\x8E\x9A"},  // 漢字
                   {"\x82\xA0", "\x82\xA0"},                  // あ
                   {"\x83", "\x83"},                          // a pair cut short
+                  // The last lead byte of the first range (泯, 9F A1): its
+                  // second byte is no half-width katakana.
+                  {"\x9F\xA1\x83\x4A", "\x9F\xA1\x82\xA9"},  // 泯カ 泯か
+                  {"\xE0\xA1", "\xE0\xA1"},                  // 漾
+                  {"\x80\xA1", "\x80\x81\x42"},  // 0x80 leads no pair
                   {"\xFD\xFF", "\xFD\xFF"},
               };
   for (const reading_case& c : cases) check(c, text_encoding::shift_jis);
