@@ -1,7 +1,10 @@
 #include "ime_text/part_of_speech.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "ime_text/reading_form.h"
 #include "ime_text/text_encoding.h"
 
 namespace brenlow {
@@ -142,16 +145,36 @@ conjugation_class classify_part_of_speech(std::string_view field,
                                           text_encoding encoding) {
   // Names are short: a longer field is something else.
   if (field.size() > 40) return {};
-  if (!field.empty() && (field.back() == '*' || field.back() == '$')) {
-    field.remove_suffix(1);
-  }
+  // Hand-made exports hold names in half-width katakana or with blanks
+  // around them: names are compared in their typed form (hiragana, blanks
+  // ASCII), where ｶ行五段, カ行五段 and か行五段 are one name.
+  std::string typed;
+  if (typed_reading(field, encoding, typed)) field = typed;
   std::string converted;
   if (encoding == text_encoding::shift_jis) {
     if (!name_in_utf_8(field, converted)) return {};
     field = converted;
   }
-  for (const named_class& named : names) {
-    if (field == named.name) return named.conjugates;
+  while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+  while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+  if (!field.empty() && (field.back() == '*' || field.back() == '$')) {
+    field.remove_suffix(1);
+  }
+  // The names in their typed form, made once.
+  static const std::vector<std::pair<std::string, conjugation_class>>
+      typed_names = [] {
+        std::vector<std::pair<std::string, conjugation_class>> made;
+        for (const named_class& named : names) {
+          std::string name;
+          if (!typed_reading(named.name, text_encoding::utf_8, name)) {
+            name = named.name;
+          }
+          made.emplace_back(std::move(name), named.conjugates);
+        }
+        return made;
+      }();
+  for (const auto& named : typed_names) {
+    if (field == named.first) return named.second;
   }
   return {};
 }
