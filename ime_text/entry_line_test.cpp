@@ -311,7 +311,7 @@ TEST(ReadEntryLine, ShiftJis) {
       {"\x82\xA9\x81\x40\tw", "skipped: reading holds a blank"},
       {"a b\tw", "skipped: reading holds a blank"},
       {"\x83\x4A\tw", "entry \x83\x4A|w|"},
-      {"\x88\x81\x40\tw", "entry \x88\x81@|w|"},
+      {"\x8A\x81\x40\tw", "entry \x8A\x81@|w|"},  // 梶@
   };
   for (const auto& c : raw_cases) {
     EXPECT_EQ(read_line(c.line, sjis, false), c.expected)
