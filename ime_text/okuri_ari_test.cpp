@@ -338,9 +338,10 @@ TEST(OkuriAri, CandidateForms) {
         << "candidate: " << c.candidate << (c.csv_quotes ? " (CSV)" : "");
   }
   std::string out;
-  EXPECT_TRUE(
-      okuri_ari_candidate_form("[\x8Db", text_encoding::shift_jis, false, out));
-  EXPECT_EQ(out, "(concat \"[\x8Db\")");
+  // [甲
+  EXPECT_TRUE(okuri_ari_candidate_form("[\x8D\x62", text_encoding::shift_jis,
+                                       false, out));
+  EXPECT_EQ(out, "(concat \"[\x8D\x62\")");
   // 0x5B as the second byte of a pair starts no block.
   EXPECT_FALSE(okuri_ari_candidate_form("\x83\x5B", text_encoding::shift_jis,
                                         false, out));
