@@ -166,7 +166,27 @@ TEST(FindUndecodable, OffsetOfTheFirstFault) {
       {"\xC0\xAF", text_encoding::utf_8, 0},              // overlong
       {"x\xF4\x90\x80\x80", text_encoding::utf_8, 1},     // above U+10FFFF
       {"\x82\xA0\t\x8A\xBF", text_encoding::shift_jis, npos},
-      {"\xFC\xFC\xA1\x80\xA0", text_encoding::shift_jis, npos},
+      // The highest pairs of the rows CP932 fills to the end, the user-
+      // defined area, IBM extensions, half-width katakana.
+      {"\xFB\xFC\x9F\xFC\xEA\xA4\xF0\x40\xF9\xFC\xFC\x4B\xA1\xDF",
+       text_encoding::shift_jis, npos},
+      {"\x81\x40\x84\xBE\x87\x9C\x88\x9F\x98\x72\xEE\xEC\xEE\xEF",
+       text_encoding::shift_jis, npos},
+      // Bytes that start no character, and pairs CP932 has none for.
+      {"a\x80", text_encoding::shift_jis, 1},
+      {"a\xA0", text_encoding::shift_jis, 1},
+      {"\x82\xA0\x85\x40", text_encoding::shift_jis, 2},  // row 0x85
+      {"\x86\xFC", text_encoding::shift_jis, 0},
+      {"\xEB\x40", text_encoding::shift_jis, 0},
+      {"\xEC\x9F", text_encoding::shift_jis, 0},
+      {"\xEF\xFC", text_encoding::shift_jis, 0},
+      {"\x82\xF2", text_encoding::shift_jis, 0},  // after ん
+      {"\x81\xAD", text_encoding::shift_jis, 0},
+      {"\x88\x9E", text_encoding::shift_jis, 0},  // before 亜
+      {"\x98\x73", text_encoding::shift_jis, 0},  // after level 1
+      {"\xEA\xA5", text_encoding::shift_jis, 0},  // after level 2
+      {"\xEE\xED", text_encoding::shift_jis, 0},
+      {"\xFC\x4C", text_encoding::shift_jis, 0},  // after the IBM extensions
       {"\x82\xA0\x82", text_encoding::shift_jis, 2},  // lead at the end
       {"a\x82\tb", text_encoding::shift_jis, 1},      // lead before a TAB
       {"\x82\x7F", text_encoding::shift_jis, 0},

@@ -205,6 +205,8 @@ const char* skip_message(skip_reason reason) {
     case skip_reason::reading_holds_blank: return "reading holds a blank";
     case skip_reason::reading_holds_control:
       return "reading holds a control character";
+    case skip_reason::reads_as_utf_8:
+      return "line reads as UTF-8 in a Shift_JIS file";
     case skip_reason::none: break;
   }
   return "";
@@ -265,6 +267,11 @@ entry_line read_entry_line(std::string_view line, bool first_line,
     if (fault != std::string_view::npos) {
       read.reason = skip_reason::undecodable;
       read.fault_offset = fault;
+      return read;
+    }
+    if (rules.skip_utf_8_lines && encoding == text_encoding::shift_jis &&
+        reads_as_utf_8(line)) {
+      read.reason = skip_reason::reads_as_utf_8;
       return read;
     }
   }
