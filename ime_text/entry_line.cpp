@@ -263,15 +263,16 @@ entry_line read_entry_line(std::string_view line, bool first_line,
   }
   read.kind = line_kind::skipped;
   if (rules.check_decoding) {
+    // A UTF-8 line is named so, whether or not it decodes as Shift_JIS.
+    if (rules.skip_utf_8_lines && encoding == text_encoding::shift_jis &&
+        reads_as_utf_8(line)) {
+      read.reason = skip_reason::reads_as_utf_8;
+      return read;
+    }
     const std::size_t fault = find_undecodable(line, encoding);
     if (fault != std::string_view::npos) {
       read.reason = skip_reason::undecodable;
       read.fault_offset = fault;
-      return read;
-    }
-    if (rules.skip_utf_8_lines && encoding == text_encoding::shift_jis &&
-        reads_as_utf_8(line)) {
-      read.reason = skip_reason::reads_as_utf_8;
       return read;
     }
   }
