@@ -359,6 +359,9 @@ bool looks_like_entries(std::string_view decoded) {
   while (start < decoded.size()) {
     std::size_t end = start;
     while (end < decoded.size() && !is_line_end(decoded[end])) ++end;
+    // A byte-order mark inside the text (files joined by cat) is no
+    // character of the line it starts.
+    if (decoded.substr(start, 3) == "\xEF\xBB\xBF") start += 3;
     if (end > start) {
       ++lines;
       const bool header =

@@ -28,7 +28,8 @@ enum class utf_16_order { none, little_endian, big_endian };
 utf_16_order find_utf_16_pattern(std::string_view text);
 
 // True when decoded text (UTF-8) looks like a dictionary: more than half of
-// its non-empty lines hold a TAB or are comments ("!", Gboard's header).
+// its non-empty lines hold a TAB or are comments ("!", Gboard's header), a
+// byte-order mark at the start of a line not counted.
 // A text guessed to be UTF-16 by its first line must also pass this.
 bool looks_like_entries(std::string_view decoded);
 

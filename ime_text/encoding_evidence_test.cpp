@@ -418,6 +418,9 @@ TEST(LooksLikeEntries, MostLinesHoldATab) {
       {"a\tb\nxyz\n", false},  // half is not most
       {"a\tb\nc\td\nxyz\n", true},
       {"garbage without a tab", false},
+      // A mark where a second file begins.
+      {"a\tb\n\xEF\xBB\xBF", true},
+      {"a\tb\n\xEF\xBB\xBFx", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(looks_like_entries(c.text), c.expected) << c.text;
