@@ -190,44 +190,74 @@ bool starts_with_gboard_header(std::string_view text) {
   return text.substr(0, gboard_header.size()) == gboard_header;
 }
 
-// True when the whole of bytes is valid Shift_JIS with no line whose first
-// byte above 0x7F may start UTF-8 (C2-F4): a state machine, one table
-// lookup a byte. Each lookup waits for the one before, so the text is cut
-// into four parts read side by side, each but the first starting at a line
-// feed (where a character and a line start). A text with such a line goes
-// the slow way, line by line.
+// True when the whole of bytes is valid Shift_JIS and no line of it reads
+// as UTF-8 with a sequence of three bytes or more: a state machine, one
+// table lookup a byte, reading the text both ways at once. Each lookup
+// waits for the one before, so the text is cut into four parts read side
+// by side, each but the first starting at a line feed (where a character
+// and a line start).
 bool shift_jis_throughout(const unsigned char* bytes, std::size_t size) {
-  // States: 0 at a character's start with no byte above 0x7F yet in the
-  // line, 1 at a character's start after one, 2 + k after a lead byte of
-  // class k, then a fault and a line that may read as UTF-8 (both kept).
-  constexpr unsigned fault = 2 + pair_classes;
-  constexpr unsigned maybe_utf_8 = fault + 1;
+  // Where a UTF-8 reading of the line stands: dead (not UTF-8), at a
+  // character's start, or needing 1-3 continuation bytes; "long" once a
+  // sequence of three or four bytes has begun.
+  enum : unsigned {
+    u_dead,
+    u_start,
+    u_need_1,
+    u_long,
+    u_long_need_1,
+    u_long_need_2,
+    u_long_need_3,
+    u_states
+  };
+  // Where the Shift_JIS reading stands: 0 at a character's start, 1 + k
+  // after a lead byte of class k. A state is u * sjis_states + s; then a
+  // fault and a UTF-8 line (both kept).
+  constexpr unsigned sjis_states = 1 + pair_classes;
+  constexpr unsigned fault = u_states * sjis_states;
+  constexpr unsigned utf_8_line = fault + 1;
   static constexpr struct transitions {
-    unsigned char next[maybe_utf_8 + 1][256];
+    unsigned char next[utf_8_line + 1][256];
     constexpr transitions() : next() {
       for (unsigned b = 0; b < 256; ++b) {
-        for (unsigned start = 0; start < 2; ++start) {
-          unsigned to = fault;
-          if (b == '\n' || b == '\r') {
-            to = 0;
-          } else if (b < 0x80) {
-            to = start;
-          } else if (start == 0 && b >= 0xC2 && b <= 0xF4) {
-            to = maybe_utf_8;
-          } else if (is_half_width_kana(b)) {
-            to = 1;
-          } else if (shift_jis_table.lead_class[b] != no_pair) {
-            to = 2 + shift_jis_table.lead_class[b];
-          } else {
-            to = fault;
-          }
-          next[start][b] = static_cast<unsigned char>(to);
-        }
-        for (unsigned k = 0; k < pair_classes; ++k) {
-          next[2 + k][b] = shift_jis_table.trail_ok[k][b] ? 1 : fault;
-        }
         next[fault][b] = fault;
-        next[maybe_utf_8][b] = maybe_utf_8;
+        next[utf_8_line][b] = utf_8_line;
+        for (unsigned u = 0; u < u_states; ++u) {
+          for (unsigned s = 0; s < sjis_states; ++s) {
+            unsigned to = fault;
+            if (b == '\n' || b == '\r') {
+              if (s == 0) to = u == u_long ? utf_8_line : u_start * sjis_states;
+            } else {
+              unsigned sjis = fault;
+              if (s != 0) {
+                if (shift_jis_table.trail_ok[s - 1][b]) sjis = 0;
+              } else if (b < 0x80 || is_half_width_kana(b)) {
+                sjis = 0;
+              } else if (shift_jis_table.lead_class[b] != no_pair) {
+                sjis = 1 + shift_jis_table.lead_class[b];
+              }
+              const bool continuation = b >= 0x80 && b <= 0xBF;
+              unsigned utf_8 = u_dead;
+              if (u == u_start || u == u_long) {
+                if (b < 0x80) {
+                  utf_8 = u;
+                } else if (b >= 0xC2 && b <= 0xDF) {
+                  utf_8 = u == u_start ? u_need_1 : u_long_need_1;
+                } else if (b >= 0xE0 && b <= 0xEF) {
+                  utf_8 = u_long_need_2;
+                } else if (b >= 0xF0 && b <= 0xF4) {
+                  utf_8 = u_long_need_3;
+                }
+              } else if (continuation && u != u_dead) {
+                utf_8 = u == u_need_1        ? u_start
+                        : u == u_long_need_1 ? u_long
+                                             : u - 1;
+              }
+              if (sjis != fault) to = utf_8 * sjis_states + sjis;
+            }
+            next[u * sjis_states + s][b] = static_cast<unsigned char>(to);
+          }
+        }
       }
     }
   } table;
@@ -246,7 +276,8 @@ bool shift_jis_throughout(const unsigned char* bytes, std::size_t size) {
                          static_cast<const unsigned char*>(feed) - bytes)
                    : size;
   }
-  unsigned state[parts] = {};
+  unsigned state[parts];
+  for (unsigned& part : state) part = u_start * sjis_states;
   std::size_t length = size;
   for (std::size_t k = 0; k < parts; ++k) {
     if (start[k + 1] - start[k] < length) length = start[k + 1] - start[k];
@@ -260,7 +291,11 @@ bool shift_jis_throughout(const unsigned char* bytes, std::size_t size) {
     for (std::size_t pos = start[k] + length; pos < start[k + 1]; ++pos) {
       state[k] = table.next[state[k]][bytes[pos]];
     }
-    if (state[k] > 1) return false;
+    // Each part ends at a character's start, its last line not UTF-8.
+    if (state[k] >= fault || state[k] % sjis_states != 0 ||
+        state[k] / sjis_states == u_long) {
+      return false;
+    }
   }
   return true;
 }
