@@ -543,6 +543,42 @@ TEST(FindUndecodable, FaultsAnywhereInALongText) {
   }
 }
 
+// A long Shift_JIS text is read as UTF-8 line by line at the same time, in
+// parts side by side: a UTF-8 line anywhere makes it a text whose lines
+// must be checked one by one; a line that only starts like UTF-8 does not.
+TEST(JudgeEncoding, Utf8LinesAnywhereInALongShiftJisText) {
+  // 1,000 lines of "かな TAB 漢字 CR LF", 11 bytes each.
+  std::string valid;
+  for (int i = 0; i < 1000; ++i) {
+    valid += "\x82\xA9\x82\xC8\t\x8A\xBF\x8E\x9A\r\n";
+  }
+  // あい TAB x in UTF-8, and "x TAB 霞" (E0 E0, a level-2 kanji, which
+  // starts like UTF-8 but goes on otherwise), both 9 bytes.
+  const std::string utf_8_line = "\xE3\x81\x82\xE3\x81\x84\tx\r";
+  const std::string kanji_line = "x\t\xE0\xE0\x82\xA0\x82\xA0\r";
+  const struct {
+    const char* name;
+    std::size_t at;  // the line replaced (its first 9 bytes)
+    const std::string* line;
+    bool throughout;
+  } cases[] = {
+      {"UTF-8 as the first line", 0, &utf_8_line, false},
+      {"UTF-8 as line 250", 250, &utf_8_line, false},
+      {"UTF-8 as line 500", 500, &utf_8_line, false},
+      {"UTF-8 as line 751", 751, &utf_8_line, false},
+      {"UTF-8 as the last line", 999, &utf_8_line, false},
+      {"a level-2 kanji as line 500", 500, &kanji_line, true},
+      {"a level-2 kanji as the last line", 999, &kanji_line, true},
+  };
+  for (const auto& c : cases) {
+    std::string text = valid;
+    text.replace(c.at * 11, 9, *c.line);
+    const encoding_verdict verdict = judge_encoding(std::string_view(text));
+    EXPECT_STREQ(name_of(verdict), "Shift_JIS") << c.name;
+    EXPECT_EQ(verdict.decodes_throughout, c.throughout) << c.name;
+  }
+}
+
 }  // namespace
 
 }  // namespace brenlow
