@@ -5,6 +5,12 @@
 #include <cstdio>
 #include <string>
 
+// iconv's CP932 is the reader libskk uses for Shift_JIS dictionaries.
+#if !defined(_WIN32) && __has_include(<iconv.h>)
+#include <iconv.h>
+#define BRENLOW_HAVE_ICONV 1
+#endif
+
 namespace brenlow {
 
 namespace {
@@ -143,6 +149,13 @@ TEST(JudgeEncoding, UndecidedTextsSayWhy) {
   const std::string euc_jp_text(euc_jp_bytes);
   EXPECT_NE(judge_encoding(gather_evidence(euc_jp_text)).reason.find("EUC-JP"),
             std::string::npos);
+  EXPECT_TRUE(judge_encoding(gather_evidence(euc_jp_text)).euc_jp);
+  // Damaged EUC-JP, which wins by its bad lines, is told as EUC-JP too.
+  const encoding_verdict damaged =
+      judge_encoding(gather_evidence(euc_jp_text + "\xFF\n"));
+  EXPECT_FALSE(damaged.decided);
+  EXPECT_TRUE(damaged.euc_jp) << damaged.reason;
+  EXPECT_FALSE(judge_encoding(gather_evidence(noise(4000))).euc_jp);
   const std::string reason =
       judge_encoding(gather_evidence(utf_8_text + shift_jis_text)).reason;
   EXPECT_NE(reason.find("neither clearly UTF-8 nor clearly Shift_JIS"),
@@ -489,6 +502,17 @@ TEST(FindUndecodable, OffsetOfTheFirstFault) {
       {"\xEA\xA5", text_encoding::shift_jis, 0},  // after level 2
       {"\xEE\xED", text_encoding::shift_jis, 0},
       {"\xFC\x4C", text_encoding::shift_jis, 0},  // after the IBM extensions
+      // The edges of gaps inside rows.
+      {"\x81\xBF\x81\xC8", text_encoding::shift_jis, npos},  // ∩ ∧
+      {"\x81\xC0", text_encoding::shift_jis, 0},
+      {"\x83\xB6\x83\xBF", text_encoding::shift_jis, npos},  // Ω α
+      {"\x83\xB7", text_encoding::shift_jis, 0},
+      {"\x84\x60\x84\x70", text_encoding::shift_jis, npos},  // Я а
+      {"\x84\x61", text_encoding::shift_jis, 0},
+      {"\x84\x6F", text_encoding::shift_jis, 0},
+      {"\xEE\xEC\xEE\xEF", text_encoding::shift_jis, npos},
+      {"\xEE\xEE", text_encoding::shift_jis, 0},
+
       {"\x82\xA0\x82", text_encoding::shift_jis, 2},  // lead at the end
       {"a\x82\tb", text_encoding::shift_jis, 1},      // lead before a TAB
       {"\x82\x7F", text_encoding::shift_jis, 0},
@@ -509,6 +533,52 @@ TEST(FindUndecodable, OffsetOfTheFirstFault) {
         << shown
         << (c.encoding == text_encoding::utf_8 ? "(UTF-8)" : "(Shift_JIS)");
   }
+}
+
+// A lead byte that ends the line has no trail byte, whatever follows it in
+// memory (the line end, or the next line).
+TEST(FindUndecodable, LeadByteAtTheEndOfAView) {
+  const std::string_view text = "a\x82\xA0";
+  EXPECT_EQ(find_undecodable(text.substr(0, 2), text_encoding::shift_jis), 1u);
+  EXPECT_EQ(find_undecodable(text.substr(1, 1), text_encoding::shift_jis), 0u);
+}
+
+// Every pair of bytes from 0x80 up, and every such byte alone, decodes as
+// Shift_JIS exactly when iconv's CP932 reads it.
+TEST(FindUndecodable, EveryPairAsIconvReadsIt) {
+#ifdef BRENLOW_HAVE_ICONV
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  const auto iconv_reads = [&](std::string bytes) {
+    (void)iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char out[16];
+    char* in_ptr = bytes.data();
+    std::size_t in_left = bytes.size();
+    char* out_ptr = out;
+    std::size_t out_left = sizeof out;
+    return iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) !=
+               static_cast<std::size_t>(-1) &&
+           in_left == 0;
+  };
+  for (unsigned first = 0x80; first < 0x100; ++first) {
+    const std::string one(1, static_cast<char>(first));
+    EXPECT_EQ(find_undecodable(one, text_encoding::shift_jis) ==
+                  std::string_view::npos,
+              iconv_reads(one))
+        << std::hex << first;
+    for (unsigned second = 0x40; second < 0x100; ++second) {
+      std::string pair = one;
+      pair.push_back(static_cast<char>(second));
+      EXPECT_EQ(find_undecodable(pair, text_encoding::shift_jis) ==
+                    std::string_view::npos,
+                iconv_reads(pair))
+          << std::hex << first << " " << second;
+    }
+  }
+  iconv_close(cd);
+#else
+  GTEST_SKIP() << "no iconv";
+#endif
 }
 
 // Long Shift_JIS texts are checked in parts read side by side: a fault is
