@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -548,7 +549,7 @@ TEST(FindUndecodable, LeadByteAtTheEndOfAView) {
 TEST(FindUndecodable, EveryPairAsIconvReadsIt) {
 #ifdef BRENLOW_HAVE_ICONV
   iconv_t cd = iconv_open("UTF-8", "CP932");
-  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  ASSERT_NE(reinterpret_cast<std::intptr_t>(cd), -1);
   const auto iconv_reads = [&](std::string bytes) {
     (void)iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char out[16];

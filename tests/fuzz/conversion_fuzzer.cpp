@@ -74,7 +74,7 @@ bool convert_with_iconv(std::string_view text, const char* to,
                         const char* from, std::string& out) {
   out.clear();
   iconv_t cd = iconv_open(to, from);
-  check(cd != reinterpret_cast<iconv_t>(-1), "iconv cannot convert CP932");
+  check(reinterpret_cast<std::intptr_t>(cd) != -1, "iconv cannot convert CP932");
   std::string in(text);
   char* in_ptr = in.data();
   std::size_t in_left = in.size();
