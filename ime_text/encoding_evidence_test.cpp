@@ -412,6 +412,9 @@ TEST(FindUtf16Pattern, FirstLineDecides) {
       {"big-endian, an empty first line",
        "\0\n\x30\x44\0\t\x4E\0\0\n\x4E\0\x4E\0"s, utf_16_order::big_endian},
       {"only a line end", "\n\0"s, utf_16_order::none},
+      // A digit and a TAB, without a line end, are two.
+      {"a digit and a TAB", "9\0\t\0"s, utf_16_order::little_endian},
+      {"a TAB alone", "\x42\x30\t\0"s, utf_16_order::none},
       {"empty", ""s, utf_16_order::none},
   };
   for (const auto& c : cases) {
@@ -457,6 +460,8 @@ TEST(FindEncodingChange, EightBitAndUtf16Joined) {
       {"an 8-bit line without TAB, then UTF-16", "x\n"s + utf_16, 0},
       {"UTF-16, then 8-bit lines", utf_16 + utf_16 + "\n" + eight + eight, 3},
       {"UTF-16, then one 8-bit line without an end", utf_16 + "\nka\tx", 0},
+      {"UTF-16 with an empty first line, then 8-bit lines",
+       "\n\0"s + utf_16 + "\n" + eight + eight, 3},
       // 上 (0A 4E) before the first NUL byte is no 8-bit line end.
       {"上 starting a UTF-16 line", "\x0A\x4E\t\0"s + utf_16, 0},
   };
@@ -627,6 +632,8 @@ TEST(JudgeEncoding, Utf8LinesAnywhereInALongShiftJisText) {
   // starts like UTF-8 but goes on otherwise), both 9 bytes.
   const std::string utf_8_line = "\xE3\x81\x82\xE3\x81\x84\tx\r";
   const std::string kanji_line = "x\t\xE0\xE0\x82\xA0\x82\xA0\r";
+  // xyz TAB 縺 (E3 81) ﾀ (C0) a: C0 continues no UTF-8 sequence.
+  const std::string kana_line = "xyz\t\xE3\x81\xC0a\r";
   const struct {
     const char* name;
     std::size_t at;  // the line replaced (its first 9 bytes)
@@ -640,6 +647,7 @@ TEST(JudgeEncoding, Utf8LinesAnywhereInALongShiftJisText) {
       {"UTF-8 as the last line", 999, &utf_8_line, false},
       {"a level-2 kanji as line 500", 500, &kanji_line, true},
       {"a level-2 kanji as the last line", 999, &kanji_line, true},
+      {"a kanji and half-width katakana as line 500", 500, &kana_line, true},
   };
   for (const auto& c : cases) {
     std::string text = valid;
