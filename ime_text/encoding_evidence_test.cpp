@@ -633,7 +633,9 @@ TEST(JudgeEncoding, Utf8LinesAnywhereInALongShiftJisText) {
   const std::string utf_8_line = "\xE3\x81\x82\xE3\x81\x84\tx\r";
   const std::string kanji_line = "x\t\xE0\xE0\x82\xA0\x82\xA0\r";
   // xyz TAB 縺 (E3 81) ﾀ (C0) a: C0 continues no UTF-8 sequence.
-  const std::string kana_line = "xyz\t\xE3\x81\xC0a\r";
+  const std::string kana_line =
+      "xyz\t\xE3\x81\xC0"
+      "a\r";
   const struct {
     const char* name;
     std::size_t at;  // the line replaced (its first 9 bytes)
