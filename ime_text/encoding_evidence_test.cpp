@@ -363,6 +363,8 @@ TEST(GatherEvidence, FaultsAndBadLines) {
        {1, 0, 0},
        {0, 0, 0}},
       {"two lines, CR LF", "\x82\xA0\r\n\x82\xA2\r\n", 2, {0, 4, 2}, {2, 0, 0}},
+      // DEL is ASCII: its line has no non-ASCII byte.
+      {"a line with DEL", "a\x7F\tb\n\x82\xA0\n", 1, {0, 2, 1}, {1, 0, 0}},
   };
   for (const auto& c : cases) {
     const encoding_evidence e = gather_evidence(c.text);
