@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "ime_text/entry_line.h"
@@ -128,12 +129,18 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
     if (line.kind == line_kind::skipped) {
       ++counts.skipped_lines;
       ++counts.skipped_by_reason[static_cast<std::size_t>(line.reason)];
-      skipped(line_problem{
-          counts.lines,
-          line.reason == skip_reason::undecodable
-              ? undecodable_message(encoding,
-                                    offset + line_start + line.fault_offset)
-              : std::string(skip_message(line.reason)) + "; line skipped"});
+      std::string message;
+      if (line.reason != skip_reason::undecodable) {
+        message = std::string(skip_message(line.reason)) + "; line skipped";
+      } else if (rules.from_utf_16) {
+        message =
+            std::string(utf_16_fault_message(line_buffer[line.fault_offset])) +
+            "; line skipped";
+      } else {
+        message = undecodable_message(encoding,
+                                      offset + line_start + line.fault_offset);
+      }
+      skipped(line_problem{counts.lines, std::move(message)});
       continue;
     }
     // The buffers are reused by the next line: the table needs its own
@@ -172,6 +179,8 @@ bool convert_text(std::string_view raw, encoding_choice choice,
   if (!input.decoded.empty() && release_raw) release_raw();
   entry_rules rules_here = rules;
   rules_here.check_decoding = !input.decodes_throughout;
+  rules_here.skip_utf_8_lines = input.guessed;
+  rules_here.from_utf_16 = input.from_utf_16;
   counts = convert_lines(input.text, input.encoding, rules_here, table, skipped,
                          input.offset, okuri_ari);
   return true;

@@ -16,9 +16,93 @@ constexpr bool is_shift_jis_trail(unsigned byte) {
   return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
 }
 
-bool is_half_width_kana(unsigned byte) { return byte >= 0xA1 && byte <= 0xDF; }
+constexpr bool is_half_width_kana(unsigned byte) {
+  return byte >= 0xA1 && byte <= 0xDF;
+}
 
 bool is_euc_byte(unsigned byte) { return byte >= 0xA1 && byte <= 0xFE; }
+
+// The pairs code page 932 has no character for, as iconv reads it (libskk
+// drops a line holding one): whole rows (lead bytes 85, 86, EB, EC, EF) and
+// the ends of rows. The user-defined area F040-F9FC reads as private-use
+// characters and is kept.
+struct unassigned_pairs {
+  unsigned char lead_first, lead_last, trail_first, trail_last;
+};
+constexpr unassigned_pairs unassigned[] = {
+    {0x81, 0x81, 0xAD, 0xB7}, {0x81, 0x81, 0xC0, 0xC7},
+    {0x81, 0x81, 0xCF, 0xD9}, {0x81, 0x81, 0xE9, 0xEF},
+    {0x81, 0x81, 0xF8, 0xFB}, {0x82, 0x82, 0x40, 0x4E},
+    {0x82, 0x82, 0x59, 0x5F}, {0x82, 0x82, 0x7A, 0x80},
+    {0x82, 0x82, 0x9B, 0x9E}, {0x82, 0x82, 0xF2, 0xFC},
+    {0x83, 0x83, 0x97, 0x9E}, {0x83, 0x83, 0xB7, 0xBE},
+    {0x83, 0x83, 0xD7, 0xFC}, {0x84, 0x84, 0x61, 0x6F},
+    {0x84, 0x84, 0x92, 0x9E}, {0x84, 0x84, 0xBF, 0xFC},
+    {0x85, 0x86, 0x40, 0xFC}, {0x87, 0x87, 0x5E, 0x5E},
+    {0x87, 0x87, 0x76, 0x7D}, {0x87, 0x87, 0x9D, 0xFC},
+    {0x88, 0x88, 0x40, 0x9E}, {0x98, 0x98, 0x73, 0x9E},
+    {0xEA, 0xEA, 0xA5, 0xFC}, {0xEB, 0xEC, 0x40, 0xFC},
+    {0xEE, 0xEE, 0xED, 0xEE}, {0xEF, 0xEF, 0x40, 0xFC},
+    {0xFC, 0xFC, 0x4C, 0xFC},
+};
+
+constexpr bool is_assigned_pair(unsigned lead, unsigned trail) {
+  if (!is_shift_jis_lead(lead) || !is_shift_jis_trail(trail)) return false;
+  for (const unassigned_pairs& range : unassigned) {
+    if (lead >= range.lead_first && lead <= range.lead_last &&
+        trail >= range.trail_first && trail <= range.trail_last) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Lead bytes grouped by the trail bytes they take: class 0 takes every
+// trail byte, classes 1-10 have gaps, and a byte of class none starts no
+// pair (whole rows without characters, and bytes that are no lead).
+constexpr unsigned char no_pair = 0xFF;
+constexpr unsigned char partial_rows[] = {0x81, 0x82, 0x83, 0x84, 0x87,
+                                          0x88, 0x98, 0xEA, 0xEE, 0xFC};
+constexpr std::size_t pair_classes = 1 + sizeof partial_rows;
+
+struct shift_jis_tables {
+  unsigned char lead_class[256];
+  bool trail_ok[pair_classes][256];
+  constexpr shift_jis_tables() : lead_class(), trail_ok() {
+    for (unsigned b = 0; b < 256; ++b) {
+      lead_class[b] = no_pair;
+      if (!is_shift_jis_lead(b)) continue;
+      bool any = false;
+      for (unsigned t = 0; t < 256; ++t) any = any || is_assigned_pair(b, t);
+      if (!any) continue;
+      lead_class[b] = 0;
+      for (std::size_t k = 0; k < sizeof partial_rows; ++k) {
+        if (partial_rows[k] == b)
+          lead_class[b] = static_cast<unsigned char>(k + 1);
+      }
+    }
+    for (unsigned t = 0; t < 256; ++t) {
+      trail_ok[0][t] = is_shift_jis_trail(t);
+      for (std::size_t k = 0; k < sizeof partial_rows; ++k) {
+        trail_ok[k + 1][t] = is_assigned_pair(partial_rows[k], t);
+      }
+    }
+  }
+};
+constexpr shift_jis_tables shift_jis_table;
+
+// Length of the Shift_JIS character at bytes[pos] (pos < size): 1 or 2, or
+// 0 where none starts.
+std::size_t shift_jis_length(const unsigned char* bytes, std::size_t size,
+                             std::size_t pos) {
+  const unsigned byte = bytes[pos];
+  if (byte < 0x80) return 1;
+  if (is_half_width_kana(byte)) return 1;
+  const unsigned char kind = shift_jis_table.lead_class[byte];
+  if (kind == no_pair) return 0;
+  return pos + 1 < size && shift_jis_table.trail_ok[kind][bytes[pos + 1]] ? 2
+                                                                          : 0;
+}
 
 // What a decoder read at a position, and how many bytes it took.
 enum class unit { other, character, half_width_kana, fault };
@@ -35,7 +119,9 @@ step_result utf_8_step(const unsigned char* bytes, std::size_t size,
                        std::size_t pos) {
   const std::size_t length = utf_8_sequence_length(bytes, size, pos);
   if (length == 0) return {1, unit::fault};
-  if (length == 2 && is_half_width_kana(bytes[pos]) &&
+  // Latin-1 letters and signs (C2 and C3 leads) are UTF-8's; other pairs
+  // of half-width katakana bytes may as well be Shift_JIS.
+  if (length == 2 && bytes[pos] > 0xC3 && is_half_width_kana(bytes[pos]) &&
       is_half_width_kana(bytes[pos + 1])) {
     return {2, unit::other};
   }
@@ -44,15 +130,10 @@ step_result utf_8_step(const unsigned char* bytes, std::size_t size,
 
 step_result shift_jis_step(const unsigned char* bytes, std::size_t size,
                            std::size_t pos) {
-  const unsigned byte = bytes[pos];
-  if (is_shift_jis_lead(byte)) {
-    if (pos + 1 < size && is_shift_jis_trail(bytes[pos + 1])) {
-      return {2, unit::character};
-    }
-    return {1, unit::fault};
-  }
-  if (is_half_width_kana(byte)) return {1, unit::half_width_kana};
-  return {1, byte >= 0xFD ? unit::fault : unit::other};
+  const std::size_t length = shift_jis_length(bytes, size, pos);
+  if (length == 0) return {1, unit::fault};
+  if (length == 2) return {2, unit::character};
+  return {1, unit::half_width_kana};
 }
 
 step_result euc_jp_step(const unsigned char* bytes, std::size_t size,
@@ -73,15 +154,14 @@ step_result euc_jp_step(const unsigned char* bytes, std::size_t size,
   return {1, unit::fault};
 }
 
-// Reads the text with step (one of the above) from its start into reading,
-// counting the lines that hold a fault; stops at the first fault when
-// asked to. ASCII, most of many texts, is passed over eight bytes at a
-// time.
+// Reads one line (or, stopping at the first fault, a whole text) with step
+// (one of the above) into reading; returns whether it holds a fault. ASCII,
+// most of many texts, is passed over eight bytes at a time.
 template <typename Step>
-void weigh(const unsigned char* bytes, std::size_t size, Step step,
-           reading_evidence& reading, encoding_evidence& evidence,
+bool weigh(const unsigned char* bytes, std::size_t size, Step step,
+           reading_evidence& reading, std::size_t& half_width_kana,
            bool stop_at_fault) {
-  std::size_t bad_line_end = 0;  // the CR, LF or end after the last bad line
+  bool fault = false;
   for (std::size_t pos = 0; pos < size;) {
     if (bytes[pos] < 0x80) {
       ++pos;
@@ -92,76 +172,326 @@ void weigh(const unsigned char* bytes, std::size_t size, Step step,
       }
       continue;
     }
-    const std::size_t at = pos;
     const step_result read = step(bytes, size, pos);
     pos += read.length;
     if (read.what == unit::character) ++reading.characters;
-    if (read.what == unit::half_width_kana) ++evidence.half_width_kana;
+    if (read.what == unit::half_width_kana) ++half_width_kana;
     if (read.what != unit::fault) continue;
     ++reading.faults;
-    if (stop_at_fault) return;
-    if (reading.bad_lines == 0 || at > bad_line_end) {
-      ++reading.bad_lines;
-      bad_line_end = at;
-      while (bad_line_end < size && bytes[bad_line_end] != '\n' &&
-             bytes[bad_line_end] != '\r') {
-        ++bad_line_end;
-      }
-    }
+    fault = true;
+    if (stop_at_fault) break;
   }
+  return fault;
 }
 
-std::size_t count_non_ascii_lines(const unsigned char* bytes,
-                                  std::size_t size) {
-  std::size_t lines = 0;
-  bool non_ascii = false;
-  for (std::size_t pos = 0; pos < size; ++pos) {
-    const unsigned byte = bytes[pos];
-    non_ascii |= byte >= 0x80;
-    if (byte == '\n' || byte == '\r') {
-      lines += non_ascii ? 1 : 0;
-      non_ascii = false;
+constexpr std::string_view gboard_header = "# Gboard Dictionary version:";
+
+bool starts_with_gboard_header(std::string_view text) {
+  return text.substr(0, gboard_header.size()) == gboard_header;
+}
+
+// True when the whole of bytes is valid Shift_JIS and no line of it reads
+// as UTF-8 with a sequence of three bytes or more: a state machine, one
+// table lookup a byte, reading the text both ways at once. Each lookup
+// waits for the one before, so the text is cut into four parts read side
+// by side, each but the first starting at a line feed (where a character
+// and a line start).
+bool shift_jis_throughout(const unsigned char* bytes, std::size_t size) {
+  // Where a UTF-8 reading of the line stands: dead (not UTF-8), at a
+  // character's start, or needing 1-3 continuation bytes; "long" once a
+  // sequence of three or four bytes has begun.
+  enum : unsigned {
+    u_dead,
+    u_start,
+    u_need_1,
+    u_long,
+    u_long_need_1,
+    u_long_need_2,
+    u_long_need_3,
+    u_states
+  };
+  // Where the Shift_JIS reading stands: 0 at a character's start, 1 + k
+  // after a lead byte of class k. A state is u * sjis_states + s; then a
+  // fault and a UTF-8 line (both kept).
+  constexpr unsigned sjis_states = 1 + pair_classes;
+  constexpr unsigned fault = u_states * sjis_states;
+  constexpr unsigned utf_8_line = fault + 1;
+  static constexpr struct transitions {
+    unsigned char next[utf_8_line + 1][256];
+    constexpr transitions() : next() {
+      for (unsigned b = 0; b < 256; ++b) {
+        next[fault][b] = fault;
+        next[utf_8_line][b] = utf_8_line;
+        for (unsigned u = 0; u < u_states; ++u) {
+          for (unsigned s = 0; s < sjis_states; ++s) {
+            unsigned to = fault;
+            if (b == '\n' || b == '\r') {
+              if (s == 0) to = u == u_long ? utf_8_line : u_start * sjis_states;
+            } else {
+              unsigned sjis = fault;
+              if (s != 0) {
+                if (shift_jis_table.trail_ok[s - 1][b]) sjis = 0;
+              } else if (b < 0x80 || is_half_width_kana(b)) {
+                sjis = 0;
+              } else if (shift_jis_table.lead_class[b] != no_pair) {
+                sjis = 1 + shift_jis_table.lead_class[b];
+              }
+              const bool continuation = b >= 0x80 && b <= 0xBF;
+              unsigned utf_8 = u_dead;
+              if (u == u_start || u == u_long) {
+                if (b < 0x80) {
+                  utf_8 = u;
+                } else if (b >= 0xC2 && b <= 0xDF) {
+                  utf_8 = u == u_start ? u_need_1 : u_long_need_1;
+                } else if (b >= 0xE0 && b <= 0xEF) {
+                  utf_8 = u_long_need_2;
+                } else if (b >= 0xF0 && b <= 0xF4) {
+                  utf_8 = u_long_need_3;
+                }
+              } else if (continuation && u != u_dead) {
+                utf_8 = u == u_need_1        ? u_start
+                        : u == u_long_need_1 ? u_long
+                                             : u - 1;
+              }
+              if (sjis != fault) to = utf_8 * sjis_states + sjis;
+            }
+            next[u * sjis_states + s][b] = static_cast<unsigned char>(to);
+          }
+        }
+      }
+    }
+  } table;
+  constexpr std::size_t parts = 4;
+  std::size_t start[parts + 1];
+  start[0] = 0;
+  start[parts] = size;
+  for (std::size_t k = 1; k < parts; ++k) {
+    std::size_t from =
+        start[k - 1] > size / parts * k ? start[k - 1] : size / parts * k;
+    const void* feed =
+        from < size ? std::memchr(bytes + from, '\n', size - from) : nullptr;
+    // Without a line feed after it, the part before runs to the end.
+    start[k] = feed != nullptr
+                   ? static_cast<std::size_t>(
+                         static_cast<const unsigned char*>(feed) - bytes)
+                   : size;
+  }
+  unsigned state[parts];
+  for (unsigned& part : state) part = u_start * sjis_states;
+  std::size_t length = size;
+  for (std::size_t k = 0; k < parts; ++k) {
+    if (start[k + 1] - start[k] < length) length = start[k + 1] - start[k];
+  }
+  for (std::size_t i = 0; i < length; ++i) {
+    for (std::size_t k = 0; k < parts; ++k) {
+      state[k] = table.next[state[k]][bytes[start[k] + i]];
     }
   }
-  return lines + (non_ascii ? 1 : 0);
+  for (std::size_t k = 0; k < parts; ++k) {
+    for (std::size_t pos = start[k] + length; pos < start[k + 1]; ++pos) {
+      state[k] = table.next[state[k]][bytes[pos]];
+    }
+    // Each part ends at a character's start, its last line not UTF-8.
+    if (state[k] >= fault || state[k] % sjis_states != 0 ||
+        state[k] / sjis_states == u_long) {
+      return false;
+    }
+  }
+  return true;
 }
+
+}  // namespace
+
+bool reads_as_utf_8(std::string_view line) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+  const std::size_t size = line.size();
+  bool long_sequence = false;
+  for (std::size_t pos = 0; pos < size;) {
+    if (bytes[pos] < 0x80) {
+      ++pos;
+      continue;
+    }
+    const std::size_t length = utf_8_sequence_length(bytes, size, pos);
+    if (length == 0) return false;
+    long_sequence = long_sequence || length >= 3;
+    pos += length;
+  }
+  return long_sequence;
+}
+
+namespace {
+
+// Units of UTF-16 text in one byte order.
+struct utf_16_units {
+  const unsigned char* bytes;
+  std::size_t count;
+  bool big_endian;
+  unsigned operator[](std::size_t i) const {
+    const unsigned first = bytes[2 * i];
+    const unsigned second = bytes[2 * i + 1];
+    return big_endian ? (first << 8 | second) : (second << 8 | first);
+  }
+};
+
+// How much the first line of text in one byte order looks like the first
+// line of a dictionary; structure -1 when it holds a NUL character.
+struct first_line_weight {
+  int structure = 0;  // TABs, CRs, LFs and "!"
+  std::size_t letters = 0;
+};
+
+first_line_weight weigh_first_line(const utf_16_units& units) {
+  first_line_weight weight;
+  bool empty = true;  // empty lines before the first line count as such
+  for (std::size_t i = 0; i < units.count; ++i) {
+    const unsigned unit = units[i];
+    if (unit == 0) return {-1, 0};
+    const bool line_end = unit == '\n' || unit == '\r';
+    if (line_end || unit == '\t' || unit == '!') {
+      ++weight.structure;
+    } else if ((unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z') ||
+               (unit >= '0' && unit <= '9')) {
+      ++weight.letters;
+    }
+    if (line_end && !empty) break;
+    empty = empty && line_end;
+  }
+  return weight;
+}
+
+// True when the 8-bit line piece[from, to) holds a TAB or starts with "!".
+bool entry_like_8_bit_line(std::string_view piece, std::size_t from,
+                           std::size_t to) {
+  const std::string_view line = piece.substr(from, to - from);
+  return (!line.empty() && line[0] == '!') ||
+         line.find('\t') != std::string_view::npos;
+}
+
+bool is_line_end(char c) { return c == '\n' || c == '\r'; }
 
 }  // namespace
 
 utf_16_order find_utf_16_pattern(std::string_view text) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t units = text.size() / 2;
-  for (const bool big_endian : {false, true}) {
-    std::size_t ascii = 0;
-    for (std::size_t i = 0; i < units; ++i) {
-      const unsigned first = bytes[2 * i];
-      const unsigned second = bytes[2 * i + 1];
-      const unsigned unit =
-          big_endian ? (first << 8 | second) : (second << 8 | first);
-      if (unit == 0) {
-        ascii = 0;  // a NUL character: no text of either order
-        break;
-      }
-      if (unit < 0x80) ++ascii;
-      if (unit == '\n') break;
+  const std::size_t count = text.size() / 2;
+  const first_line_weight little = weigh_first_line({bytes, count, false});
+  const first_line_weight big = weigh_first_line({bytes, count, true});
+  const bool big_wins =
+      big.structure > little.structure ||
+      (big.structure == little.structure && big.letters > little.letters);
+  const first_line_weight& won = big_wins ? big : little;
+  if (won.structure <= 0 ||
+      static_cast<std::size_t>(won.structure) + won.letters < 2) {
+    return utf_16_order::none;
+  }
+  return big_wins ? utf_16_order::big_endian : utf_16_order::little_endian;
+}
+
+bool looks_like_entries(std::string_view decoded) {
+  std::size_t lines = 0;
+  std::size_t entry_like = 0;
+  std::size_t start = 0;
+  while (start < decoded.size()) {
+    std::size_t end = start;
+    while (end < decoded.size() && !is_line_end(decoded[end])) ++end;
+    // A byte-order mark inside the text (files joined by cat) is no
+    // character of the line it starts.
+    if (decoded.substr(start, 3) == "\xEF\xBB\xBF") start += 3;
+    if (end > start) {
+      ++lines;
+      const bool header =
+          start == 0 && starts_with_gboard_header(decoded.substr(0, end));
+      entry_like += header || entry_like_8_bit_line(decoded, start, end);
     }
-    if (ascii >= 2) {
-      return big_endian ? utf_16_order::big_endian
-                        : utf_16_order::little_endian;
+    start = end + 1;
+  }
+  return entry_like * 2 > lines || lines == 0;
+}
+
+std::size_t find_encoding_change(std::string_view text, bool big_endian) {
+  const std::size_t first_nul = text.find('\0');
+  if (first_nul == std::string_view::npos) return 0;
+  // Before the first NUL byte: the last line end, and a complete line
+  // before it that looks like an entry or a comment.
+  const std::size_t head_end = text.find_last_of("\r\n", first_nul);
+  if (head_end != std::string_view::npos) {
+    std::size_t from = 0;
+    for (std::size_t pos = 0; pos <= head_end; ++pos) {
+      if (!is_line_end(text[pos])) continue;
+      if (entry_like_8_bit_line(text, from, pos)) {
+        std::size_t line = 1;
+        for (std::size_t i = 0; i <= head_end; ++i) {
+          line +=
+              text[i] == '\n' ||
+              (text[i] == '\r' && (i + 1 > head_end || text[i + 1] != '\n'));
+        }
+        return line;
+      }
+      from = pos + 1;
     }
   }
-  return utf_16_order::none;
+  // After the last NUL byte: a line end, an entry-like line, a line end.
+  const std::size_t last_nul = text.rfind('\0');
+  const std::string_view tail = text.substr(last_nul + 1);
+  const std::size_t first_end = tail.find_first_of("\r\n");
+  if (first_end == std::string_view::npos) return 0;
+  std::size_t from = first_end + 1;
+  bool found = false;
+  for (std::size_t pos = from; pos < tail.size() && !found; ++pos) {
+    if (!is_line_end(tail[pos])) continue;
+    found = entry_like_8_bit_line(tail, from, pos);
+    from = pos + 1;
+  }
+  if (!found) return 0;
+  // The line in progress when the UTF-16 part ends, counted in its units.
+  const utf_16_units units{reinterpret_cast<const unsigned char*>(text.data()),
+                           (last_nul + 1) / 2, big_endian};
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < units.count; ++i) {
+    line +=
+        units[i] == '\n' ||
+        (units[i] == '\r' && (i + 1 >= units.count || units[i + 1] != '\n'));
+  }
+  return line;
 }
 
 encoding_evidence gather_evidence(std::string_view text) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   encoding_evidence evidence;
-  evidence.non_ascii_lines = count_non_ascii_lines(bytes, size);
-  if (evidence.non_ascii_lines == 0) return evidence;
-  weigh(bytes, size, utf_8_step, evidence.utf_8, evidence, false);
-  weigh(bytes, size, shift_jis_step, evidence.shift_jis, evidence, false);
-  weigh(bytes, size, euc_jp_step, evidence.euc_jp, evidence, false);
+  evidence.gboard_header = starts_with_gboard_header(text);
+  for (std::size_t start = 0; start < size;) {
+    std::size_t end = start;
+    bool non_ascii = false;
+    while (end < size && bytes[end] != '\n' && bytes[end] != '\r') {
+      non_ascii = non_ascii || bytes[end] >= 0x80;
+      ++end;
+    }
+    const unsigned char* line = bytes + start;
+    const std::size_t length = end - start;
+    start = end + 1;
+    if (!non_ascii) continue;
+    ++evidence.non_ascii_lines;
+    reading_evidence utf_8;
+    const bool utf_8_fault =
+        weigh(line, length, utf_8_step, utf_8, evidence.half_width_kana, false);
+    evidence.utf_8.characters += utf_8.characters;
+    evidence.utf_8.faults += utf_8.faults;
+    evidence.utf_8.bad_lines += utf_8_fault ? 1 : 0;
+    if (!utf_8_fault &&
+        reads_as_utf_8({reinterpret_cast<const char*>(line), length})) {
+      evidence.shift_jis.faults += utf_8.characters;
+      ++evidence.shift_jis.bad_lines;
+    } else {
+      std::size_t kana = 0;
+      evidence.shift_jis.bad_lines +=
+          weigh(line, length, shift_jis_step, evidence.shift_jis, kana, false);
+      evidence.half_width_kana += kana;
+    }
+    std::size_t unused = 0;
+    evidence.euc_jp.bad_lines +=
+        weigh(line, length, euc_jp_step, evidence.euc_jp, unused, false);
+  }
   return evidence;
 }
 
@@ -176,11 +506,22 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
     verdict = {true, text_encoding::utf_8, "valid UTF-8", true};
     return verdict;
   }
+  if (e.utf_8.faults == 0 && e.gboard_header) {
+    verdict = {true, text_encoding::utf_8, "valid UTF-8 after a Gboard header",
+               true};
+    return verdict;
+  }
   // Half-width katakana alone (valid UTF-8 or EUC-JP at times) are
   // Shift_JIS: that is the encoding that writes them as single bytes.
-  if (e.shift_jis.faults == 0 &&
-      (e.euc_jp.faults > 0 || e.euc_jp.characters == 0)) {
+  const bool euc_jp_throughout =
+      e.euc_jp.faults == 0 && e.euc_jp.characters > 0;
+  if (e.shift_jis.bad_lines == 0 && !euc_jp_throughout) {
     verdict = {true, text_encoding::shift_jis, "valid Shift_JIS", true};
+    return verdict;
+  }
+  if (euc_jp_throughout) {
+    verdict.euc_jp = true;
+    verdict.reason = "it reads as EUC-JP, which brenlow does not read";
     return verdict;
   }
   // In this order, which also settles ties.
@@ -190,11 +531,16 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
   for (std::size_t i = 1; i < 3; ++i) {
     if (readings[i]->bad_lines < readings[best]->bad_lines) best = i;
   }
-  const std::size_t bad = readings[best]->bad_lines;
-  bool clear = bad * 4 <= e.non_ascii_lines;
+  const reading_evidence& won = *readings[best];
+  bool by_lines = won.bad_lines * 4 <= e.non_ascii_lines;
+  bool by_characters =
+      won.bad_lines < e.non_ascii_lines && won.characters >= 4 * won.faults;
   for (std::size_t i = 0; i < 3; ++i) {
-    if (i != best && readings[i]->bad_lines < 3 * bad + 2) clear = false;
+    if (i == best) continue;
+    if (readings[i]->bad_lines < 3 * won.bad_lines + 2) by_lines = false;
+    if (readings[i]->faults < 3 * won.faults + 2) by_characters = false;
   }
+  const bool clear = by_lines || by_characters;
   const std::string counts =
       "of " + std::to_string(e.non_ascii_lines) +
       " lines with non-ASCII bytes, " + std::to_string(e.utf_8.bad_lines) +
@@ -206,7 +552,8 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence) {
     verdict = {true, text_encoding::shift_jis, "mostly Shift_JIS: " + counts,
                false};
   } else if (clear) {
-    verdict.reason = "it reads as EUC-JP, which brenlow does not convert";
+    verdict.euc_jp = true;
+    verdict.reason = "it reads as EUC-JP, which brenlow does not read";
   } else {
     verdict.reason =
         "it is neither clearly UTF-8 nor clearly Shift_JIS (" + counts + ")";
@@ -219,13 +566,13 @@ encoding_verdict judge_encoding(std::string_view text) {
   // them, and the whole evidence is gathered only for texts that are not.
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
-  constexpr auto npos = std::string_view::npos;
   encoding_evidence quick;
   const auto* first_non_ascii = std::find_if(
       bytes, bytes + size, [](unsigned char b) { return b >= 0x80; });
   if (first_non_ascii == bytes + size) return judge_encoding(quick);
   quick.non_ascii_lines = 1;
-  if (find_undecodable(text, text_encoding::utf_8) == npos) {
+  quick.gboard_header = starts_with_gboard_header(text);
+  if (find_undecodable(text, text_encoding::utf_8) == std::string_view::npos) {
     // Valid UTF-8 with a character that is not a pair of half-width
     // katakana bytes.
     for (std::size_t pos = static_cast<std::size_t>(first_non_ascii - bytes);
@@ -238,67 +585,19 @@ encoding_verdict judge_encoding(std::string_view text) {
       }
       pos += read.length;
     }
+    if (quick.gboard_header) return judge_encoding(quick);
   } else {
     quick.utf_8.faults = 1;
   }
-  if (find_undecodable(text, text_encoding::shift_jis) == npos) {
-    weigh(bytes, size, euc_jp_step, quick.euc_jp, quick, true);
+  if (shift_jis_throughout(bytes, size)) {
+    std::size_t unused = 0;
+    weigh(bytes, size, euc_jp_step, quick.euc_jp, unused, true);
     if (quick.euc_jp.faults > 0 || quick.euc_jp.characters == 0) {
       return judge_encoding(quick);
     }
   }
   return judge_encoding(gather_evidence(text));
 }
-
-namespace {
-
-// True when the whole of bytes is valid Shift_JIS: a state machine, one
-// table lookup a byte. Each lookup waits for the one before, so the text is
-// cut into four parts read side by side. A byte below 0x40 is never a trail
-// byte, so in valid text a character starts there: each part starts at
-// one, in the first state, and must end in it.
-bool shift_jis_throughout(const unsigned char* bytes, std::size_t size) {
-  // States: 0 at a character's start, 1 after a lead byte, 2 a fault (kept).
-  static constexpr struct transitions {
-    unsigned char next[3][256];
-    constexpr transitions() : next() {
-      for (unsigned b = 0; b < 256; ++b) {
-        next[0][b] = b >= 0xFD ? 2 : is_shift_jis_lead(b) ? 1 : 0;
-        next[1][b] = is_shift_jis_trail(b) ? 0 : 2;
-        next[2][b] = 2;
-      }
-    }
-  } table;
-  constexpr std::size_t parts = 4;
-  std::size_t start[parts + 1];
-  start[0] = 0;
-  start[parts] = size;
-  for (std::size_t k = 1; k < parts; ++k) {
-    std::size_t pos =
-        start[k - 1] > size / parts * k ? start[k - 1] : size / parts * k;
-    while (pos < size && bytes[pos] >= 0x40) ++pos;
-    start[k] = pos;
-  }
-  unsigned state[parts] = {};
-  std::size_t length = size;
-  for (std::size_t k = 0; k < parts; ++k) {
-    if (start[k + 1] - start[k] < length) length = start[k + 1] - start[k];
-  }
-  for (std::size_t i = 0; i < length; ++i) {
-    for (std::size_t k = 0; k < parts; ++k) {
-      state[k] = table.next[state[k]][bytes[start[k] + i]];
-    }
-  }
-  for (std::size_t k = 0; k < parts; ++k) {
-    for (std::size_t pos = start[k] + length; pos < start[k + 1]; ++pos) {
-      state[k] = table.next[state[k]][bytes[pos]];
-    }
-    if (state[k] != 0) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::size_t find_undecodable(std::string_view line, text_encoding encoding) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
@@ -316,28 +615,10 @@ std::size_t find_undecodable(std::string_view line, text_encoding encoding) {
     return std::string_view::npos;
   }
   if (shift_jis_throughout(bytes, size)) return std::string_view::npos;
-  // Shift_JIS bytes by what they start: 0 a character of one byte, 1 a
-  // pair, 2 nothing.
-  static constexpr struct byte_kinds {
-    unsigned char kind[256];
-    constexpr byte_kinds() : kind() {
-      for (int b = 0; b < 256; ++b) {
-        kind[b] = b >= 0xFD                                     ? 2
-                  : is_shift_jis_lead(static_cast<unsigned>(b)) ? 1
-                                                                : 0;
-      }
-    }
-  } kinds;
   for (std::size_t pos = 0; pos < size;) {
-    const unsigned kind = kinds.kind[bytes[pos]];
-    if (kind == 0) {
-      ++pos;
-    } else if (kind == 1 && pos + 1 < size &&
-               is_shift_jis_trail(bytes[pos + 1])) {
-      pos += 2;
-    } else {
-      return pos;
-    }
+    const std::size_t length = shift_jis_length(bytes, size, pos);
+    if (length == 0) return pos;
+    pos += length;
   }
   return std::string_view::npos;
 }

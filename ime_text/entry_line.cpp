@@ -205,6 +205,8 @@ const char* skip_message(skip_reason reason) {
     case skip_reason::reading_holds_blank: return "reading holds a blank";
     case skip_reason::reading_holds_control:
       return "reading holds a control character";
+    case skip_reason::reads_as_utf_8:
+      return "line reads as UTF-8 in a Shift_JIS file";
     case skip_reason::none: break;
   }
   return "";
@@ -261,6 +263,12 @@ entry_line read_entry_line(std::string_view line, bool first_line,
   }
   read.kind = line_kind::skipped;
   if (rules.check_decoding) {
+    // A UTF-8 line is named so, whether or not it decodes as Shift_JIS.
+    if (rules.skip_utf_8_lines && encoding == text_encoding::shift_jis &&
+        reads_as_utf_8(line)) {
+      read.reason = skip_reason::reads_as_utf_8;
+      return read;
+    }
     const std::size_t fault = find_undecodable(line, encoding);
     if (fault != std::string_view::npos) {
       read.reason = skip_reason::undecodable;

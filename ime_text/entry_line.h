@@ -35,6 +35,13 @@ struct entry_rules {
   // Lines may hold bytes that do not decode. Off for a text known to
   // decode throughout, which spares a look at every line.
   bool check_decoding = true;
+  // With check_decoding, a Shift_JIS line that reads as UTF-8
+  // (reads_as_utf_8) is skipped too: on when the encoding was guessed, so
+  // that a UTF-8 line in a Shift_JIS file is never filed as mojibake.
+  bool skip_utf_8_lines = false;
+  // The text was decoded from UTF-16: an undecodable byte stands for a
+  // UTF-16 fault (utf_16_fault_message).
+  bool from_utf_16 = false;
 };
 
 enum class line_kind { entry, comment_or_empty, skipped };
@@ -49,8 +56,9 @@ enum class skip_reason {
   reading_starts_with_semicolon,
   reading_holds_blank,
   reading_holds_control,
+  reads_as_utf_8,
 };
-constexpr std::size_t skip_reason_count = 8;
+constexpr std::size_t skip_reason_count = 9;
 
 // "no TAB after the reading" and so on; "undecodable" for undecodable
 // lines, whose message also names the place (see undecodable_message).
@@ -69,7 +77,8 @@ struct entry_line {
 
 // Reads a line without its line end. Lines starting with "!", empty lines
 // and Gboard's first line "# Gboard Dictionary version:..." are comments.
-// An entry line is skipped when a byte does not decode, when no TAB follows
+// An entry line is skipped when a byte does not decode (or, under
+// skip_utf_8_lines, a Shift_JIS line reads as UTF-8), when no TAB follows
 // the reading, or when the reading (in its typed form) or the word is
 // empty (under csv_quotes also a word that is one lone quote, and a comment
 // that is one gives no annotation), or a reading starts with ";" (an SKK

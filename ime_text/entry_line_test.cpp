@@ -291,7 +291,7 @@ TEST(ReadEntryLine, ShiftJis) {
       {"\x83\x4A\x83\x69\tw\tn\tc", "entry \x82\xA9\x82\xC8|w|c"},  // カナ
       {"\x82\xA9\x81\x40\x82\xC8\tw", "skipped: reading holds a blank"},
       // 0x81 0x40 across two characters is no ideographic space.
-      {"\x88\x81\x40\tw", "entry \x88\x81@|w|"},
+      {"\x89\x81\x40\tw", "entry \x89\x81@|w|"},
       {"r\tw\x82", "skipped: undecodable at 3"},
       {"r\x82\tw", "skipped: undecodable at 1"},
       {"r\tw\xFD", "skipped: undecodable at 3"},

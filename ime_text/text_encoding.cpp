@@ -118,13 +118,13 @@ std::size_t find_invalid_utf_8(std::string_view text, bool& has_multibyte) {
   return std::string_view::npos;
 }
 
-bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
-                   line_problem& problem) {
+std::size_t decode_utf_16(std::string_view text, bool big_endian,
+                          std::string& out) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t units = text.size() / 2;
   // Each unit becomes at most three bytes.
-  out.reserve(out.size() + units * 3);
-  std::size_t line_number = 1;
+  out.reserve(out.size() + units * 3 + 1);
+  std::size_t faults = 0;
   auto unit_at = [&](std::size_t i) -> std::uint32_t {
     const unsigned char a = bytes[2 * i];
     const unsigned char b = bytes[2 * i + 1];
@@ -141,17 +141,22 @@ bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
       }
     }
     if (unit >= 0xD800 && unit <= 0xDFFF) {
-      problem = {line_number, "unpaired UTF-16 surrogate"};
-      return false;
+      out.push_back('\xFF');
+      ++faults;
+      continue;
     }
-    if (unit == '\n') ++line_number;
     append_utf_8(out, unit);
   }
   if (text.size() % 2 != 0) {
-    problem = {line_number, "UTF-16 text ends in half a character"};
-    return false;
+    out.push_back('\xFE');
+    ++faults;
   }
-  return true;
+  return faults;
+}
+
+const char* utf_16_fault_message(char byte) {
+  return byte == '\xFE' ? "UTF-16 text ends in half a character"
+                        : "unpaired UTF-16 surrogate";
 }
 
 const char* choice_name(encoding_choice choice) {
@@ -177,36 +182,63 @@ encoding_choice choice_of(byte_order_mark mark) {
   return encoding_choice::guess;
 }
 
-// Settles choice for a text without a mark when it is a guess. Returns false
-// and fills problem when no encoding can be told; prepared is complete when
-// the evidence decided.
-bool guess_encoding(std::string_view raw, encoding_choice& choice,
-                    prepared_input& prepared, line_problem& problem) {
+// Decodes UTF-16 body into prepared, unless raw joins UTF-16 and 8-bit
+// text. Returns false and fills problem then.
+bool take_utf_16(std::string_view body, bool big_endian,
+                 prepared_input& prepared, line_problem& problem) {
+  if (const std::size_t line = find_encoding_change(body, big_endian)) {
+    problem = {line,
+               "the encoding changes on this line: UTF-16 and an 8-bit "
+               "encoding joined in one file; convert each part on its own"};
+    return false;
+  }
+  prepared.decoded.clear();
+  const std::size_t faults = decode_utf_16(body, big_endian, prepared.decoded);
+  prepared.text = prepared.decoded;
+  prepared.encoding = text_encoding::utf_8;
+  prepared.offset = 0;  // offsets in the decoded text: none is needed
+  prepared.decodes_throughout = faults == 0;
+  prepared.from_utf_16 = true;
+  return true;
+}
+
+// Decides the encoding of raw, which has no mark, by a guess. Returns false
+// and fills problem when no encoding can be told.
+bool guess_encoding(std::string_view raw, prepared_input& prepared,
+                    line_problem& problem) {
   if (std::memchr(raw.data(), '\0', raw.size()) != nullptr) {
     const utf_16_order order = find_utf_16_pattern(raw);
-    if (order == utf_16_order::none) {
-      find_nul_byte(raw, problem);
-      return false;
+    if (order != utf_16_order::none) {
+      const bool big_endian = order == utf_16_order::big_endian;
+      if (!take_utf_16(raw, big_endian, prepared, problem)) return false;
+      if (looks_like_entries(prepared.text)) {
+        prepared.reason = std::string(big_endian ? "UTF-16BE" : "UTF-16LE") +
+                          " without a byte-order mark, by the NUL bytes "
+                          "beside the ASCII characters of its first line";
+        return true;
+      }
+      prepared = prepared_input();
     }
-    const bool big_endian = order == utf_16_order::big_endian;
-    choice = big_endian ? encoding_choice::utf_16be : encoding_choice::utf_16le;
-    prepared.reason = std::string(big_endian ? "UTF-16BE" : "UTF-16LE") +
-                      " without a byte-order mark, by the NUL bytes beside "
-                      "the ASCII characters of its first line";
-    return true;
+    // Not UTF-16: a NUL byte has no place in 8-bit text.
+    find_nul_byte(raw, problem);
+    return false;
   }
   const encoding_verdict verdict = judge_encoding(raw);
   if (!verdict.decided) {
-    problem = {0, "cannot tell the encoding: " + verdict.reason +
-                      "; name it with --encoding sjis, utf-8, utf-16le or "
-                      "utf-16be"};
+    problem = {0, verdict.euc_jp
+                      ? verdict.reason +
+                            ": convert it first, e.g. with iconv -f EUC-JP -t "
+                            "UTF-8"
+                      : "cannot tell the encoding: " + verdict.reason +
+                            "; name it with --encoding sjis, utf-8, utf-16le "
+                            "or utf-16be"};
     return false;
   }
   prepared.text = raw;
   prepared.encoding = verdict.encoding;
   prepared.reason = "guessed: " + verdict.reason;
   prepared.decodes_throughout = verdict.decodes_throughout;
-  choice = encoding_choice::guess;
+  prepared.guessed = true;
   return true;
 }
 
@@ -227,22 +259,14 @@ bool decide_encoding(std::string_view raw, encoding_choice choice,
     choice = choice_of(mark);
     prepared.reason = std::string(mark_name(mark)) + " byte-order mark";
   } else if (choice == encoding_choice::guess) {
-    if (!guess_encoding(raw, choice, prepared, problem)) return false;
-    if (choice == encoding_choice::guess) return true;  // decided by evidence
+    return guess_encoding(raw, prepared, problem);
   } else {
     prepared.reason = std::string("--encoding ") + choice_name(choice);
   }
   if (choice == encoding_choice::utf_16le ||
       choice == encoding_choice::utf_16be) {
-    if (!decode_utf_16(body, choice == encoding_choice::utf_16be,
-                       prepared.decoded, problem)) {
-      return false;
-    }
-    prepared.text = prepared.decoded;
-    prepared.encoding = text_encoding::utf_8;
-    prepared.offset = 0;  // offsets in the decoded text: none is needed
-    prepared.decodes_throughout = true;  // well-formed by construction
-    return true;
+    return take_utf_16(body, choice == encoding_choice::utf_16be, prepared,
+                       problem);
   }
   prepared.text = body;
   prepared.encoding = choice == encoding_choice::utf_8

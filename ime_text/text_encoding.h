@@ -30,15 +30,22 @@ struct prepared_input {
   std::size_t offset = 0;
   // Every byte of text decodes, so lines need not be checked one by one.
   bool decodes_throughout = false;
+  // The encoding was guessed from the evidence: a Shift_JIS line that reads
+  // as UTF-8 is skipped, not filed as mojibake.
+  bool guessed = false;
+  // text was decoded from UTF-16: its undecodable bytes stand for UTF-16
+  // faults (see decode_utf_16).
+  bool from_utf_16 = false;
 };
 
 // Decides the encoding of raw. A byte-order mark decides (UTF-16 is decoded
 // to UTF-8, a UTF-8 mark dropped) and must agree with choice; without one,
 // choice decides, and a guess takes UTF-16 when the first line shows its
-// pattern (find_utf_16_pattern), stops at a NUL byte otherwise, and weighs
-// the evidence of the whole text (judge_encoding). Returns false and fills
-// problem for text that cannot be read in the encoding chosen, or whose
-// encoding cannot be told. prepared.text may point into raw, which must
+// pattern (find_utf_16_pattern) and the decoded text looks like entries,
+// stops at a NUL byte otherwise, and weighs the evidence of the whole text
+// (judge_encoding). Returns false and fills problem for text whose encoding
+// cannot be told, which is EUC-JP, or which joins UTF-16 and 8-bit text
+// (find_encoding_change). prepared.text may point into raw, which must
 // outlive it.
 bool decide_encoding(std::string_view raw, encoding_choice choice,
                      prepared_input& prepared, line_problem& problem);
@@ -84,9 +91,16 @@ std::size_t find_invalid_utf_8(std::string_view text, bool& has_multibyte);
 void append_utf_8(std::string& out, std::uint32_t code_point);
 
 // Appends the UTF-8 form of the UTF-16 text (without its mark) to out,
-// joining surrogate pairs. Returns false and fills problem at an unpaired
-// surrogate or a final odd byte.
-bool decode_utf_16(std::string_view text, bool big_endian, std::string& out,
-                   line_problem& problem);
+// joining surrogate pairs. An unpaired surrogate becomes the byte 0xFF and a
+// final odd byte the byte 0xFE, neither of them UTF-8, so that the lines
+// holding them do not decode and are skipped like any undecodable line.
+// Returns how many such faults there are.
+std::size_t decode_utf_16(std::string_view text, bool big_endian,
+                          std::string& out);
+
+// What the byte at an undecodable place of text decoded from UTF-16 stands
+// for: "unpaired UTF-16 surrogate" or "UTF-16 text ends in half a
+// character".
+const char* utf_16_fault_message(char byte);
 
 }  // namespace brenlow

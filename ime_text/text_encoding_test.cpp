@@ -28,9 +28,12 @@ TEST(FindInvalidUtf8, WellFormedAndBroken) {
       {"\xED\xA0\x80", 0, false},        // a surrogate
       {"\xF4\x90\x80\x80", 0, false},    // above U+10FFFF
       {"\xF5\x80\x80\x80", 0, false},
-      {"ab\xE3\x81", 2, false},       // cut short at the end
-      {"\xE3\x81\x8B\x80", 3, true},  // stray continuation byte
-      {"\xE3\x09\x8B", 0, false},     // a TAB inside a sequence
+      {"\xF0\x8F\xBF\xBF", 0, false},    // overlong U+FFFF in four bytes
+      {"\xF0\x80\x80\xAF", 0, false},    // overlong "/" in four bytes
+      {"\xF0\x90\x80\x80", npos, true},  // U+10000, the first not overlong
+      {"ab\xE3\x81", 2, false},          // cut short at the end
+      {"\xE3\x81\x8B\x80", 3, true},     // stray continuation byte
+      {"\xE3\x09\x8B", 0, false},        // a TAB inside a sequence
       // The last byte of a sequence must be a continuation byte too.
       {"\xE3\x81\x41", 0, false},  // ASCII "A" in third place
       {"\xE3\x81\x2F", 0, false},  // "/" in third place
@@ -104,10 +107,9 @@ TEST(DecodeUtf16, BothByteOrders) {
   for (const auto& c : cases) {
     for (bool big_endian : {false, true}) {
       std::string out;
-      line_problem problem;
       const std::string bytes =
           big_endian ? utf_16be(c.units) : utf_16le(c.units);
-      ASSERT_TRUE(decode_utf_16(bytes, big_endian, out, problem))
+      ASSERT_EQ(decode_utf_16(bytes, big_endian, out), 0u)
           << units_shown(c.units);
       EXPECT_EQ(out, c.utf_8)
           << units_shown(c.units) << ", big endian: " << big_endian;
@@ -115,38 +117,41 @@ TEST(DecodeUtf16, BothByteOrders) {
   }
 }
 
-TEST(DecodeUtf16, UnpairedSurrogatesNameTheLine) {
+// An unpaired surrogate becomes 0xFF, which no UTF-8 line holds, so that
+// its line alone is skipped; the rest decodes.
+TEST(DecodeUtf16, UnpairedSurrogatesMarkTheirPlace) {
   struct {
     std::u16string units;
-    std::size_t line;
+    std::string utf_8;
+    std::size_t faults;
   } const cases[] = {
-      {u"a\tb\r\n\xD800", 2},      // high surrogate at the end
-      {u"\xD800x", 1},             // high surrogate, no low one
-      {u"a\n\nb\xDC00", 3},        // lone low surrogate
-      {u"\xD800\xD800\xDC00", 1},  // high, then a pair
-      {u"\xDC00\xDC00", 1},        // two low surrogates
-      {u"\xDFFF\xDC00", 1},
-      {u"x\n\xDC00\xDFFF", 2},
-      {u"\xDC00\xD800", 1},  // low before high
-      {u"\xD800\xD800", 1},  // two high surrogates
+      {u"a\tb\r\n\xD800", "a\tb\r\n\xFF", 1},  // high surrogate at the end
+      {u"\xD800x", "\xFFx", 1},                // high surrogate, no low one
+      {u"a\n\nb\xDC00", "a\n\nb\xFF", 1},      // lone low surrogate
+      {u"\xD800\xD800\xDC00", "\xFF\xF0\x90\x80\x80", 1},  // high, then a pair
+      {u"\xDC00\xDC00", "\xFF\xFF", 2},                    // two low surrogates
+      {u"\xDFFF\xDC00", "\xFF\xFF", 2},
+      {u"x\n\xDC00\xDFFF\ty", "x\n\xFF\xFF\ty", 2},
+      {u"\xDC00\xD800", "\xFF\xFF", 2},  // low before high
+      {u"\xD800\xD800", "\xFF\xFF", 2},  // two high surrogates
   };
   for (const auto& c : cases) {
     for (bool big_endian : {false, true}) {
       std::string out;
-      line_problem problem;
       const std::string bytes =
           big_endian ? utf_16be(c.units) : utf_16le(c.units);
-      EXPECT_FALSE(decode_utf_16(bytes, big_endian, out, problem))
+      EXPECT_EQ(decode_utf_16(bytes, big_endian, out), c.faults)
           << units_shown(c.units) << ", big endian: " << big_endian;
-      EXPECT_EQ(problem.line_number, c.line) << units_shown(c.units);
-      EXPECT_EQ(problem.message, "unpaired UTF-16 surrogate")
-          << units_shown(c.units);
+      EXPECT_EQ(out, c.utf_8)
+          << units_shown(c.units) << ", big endian: " << big_endian;
     }
   }
   std::string out;
-  line_problem problem;
-  EXPECT_FALSE(decode_utf_16("a\0b", false, out, problem));
-  EXPECT_EQ(problem.message, "UTF-16 text ends in half a character");
+  EXPECT_EQ(decode_utf_16(std::string("a\0b", 3), false, out), 1u);
+  EXPECT_EQ(out, "a\xFE");
+  EXPECT_STREQ(utf_16_fault_message('\xFE'),
+               "UTF-16 text ends in half a character");
+  EXPECT_STREQ(utf_16_fault_message('\xFF'), "unpaired UTF-16 surrogate");
 }
 
 TEST(AppendUtf8, EveryLength) {
@@ -221,8 +226,8 @@ TEST(DecideEncoding, EncodingsAndMarks) {
       {"\xFF\xFEr\0\t\0"s, guess, true, text_encoding::utf_8, "r\t", 1},
       {"\xFE\xFF\0r\0\t"s, guess, true, text_encoding::utf_8, "r\t", 1},
       {"\xFF\xFEr\0\t\0"s, le, true, text_encoding::utf_8, "r\t", 1},
-      {"\xFF\xFE\0\xD8"s, guess, false, text_encoding::utf_8,
-       "unpaired UTF-16 surrogate", 1},
+      // An unpaired surrogate: its line is skipped as it is converted.
+      {"\xFF\xFE\0\xD8"s, guess, true, text_encoding::utf_8, "\xFF", 0},
       // UTF-16 without a mark, by its first line or as told.
       {"!\0x\0\r\0\n\0r\0\t\0w\0"s, guess, true, text_encoding::utf_8,
        "!x\r\nr\tw", 1},

@@ -52,7 +52,12 @@ constexpr option_entry option_table[] = {
        return true;
      }},
     {nullptr, "--encoding", true,
-     [](run_options& o, const std::string& value, std::string& error) {
+     [](run_options& o, const std::string& given, std::string& error) {
+       // Encoding names are written in any case (SJIS, UTF-8, CP932).
+       std::string value = given;
+       for (char& c : value) {
+         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+       }
        if (value == "sjis" || value == "shift_jis" || value == "cp932") {
          o.encoding = encoding_choice::shift_jis;
        } else if (value == "utf-8" || value == "utf8") {
@@ -62,7 +67,7 @@ constexpr option_entry option_table[] = {
        } else if (value == "utf-16be" || value == "utf16be") {
          o.encoding = encoding_choice::utf_16be;
        } else {
-         error = "unknown encoding '" + value +
+         error = "unknown encoding '" + given +
                  "' (use sjis, utf-8, utf-16le or utf-16be)";
          return false;
        }

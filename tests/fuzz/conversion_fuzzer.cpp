@@ -5,13 +5,19 @@
 // or in byte order when bit 7 is set as well; bit 1: LF line ends), the
 // encoding (bits 2-3: 1 forces Shift_JIS, 2 UTF-8, 3 UTF-16LE, 0 a guess)
 // and the rules (bit 4: readings kept raw, bit 5: CSV quotes, bit 6: no
-// annotations); the rest is the dictionary file. Any broken promise aborts,
-// so libFuzzer keeps the input that broke it.
+// annotations); the rest is the dictionary file. When the encoding is a
+// guess, the same bytes also make a dictionary of two pieces in different
+// encodings joined as cat joins files (mixed_encodings). Shift_JIS is
+// checked against the system's iconv (CP932), the reader SKK clients use.
+// Any broken promise aborts, so libFuzzer keeps the input that broke it.
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -62,9 +68,30 @@ bool valid_pair(std::string_view text, std::size_t pos) {
          (second >= 0x80 && second <= 0xFC);
 }
 
+// Converts text with iconv from one encoding to another; false where it
+// fails (a byte sequence without a character).
+bool convert_with_iconv(std::string_view text, const char* to,
+                        const char* from, std::string& out) {
+  out.clear();
+  iconv_t cd = iconv_open(to, from);
+  check(reinterpret_cast<std::intptr_t>(cd) != -1, "iconv cannot convert CP932");
+  std::string in(text);
+  char* in_ptr = in.data();
+  std::size_t in_left = in.size();
+  std::string buffer(in.size() * 4 + 16, '\0');
+  char* out_ptr = buffer.data();
+  std::size_t out_left = buffer.size();
+  const std::size_t done = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+  iconv_close(cd);
+  if (done == static_cast<std::size_t>(-1) || in_left != 0) return false;
+  out.assign(buffer.data(), buffer.size() - out_left);
+  return true;
+}
+
 // The characters of a line as code points (UTF-8) or as bytes and pairs
 // (Shift_JIS, a pair as lead << 8 | trail); false when a byte does not
-// decode. The plain reading a decoder does, byte by byte.
+// decode. The plain reading a decoder does, byte by byte; Shift_JIS must
+// also convert with iconv.
 bool decode_line(std::string_view line, text_encoding encoding,
                  std::vector<std::uint32_t>& chars) {
   chars.clear();
@@ -101,7 +128,18 @@ bool decode_line(std::string_view line, text_encoding encoding,
     chars.push_back(cp);
     i += len;
   }
-  return true;
+  std::string unused;
+  return encoding != text_encoding::shift_jis ||
+         convert_with_iconv(line, "UTF-8", "CP932", unused);
+}
+
+// True for a UTF-8 line with a sequence of three or four bytes: a guessed
+// Shift_JIS text skips it.
+bool reads_as_utf_8_model(std::string_view line) {
+  std::vector<std::uint32_t> chars;
+  if (!decode_line(line, text_encoding::utf_8, chars)) return false;
+  return std::any_of(chars.begin(), chars.end(),
+                     [](std::uint32_t c) { return c >= 0x800; });
 }
 
 void append_code_point(std::string& out, std::uint32_t cp) {
@@ -245,7 +283,7 @@ struct model_entry {
 // sets skipped_lines to the numbers of the entry lines that cannot be filed.
 std::vector<model_entry> model_entries(
     std::string_view text, text_encoding encoding, const model_rules& rules,
-    std::vector<std::size_t>& skipped_lines) {
+    bool skip_utf_8_lines, std::vector<std::size_t>& skipped_lines) {
   std::vector<model_entry> entries;
   std::vector<std::uint32_t> chars;
   std::size_t start = 0;
@@ -265,7 +303,9 @@ std::vector<model_entry> model_entries(
          line.rfind("# Gboard Dictionary version:", 0) == 0)) {
       continue;
     }
-    if (!decode_line(line, encoding, chars)) {
+    if (!decode_line(line, encoding, chars) ||
+        (skip_utf_8_lines && encoding == text_encoding::shift_jis &&
+         reads_as_utf_8_model(line))) {
       skipped_lines.push_back(line_number);
       continue;
     }
@@ -490,6 +530,170 @@ void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
   }
 }
 
+// Characters for the mixed dictionaries: kana, kanji, half-width
+// katakana, symbols and the ideographic space, all in CP932. None has a
+// byte 0x09, 0x0A or 0x0D in UTF-16 (as 三 and 上 do), nor one that reads
+// so in the other byte order, so an 8-bit line never meets a UTF-16 TAB.
+const char* const alphabet[] = {
+    "あ", "い", "う", "か", "ん", "じ", "こ", "そ", "つ", "ー", "漢", "字",
+    "東", "京", "高", "卒", "一", "最", "堀", "　", "ｱ", "ｲ", "ﾏ", "ﾞ",
+    "°", "§", "Ω", "①", "～", "縺", "鬮", "ﾂ"};
+
+enum class piece_encoding { shift_jis, utf_8, utf_16le, utf_16be, utf_16le_mark };
+
+// text (UTF-8) in encoding; false when it cannot be written there.
+bool encode_piece(const std::string& text, piece_encoding encoding,
+                  std::string& out) {
+  switch (encoding) {
+    case piece_encoding::shift_jis:
+      return convert_with_iconv(text, "CP932", "UTF-8", out);
+    case piece_encoding::utf_8: out = text; return true;
+    case piece_encoding::utf_16le:
+      return convert_with_iconv(text, "UTF-16LE", "UTF-8", out);
+    case piece_encoding::utf_16be:
+      return convert_with_iconv(text, "UTF-16BE", "UTF-8", out);
+    case piece_encoding::utf_16le_mark:
+      if (!convert_with_iconv(text, "UTF-16LE", "UTF-8", out)) return false;
+      out.insert(0, "\xFF\xFE");
+      return true;
+  }
+  return false;
+}
+
+// The dictionary lines made of bytes: a byte 0x0A ends a line, other
+// ASCII bytes stay (but those that make a word a concat form), others
+// become characters of the alphabet; a line without a TAB gets one in its
+// middle.
+std::vector<std::string> mixed_lines(std::string_view bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::vector<std::string> chars;
+    for (std::size_t i = start; i < end; ++i) {
+      const auto b = static_cast<unsigned char>(bytes[i]);
+      const bool plain = (b >= 0x20 && b < 0x7F) || b == '\t';
+      if (plain && std::string_view("/;\"()\\\r").find(static_cast<char>(
+                       b)) == std::string_view::npos) {
+        chars.emplace_back(1, static_cast<char>(b));
+      } else {
+        chars.emplace_back(alphabet[b % (sizeof alphabet / sizeof *alphabet)]);
+      }
+    }
+    if (std::find(chars.begin(), chars.end(), "\t") == chars.end()) {
+      chars.insert(chars.begin() + static_cast<std::ptrdiff_t>(chars.size() / 2),
+                   "\t");
+    }
+    std::string line;
+    for (const std::string& c : chars) line += c;
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The word field of a line: after the first TAB, up to the next.
+std::string_view word_of(std::string_view line) {
+  const std::size_t tab = line.find('\t');
+  if (tab == std::string_view::npos) return {};
+  const std::string_view rest = line.substr(tab + 1);
+  return rest.substr(0, rest.find('\t'));
+}
+
+// Two pieces of dictionary in different encodings (chosen by the first two
+// bytes), joined. Converted with a guess, either the file is refused, or
+// every word filed, decoded in the encoding decided, is the word of one of
+// the lines as written, or a line whose bytes read the same in both 8-bit
+// encodings: a Shift_JIS line valid as UTF-8, a UTF-8 line without a
+// sequence of three bytes or more. A UTF-8 line with one is never filed in
+// a Shift_JIS text: its words would be mojibake.
+void check_mixed_encodings(std::string_view raw) {
+  if (raw.size() < 3) return;
+  const auto first = static_cast<piece_encoding>(
+      static_cast<unsigned char>(raw[0]) % 5);
+  const auto second = static_cast<piece_encoding>(
+      static_cast<unsigned char>(raw[1]) % 5);
+  const bool crlf = (static_cast<unsigned char>(raw[2]) & 0x80) != 0;
+  const std::vector<std::string> lines = mixed_lines(raw.substr(3));
+  const std::size_t split =
+      lines.empty() ? 0 : static_cast<unsigned char>(raw[2]) % (lines.size() + 1);
+  std::string pieces[2];
+  for (std::size_t k = 0; k < 2; ++k) {
+    std::string text;
+    for (std::size_t i = k == 0 ? 0 : split; i < (k == 0 ? split : lines.size());
+         ++i) {
+      text += lines[i] + (crlf ? "\r\n" : "\n");
+    }
+    if (!encode_piece(text, k == 0 ? first : second, pieces[k])) return;
+  }
+  const std::string joined = pieces[0] + pieces[1];
+  entry_rules rules;
+  rules.annotations = false;
+  reading_table table;
+  prepared_input input;
+  conversion_counts counts;
+  line_problem problem;
+  const bool converted = convert_text(
+      joined, encoding_choice::guess, rules, table, [](const line_problem&) {},
+      input, counts, problem);
+  // UTF-16 of one byte order throughout (a mark at most at the start of a
+  // piece) is read as such: no line lost to the other order.
+  const auto little = [](piece_encoding e) {
+    return e == piece_encoding::utf_16le || e == piece_encoding::utf_16le_mark;
+  };
+  if (!lines.empty() &&
+      ((little(first) && little(second)) ||
+       (first == piece_encoding::utf_16be &&
+        second == piece_encoding::utf_16be))) {
+    output_checked = problem.message;
+    check(converted && input.from_utf_16, "UTF-16 not read as UTF-16");
+    check(counts.lines >= lines.size() &&
+              counts.skipped_by_reason[static_cast<std::size_t>(
+                  skip_reason::undecodable)] == 0,
+          "UTF-16 read in the wrong byte order");
+  }
+  if (!converted) return;
+  const bool shift_jis = input.encoding == text_encoding::shift_jis;
+  std::set<std::string> allowed;
+  std::string decoded;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view word = word_of(lines[i]);
+    allowed.emplace(word);
+    const piece_encoding piece = i < split ? first : second;
+    std::string bytes;
+    if (input.from_utf_16 || !encode_piece(std::string(word), piece, bytes)) {
+      continue;
+    }
+    if (shift_jis && piece == piece_encoding::utf_8 &&
+        !reads_as_utf_8_model(lines[i]) &&
+        convert_with_iconv(bytes, "UTF-8", "CP932", decoded)) {
+      allowed.insert(decoded);
+    }
+    std::vector<std::uint32_t> chars;
+    if (!shift_jis && piece == piece_encoding::shift_jis &&
+        decode_line(bytes, text_encoding::utf_8, chars)) {
+      allowed.insert(bytes);
+    }
+  }
+  std::vector<std::uint32_t> filed;
+  for (const reading_entry& entry : table.entries) {
+    words_of(table, entry, filed);
+    for (std::uint32_t c : filed) {
+      const std::string_view word = table.candidates[c].word();
+      output_checked = word;
+      if (shift_jis) {
+        check(convert_with_iconv(word, "UTF-8", "CP932", decoded),
+              "a word filed in Shift_JIS that does not decode");
+      } else {
+        decoded = std::string(word);
+      }
+      check(allowed.count(decoded) != 0,
+            "a word filed in an encoding other than its line's");
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -515,6 +719,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   rules.typed_readings = model.typed_readings;
   rules.csv_quotes = model.csv_quotes;
   rules.annotations = model.annotations;
+  if (choice == encoding_choice::guess) check_mixed_encodings(raw);
   reading_table table;
   std::vector<line_problem> skipped;
   prepared_input input;
@@ -547,11 +752,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   // appearance, each with its words in filing order.
   std::vector<std::size_t> skipped_lines;
   const std::vector<model_entry> entries =
-      model_entries(input.text, input.encoding, model, skipped_lines);
+      model_entries(input.text, input.encoding, model, input.guessed,
+                    skipped_lines);
   if (input.decodes_throughout) {
     std::vector<std::uint32_t> chars;
     check(decode_line(input.text, input.encoding, chars),
           "a text said to decode throughout does not");
+    if (input.guessed && input.encoding == text_encoding::shift_jis) {
+      for (std::size_t pos = 0; pos < input.text.size();) {
+        std::size_t end = input.text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = input.text.size();
+        check(!reads_as_utf_8_model(input.text.substr(pos, end - pos)),
+              "a Shift_JIS text said to decode throughout has a UTF-8 line");
+        pos = end + 1;
+      }
+    }
   }
   check(counts.filed_lines == entries.size(),
         "words filed differ from the entry lines");
