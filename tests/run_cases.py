@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs the end-to-end cases against a built brenlow.
 
-Each case is a folder holding:
+Cases sit in folders by theme (tests/cases/encodings/utf8_with_mark). Each
+case is a folder holding:
   cmd       a shell command, with $BRENLOW naming the program (default:
             "$BRENLOW" input.txt)
   input.txt the dictionary, byte for byte
@@ -114,6 +115,23 @@ def check_case(folder, proc, windows):
     return problems
 
 
+def is_case(path):
+    return os.path.exists(os.path.join(path, "cmd")) or os.path.exists(
+        os.path.join(path, "input.txt"))
+
+
+def case_folders(path):
+    """The case folders at path: path itself, or those in the folders of
+    themes below it, at any depth, in order of their paths."""
+    if is_case(path):
+        return [path]
+    found = []
+    for name in sorted(os.listdir(path)):
+        if os.path.isdir(os.path.join(path, name)):
+            found += case_folders(os.path.join(path, name))
+    return found
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True,
@@ -130,7 +148,8 @@ def main():
                         help="write what the program does as the cases' "
                         "expected stdout, stderr and status")
     parser.add_argument("cases", nargs="+",
-                        help="case folders, or folders of case folders")
+                        help="case folders, or folders holding them (at any "
+                        "depth)")
     args = parser.parse_args()
     if args.update and args.windows:
         parser.error("--update writes the Linux expectations only; write "
@@ -151,20 +170,16 @@ def main():
 
     folders = []
     for path in args.cases:
-        if os.path.exists(os.path.join(path, "cmd")) or os.path.exists(
-                os.path.join(path, "input.txt")):
-            folders.append(path)
-        else:
-            folders += sorted(os.path.join(path, name)
-                              for name in os.listdir(path)
-                              if os.path.isdir(os.path.join(path, name)))
+        folders += case_folders(path)
     scratch_root = tempfile.mkdtemp(prefix="brenlow-cases-")
     atexit.register(remove_tree, scratch_root)
     failed = 0
     for folder in folders:
         proc = run_in_scratch(folder, program, args.timeout, args.locale,
                               scratch_root)
-        name = os.path.basename(folder)
+        # A case is named with its theme: encodings/utf8_with_mark.
+        name = os.path.join(os.path.basename(os.path.dirname(folder)),
+                            os.path.basename(folder))
         if args.update:
             update_case(folder, proc)
             print(f"updated {name}")

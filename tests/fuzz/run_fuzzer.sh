@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$work/corpus" "$work/seeds" "$work/artifacts"
 # The fuzzer's first byte picks the layout and the encoding; each fixture
 # goes in four ways.
-for input in "$here"/../cases/*/input.txt; do
+for input in "$here"/../cases/*/*/input.txt; do
   name=$(basename "$(dirname "$input")")
   { printf '\000'; cat "$input"; } > "$work/seeds/$name.crlf"
   { printf '\003'; cat "$input"; } > "$work/seeds/$name.sorted-lf"
