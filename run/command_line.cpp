@@ -46,7 +46,12 @@ struct option_entry {
 
 constexpr option_entry option_table[] = {
     {"-o", "--output", true,
-     [](run_options& o, const std::string& value, std::string&) {
+     [](run_options& o, const std::string& value, std::string& error) {
+       // Refused before the input is read, not after its conversion.
+       if (value.empty()) {
+         error = "the output file name is empty";
+         return false;
+       }
        o.has_output = true;
        o.output_name = value;
        return true;
@@ -187,7 +192,24 @@ bool parse_command_line(int argc, char** argv, run_options& options,
         error = "option '" + name + "' takes no value";
         return false;
       }
+      if (*inline_value == '\0') {
+        error = "option '" + name + "' needs a value after '='";
+        return false;
+      }
       value = inline_value;
+    } else if (option->value_optional && i + 1 < argc && *argv[i + 1]) {
+      // "--sort bytes f" would sort in the default order and read a file
+      // named "bytes": a value the option takes, given as a word of its
+      // own, is refused.
+      run_options tried;
+      std::string unused;
+      if (option->apply(tried, argv[i + 1], unused)) {
+        const std::string next = argv[i + 1];
+        error = "option '" + name + "' takes its value after '=' (" + name +
+                "=" + next + "); a file named '" + next + "' is './" + next +
+                "'";
+        return false;
+      }
     }
     if (!option->apply(options, value, error)) return false;
   }
