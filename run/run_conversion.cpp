@@ -135,8 +135,8 @@ bool read_input(const run_options& options, const std::string& shown_name,
   return true;
 }
 
-int write_to_file(const run_options& options, const reading_table& table,
-                  const skk_layout& layout, const reading_table* okuri_ari,
+int write_to_file(const run_options& options, reading_table& table,
+                  const skk_layout& layout, reading_table* okuri_ari,
                   std::vector<long_line>& long_lines) {
   replacement_file replacement;
   int error = open_replacement(options.output_name, replacement);
@@ -171,8 +171,8 @@ int write_to_file(const run_options& options, const reading_table& table,
 
 // Writes the dictionary; long_lines gets its lines of Emacs SKK's long
 // line length or more.
-int write_dictionary(const run_options& options, const reading_table& table,
-                     const skk_layout& layout, const reading_table* okuri_ari,
+int write_dictionary(const run_options& options, reading_table& table,
+                     const skk_layout& layout, reading_table* okuri_ari,
                      std::vector<long_line>& long_lines) {
   if (options.has_output) {
     return write_to_file(options, table, layout, okuri_ari, long_lines);

@@ -18,6 +18,22 @@ check() {  # name, expected status, expected stderr, actual status, actual stder
   fi
 }
 
+expect() {  # case name, shell test that must hold, what it means
+  if ! eval "$2"; then
+    echo "FAIL $1: $3"
+    failures=$((failures + 1))
+  fi
+}
+
+no_temporary_left() {  # case name, folder...
+  local name=$1
+  shift
+  if ls -A "$@" | grep -q 'brenlow-'; then
+    echo "FAIL $name: a temporary file is left: $(ls -A "$@" | grep 'brenlow-')"
+    failures=$((failures + 1))
+  fi
+}
+
 sanitized=${BRENLOW_SANITIZED:-0}
 
 # Out of memory: a dictionary larger than the address space the program may
@@ -34,6 +50,76 @@ if [ "$sanitized" = 0 ]; then
   rm -f "$work/big.txt" "$work/out"
 else
   echo "skip out_of_memory (sanitizer build)"
+fi
+
+# Out of memory once the output has begun to take shape: a run that fails
+# writes nothing. Two shapes whose peak comes while they are written: with
+# --okuri-ari --sort, an okuri-ari section of 1.4 MB (more than the output
+# buffer holds) before the order of a larger okuri-nasi section; unsorted,
+# 2 MB of short lines before one reading with 3,000,000 words. Each runs
+# under the least address space it needs (found by bisection) less 4 KiB
+# to 8 MiB: standard output stays empty, and a file of -o as it was.
+least_memory() {  # arguments...: the least ulimit -v (KiB) they run in
+  local low=1000 high=400000 middle
+  while [ $((high - low)) -gt 4 ]; do
+    middle=$(( (low + high) / 2 ))
+    if (ulimit -v $middle; "$program" "$@" >/dev/null 2>&1); then
+      high=$middle
+    else
+      low=$middle
+    fi
+  done
+  echo $high
+}
+out_of_memory_nothing_written() {  # name, input, options...
+  local name=$1 input=$2 least least_output
+  shift 2
+  least=$(least_memory "$@" "$input")
+  if [ "$least" = 400000 ]; then
+    echo "FAIL $name: no run succeeded within 400000 KiB"
+    failures=$((failures + 1))
+    return
+  fi
+  mkdir -p "$work/oom"
+  least_output=$(least_memory -o "$work/oom/scratch.skk" "$@" "$input")
+  for under in 4 64 1024 8192; do
+    status=0
+    err=$( (ulimit -v $((least - under)); "$program" "$@" "$input" 2>&1 >"$work/out") ) || status=$?
+    check "${name}_under_${under}k" 1 "brenlow: $input: out of memory" "$status" "$err"
+    if [ -s "$work/out" ]; then
+      echo "FAIL ${name}_under_${under}k: $(wc -c < "$work/out") bytes on standard output"
+      failures=$((failures + 1))
+    fi
+    echo old > "$work/oom/out.skk"
+    status=0
+    err=$( (ulimit -v $((least_output - under))
+            "$program" -o "$work/oom/out.skk" "$@" "$input" 2>&1) ) || status=$?
+    check "${name}_output_file_under_${under}k" 1 "brenlow: $input: out of memory" "$status" "$err"
+    expect "${name}_output_file_under_${under}k" \
+      '[ "$(cat "$work/oom/out.skk")" = old ]' "the file of -o changed"
+    no_temporary_left "${name}_output_file_under_${under}k" "$work/oom"
+  done
+  rm -rf "$work/oom" "$work/out"
+}
+if [ "$sanitized" = 0 ]; then
+  python3 -c '
+import itertools, sys
+kana = [chr(c) for c in range(0x3042, 0x3093)]
+lines = []
+for i, (a, b, c) in enumerate(itertools.product(kana, repeat=3)):
+    if i == 300000:
+        break
+    if i < 40000:
+        lines.append(a + b + c + "\u304f\t\u66f8\u304f\t\u52d5\u8a5e\u30ab\u884c\u4e94\u6bb5\n")
+    lines.append(a + b + c + "\u306d\t\u8a9e\t\u540d\u8a5e\n")
+sys.stdout.buffer.write("".join(lines).encode())' > "$work/verbs.txt"
+  out_of_memory_nothing_written out_of_memory_sorted_okuri_ari "$work/verbs.txt" --okuri-ari --sort
+  awk 'BEGIN { for (n = 0; n < 150000; n++) printf "r%06d\tw\n", n
+               for (n = 0; n < 3000000; n++) print "z\tw" }' > "$work/one_reading.txt"
+  out_of_memory_nothing_written out_of_memory_one_large_reading "$work/one_reading.txt"
+  rm -f "$work/verbs.txt" "$work/one_reading.txt"
+else
+  echo "skip out_of_memory_* after output began (sanitizer build)"
 fi
 
 # A FIFO whose writer sends the dictionary in pieces and goes away in the
@@ -177,6 +263,12 @@ lines = "".join("\u3042\tx%07d\r\n" % i for i in range(2000000))
 sys.stdout.buffer.write(("\ufeff" + lines).encode("utf-16-le"))' > "$work/shape.txt"
   # (UTF-8 output: the coding line comes first.)
   memory_shape utf_16 4 2000000 1 28000000 $(( 48000002 + 28000000 ))
+  # One entry line whose word is 100 MB: a line longer than the output
+  # buffer goes straight to the file instead of growing the buffer.
+  python3 -c '
+import sys
+sys.stdout.buffer.write(b"reading\t" + b"w" * 100000000 + b"\r\n")' > "$work/shape.txt"
+  memory_shape one_line_word 3 1 1 100000010
   rm -f "$work/shape.txt" "$work/out" "$work/err"
 else
   echo "skip memory shapes (sanitizer build or no GNU time)"
@@ -257,22 +349,6 @@ dictionary=$(printf ';; okuri-ari entries.\r\n;; okuri-nasi entries.\r\na /A/\r\
 holds_dictionary() {  # case name, file
   if [ "$(od -c < "$2")" != "$dictionary" ]; then
     echo "FAIL $1: $2 does not hold the dictionary: $(head -c 200 "$2" | od -c | head -5)"
-    failures=$((failures + 1))
-  fi
-}
-
-expect() {  # case name, shell test that must hold, what it means
-  if ! eval "$2"; then
-    echo "FAIL $1: $3"
-    failures=$((failures + 1))
-  fi
-}
-
-no_temporary_left() {  # case name, folder...
-  local name=$1
-  shift
-  if ls -A "$@" | grep -q 'brenlow-'; then
-    echo "FAIL $name: a temporary file is left: $(ls -A "$@" | grep 'brenlow-')"
     failures=$((failures + 1))
   fi
 }
