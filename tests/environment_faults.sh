@@ -459,6 +459,23 @@ run_output output_owner_and_mode 0 "" -o kept.skk in.txt
 holds_dictionary output_owner_and_mode "$out_dir/kept.skk"
 check output_owner_and_mode "$want_owner 754" "" \
   "$(stat -c '%u:%g %a' "$out_dir/kept.skk")" ""
+# Owner and group are kept each on its own: as root, a file whose owner
+# alone or group alone differs from the program's; as a user in more than
+# one group, a file of another of its groups.
+owners=""
+if [ "$(id -u)" = 0 ]; then
+  owners="0:65534 65534:0"
+else
+  other_group=$(id -G | tr ' ' '\n' | grep -vx "$(id -g)" | head -1)
+  [ -n "$other_group" ] && owners="$(id -u):$other_group"
+fi
+for owner in $owners; do
+  echo old > "$out_dir/owned.skk"
+  chown "$owner" "$out_dir/owned.skk"
+  run_output "output_owner_$owner" 0 "" -o owned.skk in.txt
+  holds_dictionary "output_owner_$owner" "$out_dir/owned.skk"
+  check "output_owner_$owner" "$owner" "" "$(stat -c %u:%g "$out_dir/owned.skk")" ""
+done
 status=0
 err=$(cd "$out_dir" && umask 027 && "$program" -o fresh.skk in.txt 2>&1) || status=$?
 check output_new_file_mode "0 640" "" "$status $(stat -c %a "$out_dir/fresh.skk")" "$err"
@@ -476,54 +493,90 @@ holds_dictionary output_onto_its_input "$out_dir/self.txt"
 no_temporary_left output_files "$out_dir"
 
 # A signal that ends the run while the output is written removes the
-# temporary file and ends the program with 128 + the signal. strace slows
-# each write to 0.3 s so that the signal comes in the middle of the writing
-# (the output takes several writes), once the temporary file is there.
+# temporary file and ends the program with 128 + the signal: each signal
+# whose default action ends the program and that can be caught (not the
+# program's own faults, SIGSEGV and the like). strace slows each write to
+# 0.3 s so that the signal comes in the middle of the writing (the output
+# takes several writes), once the temporary file is there.
+# signal_during_output NAME EXPECTED_STATUS [env option]: sends NAME to a
+# run of -o that env starts with the option (--default-signal=NAME: as it
+# would be at its default, where a shell without job control has a
+# background job ignore SIGINT; --ignore-signal=NAME: as nohup leaves it).
+signal_during_output() {
+  local name=$1 want_status=$2 disposition=$3 case
+  case=output_interrupted_by_SIG$name
+  [ "$disposition" = --ignore-signal ] && case=output_SIG${name}_ignored_by_the_parent
+  # What an earlier case left must not stand in for this one's.
+  rm -f "$out_dir/pid" "$out_dir/signal"/.brenlow-*
+  echo old > "$out_dir/signal/out.skk"
+  # (No core file for SIGQUIT and the like.)
+  (ulimit -c 0
+   exec env "$disposition=$name" strace -o /dev/null -e inject=write:delay_enter=300000 \
+     sh -c 'echo $$ > "$0/pid"; exec "$1" -o "$0/signal/out.skk" "$0/many.txt"' \
+     "$out_dir" "$program") 2>"$out_dir/err" &
+  local runner=$!
+  for _ in $(seq 1000); do
+    [ -s "$out_dir/pid" ] && ls -A "$out_dir/signal" | grep -q 'brenlow-' && break
+    sleep 0.01
+  done
+  kill -"$name" "$(cat "$out_dir/pid")"
+  status=0
+  { wait "$runner"; } 2>/dev/null || status=$?
+  check "$case" "$want_status" "" "$status" "$(grep -v '^+++\|^---' "$out_dir/err")"
+  if [ "$want_status" = 0 ]; then
+    expect "$case" 'cmp -s "$out_dir/signal/out.skk" "$out_dir/many.skk"' \
+      "the file does not hold the whole dictionary"
+  else
+    expect "$case" '[ "$(cat "$out_dir/signal/out.skk")" = old ]' "the old file changed"
+  fi
+  no_temporary_left "$case" "$out_dir/signal"
+}
 if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
   awk 'BEGIN { for (n = 0; n < 300000; n++) printf "r%d\tw%d\tnoun\r\n", n, n }' > "$out_dir/many.txt"
+  "$program" -o "$out_dir/many.skk" "$out_dir/many.txt"
   mkdir "$out_dir/signal"
-  for signal in TERM:143 INT:130 HUP:129; do
-    echo old > "$out_dir/signal/out.skk"
-    # The background job gets the signal at its default (a shell without
-    # job control would have it ignore SIGINT).
-    env --default-signal="${signal%:*}" strace -o /dev/null -e inject=write:delay_enter=300000 \
-      sh -c 'echo $$ > "$0/pid"; exec "$1" -o "$0/signal/out.skk" "$0/many.txt"' \
-      "$out_dir" "$program" 2>"$out_dir/err" &
-    runner=$!
-    for _ in $(seq 1000); do
-      ls -A "$out_dir/signal" | grep -q 'brenlow-' && break
-      sleep 0.01
-    done
-    kill -"${signal%:*}" "$(cat "$out_dir/pid")"
-    status=0
-    { wait "$runner"; } 2>/dev/null || status=$?
-    check "output_interrupted_by_SIG${signal%:*}" "${signal#*:}" "" "$status" \
-      "$(grep -v '^+++\|^---' "$out_dir/err")"
-    expect "output_interrupted_by_SIG${signal%:*}" \
-      '[ "$(cat "$out_dir/signal/out.skk")" = old ]' "the old file changed"
-    no_temporary_left "output_interrupted_by_SIG${signal%:*}" "$out_dir/signal"
+  for signal in TERM INT HUP QUIT TRAP ABRT USR1 USR2 ALRM XCPU VTALRM PROF \
+                SYS PWR RTMIN RTMAX; do
+    signal_during_output "$signal" $((128 + $(kill -l "$signal"))) --default-signal
+  done
+  # A signal that the parent has the program ignore stays ignored: the
+  # run goes on and replaces the file.
+  for signal in INT HUP; do
+    signal_during_output "$signal" 0 --ignore-signal
   done
 else
   echo "skip output_interrupted (no strace, or tracing is not allowed here)"
 fi
 
-# -o with a file size limit instead (no root needed): with SIGXFSZ ignored,
-# as a shell's trap leaves it for the program, a write past the limit fails
-# with EFBIG, which must leave things as a full disk does.
+# -o with a file size limit instead (no root needed): a write past the
+# limit fails with EFBIG, which must leave things as a full disk does,
+# whether SIGXFSZ comes at its default (which would end the program and
+# leave the temporary file) or ignored, as a shell's trap '' XFSZ leaves it.
+# Standard output redirected to a file is reported the same way.
 mkdir "$work/limited"
-echo old > "$work/limited/out.skk"
 # One reading with 100,000 words: about 500 KB of output.
 yes "$(printf 'reading\tword\tnoun\r')" | head -n 100000 > "$work/words.txt"
-status=0
-err=$( (trap '' XFSZ; ulimit -f 64; "$program" -o "$work/limited/out.skk" "$work/words.txt" 2>&1) ) || status=$?
-check output_file_over_size_limit 1 \
-  "brenlow: cannot write '$work/limited/out.skk': File too large; it is left as it was" \
-  "$status" "$err"
-if [ "$(cat "$work/limited/out.skk")" != old ] ||
-   [ "$(ls -A "$work/limited")" != out.skk ]; then
-  echo "FAIL output_file_over_size_limit: the old file changed or a temporary file is left"
-  failures=$((failures + 1))
-fi
+for xfsz in default ignore; do
+  echo old > "$work/limited/out.skk"
+  status=0
+  err=$( (ulimit -f 64; env --"$xfsz"-signal=XFSZ \
+            "$program" -o "$work/limited/out.skk" "$work/words.txt" 2>&1) ) || status=$?
+  check "output_file_over_size_limit_SIGXFSZ_$xfsz" 1 \
+    "brenlow: cannot write '$work/limited/out.skk': File too large; it is left as it was" \
+    "$status" "$err"
+  if [ "$(cat "$work/limited/out.skk")" != old ] ||
+     [ "$(ls -A "$work/limited")" != out.skk ]; then
+    echo "FAIL output_file_over_size_limit_SIGXFSZ_$xfsz: the old file changed or a temporary file is left"
+    failures=$((failures + 1))
+    rm -f "$work/limited"/.brenlow-*
+  fi
+  status=0
+  err=$( (ulimit -f 64; env --"$xfsz"-signal=XFSZ \
+            "$program" "$work/words.txt" 2>&1 >"$work/limited/stdout.skk") ) || status=$?
+  check "standard_output_over_size_limit_SIGXFSZ_$xfsz" 1 \
+    "brenlow: cannot write to standard output: File too large" "$status" "$err"
+  rm -f "$work/limited/stdout.skk"
+done
 
 # A message naming a file of 120,000 bytes arrives whole (messages are put
 # together in memory before they are written).
