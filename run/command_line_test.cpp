@@ -170,6 +170,9 @@ TEST(CommandLine, Errors) {
        "option '--sort' takes its value after '=' (--sort=skk); a file "
        "named 'skk' is './skk'"},
       {{"--sort=", "d"}, "option '--sort' needs a value after '='"},
+      // An empty argument is no order, but a file name (which fails to
+      // open).
+      {{"--sort", "", "d"}, ""},
       {{"--strict=1", "d"}, "option '--strict' takes no value"},
       {{"--encoding"}, "option '--encoding' needs a value"},
       // Refused at once, not after the whole conversion.
