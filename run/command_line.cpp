@@ -150,6 +150,12 @@ void take_file_name(int argc, char** argv, int i, run_options& options) {
   options.ignored.assign(argv + i + 1, argv + argc);
 }
 
+// The message for a value that may only follow "=" given apart.
+std::string value_apart(const std::string& name, const std::string& value) {
+  return "option '" + name + "' takes its value after '=' (" + name + "=" +
+         value + "); a file named '" + value + "' is './" + value + "'";
+}
+
 }  // namespace
 
 bool parse_command_line(int argc, char** argv, run_options& options,
@@ -204,10 +210,7 @@ bool parse_command_line(int argc, char** argv, run_options& options,
       run_options tried;
       std::string unused;
       if (option->apply(tried, argv[i + 1], unused)) {
-        const std::string next = argv[i + 1];
-        error = "option '" + name + "' takes its value after '=' (" + name +
-                "=" + next + "); a file named '" + next + "' is './" + next +
-                "'";
+        error = value_apart(name, argv[i + 1]);
         return false;
       }
     }
