@@ -185,17 +185,19 @@ int open_in_place(replacement_file& replacement) {
 // existing is the file to replace, or null for a new file.
 int open_temporary(replacement_file& replacement, const struct stat* existing) {
   // A short name of fixed length: it fits wherever the target's name fits.
-  const std::string pattern =
-      folder_of(replacement.replaced) + ".brenlow-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
+  // mkstemp fills it in where it stands, so that nothing is allocated
+  // between making the file and recording its name.
+  replacement.temporary = folder_of(replacement.replaced) + ".brenlow-XXXXXX";
   handle_cleanup_signals();
   int fd;
   {
     cleanup_signals_held held;
-    fd = mkstemp(name.data());
-    if (fd < 0) return errno;
-    replacement.temporary = name.data();
+    fd = mkstemp(&replacement.temporary[0]);
+    if (fd < 0) {
+      const int error = errno;
+      replacement.temporary.clear();
+      return error;
+    }
     pending_temporary.store(replacement.temporary.c_str());
   }
   // mkstemp makes the file private to its creator. A replaced file keeps

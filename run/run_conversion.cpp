@@ -146,14 +146,15 @@ int write_to_file(const run_options& options, reading_table& table,
            options.output_name + "': " + std::strerror(error));
     return exit_failure;
   }
-  output_stream stream = make_output_stream(replacement.file, options.eol);
   try {
+    // The stream's buffer too may be more than memory has left.
+    output_stream stream = make_output_stream(replacement.file, options.eol);
     long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
+    error = finish_output(stream);
   } catch (...) {
     abandon_replacement(replacement);  // no half-written file left behind
     throw;
   }
-  error = finish_output(stream);
   if (error != 0) {
     abandon_replacement(replacement);
   } else {

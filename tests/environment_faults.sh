@@ -53,7 +53,7 @@ else
 fi
 
 # Out of memory once the output has begun to take shape: a run that fails
-# writes nothing. Two shapes whose peak comes while they are written: with
+# writes nothing. Shapes whose peak comes while they are written: with
 # --okuri-ari --sort, an okuri-ari section of 1.4 MB (more than the output
 # buffer holds) before the order of a larger okuri-nasi section; unsorted,
 # 2 MB of short lines before one reading with 3,000,000 words. Each runs
@@ -98,6 +98,7 @@ out_of_memory_nothing_written() {  # name, input, options...
     expect "${name}_output_file_under_${under}k" \
       '[ "$(cat "$work/oom/out.skk")" = old ]' "the file of -o changed"
     no_temporary_left "${name}_output_file_under_${under}k" "$work/oom"
+    rm -f "$work/oom"/.brenlow-*  # each limit on its own
   done
   rm -rf "$work/oom" "$work/out"
 }
@@ -117,7 +118,13 @@ sys.stdout.buffer.write("".join(lines).encode())' > "$work/verbs.txt"
   awk 'BEGIN { for (n = 0; n < 150000; n++) printf "r%06d\tw\n", n
                for (n = 0; n < 3000000; n++) print "z\tw" }' > "$work/one_reading.txt"
   out_of_memory_nothing_written out_of_memory_one_large_reading "$work/one_reading.txt"
-  rm -f "$work/verbs.txt" "$work/one_reading.txt"
+  # 5,000 lines of exactly 5,000 characters, the least that Emacs SKK's
+  # binary search cannot pass: the list of them, named in warnings after
+  # the writing, has its room before the first byte is written.
+  awk 'BEGIN { word = sprintf("%4991s", ""); gsub(/ /, "w", word)
+               for (n = 0; n < 5000; n++) printf "r%05d\t%s\n", n, word }' > "$work/long_lines.txt"
+  out_of_memory_nothing_written out_of_memory_long_lines "$work/long_lines.txt"
+  rm -f "$work/verbs.txt" "$work/one_reading.txt" "$work/long_lines.txt"
 else
   echo "skip out_of_memory_* after output began (sanitizer build)"
 fi
