@@ -8,14 +8,17 @@ namespace {
 
 constexpr std::size_t block_size = 1 << 20;
 
+void write_to_file(output_stream& stream, const char* bytes, std::size_t size) {
+  if (stream.error != 0) return;
+  errno = 0;
+  if (std::fwrite(bytes, 1, size, stream.file) != size) {
+    stream.error = errno ? errno : EIO;
+  }
+}
+
 void hand_over(output_stream& stream) {
   if (stream.file == nullptr || stream.used == 0) return;
-  if (stream.error == 0) {
-    errno = 0;
-    const std::size_t written =
-        std::fwrite(stream.buffer.get(), 1, stream.used, stream.file);
-    if (written != stream.used) stream.error = errno ? errno : EIO;
-  }
+  write_to_file(stream, stream.buffer.get(), stream.used);
   stream.used = 0;
 }
 
@@ -50,6 +53,17 @@ void make_output_room(output_stream& stream, std::size_t size) {
   std::size_t capacity = stream.capacity * 2;
   while (capacity - stream.used < size) capacity *= 2;
   grow(stream, capacity);
+}
+
+void write_past_room(output_stream& stream, std::string_view bytes) {
+  if (stream.file != nullptr && bytes.size() > stream.capacity) {
+    hand_over(stream);
+    write_to_file(stream, bytes.data(), bytes.size());
+    return;
+  }
+  make_output_room(stream, bytes.size());
+  std::memcpy(stream.buffer.get() + stream.used, bytes.data(), bytes.size());
+  stream.used += bytes.size();
 }
 
 int finish_output(output_stream& stream) {

@@ -28,9 +28,16 @@ output_stream make_output_stream(std::FILE* file, line_end eol);
 // Makes room for size more bytes: hands the buffer to the file, or grows it.
 void make_output_room(output_stream& stream, std::size_t size);
 
+// Writes bytes that do not fit in the room left. A stream with a file hands
+// its buffer over and then writes bytes longer than the whole buffer
+// straight to the file, so that its buffer never grows: once a stream with
+// a file exists, writing to it allocates nothing.
+void write_past_room(output_stream& stream, std::string_view bytes);
+
 inline void write_bytes(output_stream& stream, std::string_view bytes) {
   if (stream.capacity - stream.used < bytes.size()) {
-    make_output_room(stream, bytes.size());
+    write_past_room(stream, bytes);
+    return;
   }
   if (!bytes.empty()) {
     std::memcpy(stream.buffer.get() + stream.used, bytes.data(), bytes.size());

@@ -43,6 +43,8 @@ TEST(OutputStream, LargeWritesArriveWhole) {
       {"small writes, then one of 3 MB", {100, 5000, 3000000, 7}},
       {"exactly the first buffer, then one byte", {4096, 1}},
       {"empty writes", {0, 0, 10, 0}},
+      {"writes of a whole buffer, one byte more and 3 MB",
+       {1 << 20, 1, (1 << 20) + 1, 5, 3000000, 1 << 20}},
   };
   const char* const file_name = "output_stream_test.out";
   for (const auto& c : cases) {
@@ -53,12 +55,18 @@ TEST(OutputStream, LargeWritesArriveWhole) {
         ASSERT_NE(file, nullptr) << file_name;
       }
       output_stream stream = make_output_stream(file, line_end::crlf);
+      const std::size_t first_capacity = stream.capacity;
       std::string expected;
       for (std::size_t size : c.writes) {
         const std::string piece = pattern(size, expected.size());
         write_bytes(stream, piece);
         expected += piece;
         ASSERT_LE(stream.used, stream.capacity) << c.name;
+        // A write larger than a file's buffer goes straight to the file:
+        // the buffer never grows to hold a line of any length.
+        if (to_file) {
+          ASSERT_EQ(stream.capacity, first_capacity) << c.name;
+        }
       }
       end_line(stream);
       write_byte(stream, 'z');

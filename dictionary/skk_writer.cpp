@@ -54,29 +54,43 @@ std::size_t characters_in(std::string_view text, dictionary_encoding encoding) {
   return count;
 }
 
-// words: room for the positions of the entry's words, reused across calls.
+// Writes each word of the chain that ends in last, first to last, followed
+// by "/". The chain runs from last to first, so it is turned around, then
+// walked and turned back on the way: a reading's words need no room of
+// their own, however many it has. Returns the bytes written.
+std::size_t write_words(reading_table& table, std::uint32_t last,
+                        output_stream& stream) {
+  auto& candidates = table.candidates;
+  std::uint32_t first = no_candidate;
+  for (std::uint32_t c = last; c != no_candidate;) {
+    const std::uint32_t before = candidates[c].previous;
+    candidates[c].previous = first;  // for now, the word after c
+    first = c;
+    c = before;
+  }
+  std::size_t size = 0;
+  std::uint32_t before = no_candidate;
+  for (std::uint32_t c = first; c != no_candidate;) {
+    candidate& word = candidates[c];
+    write_bytes(stream, word.word());
+    write_byte(stream, '/');
+    size += word.size + 1;
+    const std::uint32_t after = word.previous;
+    word.previous = before;
+    before = c;
+    c = after;
+  }
+  return size;
+}
+
 // Returns the length of the line in bytes, line end not counted.
-std::size_t write_entry(const reading_table& table, const reading_entry& entry,
-                        std::vector<std::uint32_t>& words,
+std::size_t write_entry(reading_table& table, const reading_entry& entry,
                         output_stream& stream) {
   write_bytes(stream, entry.reading());
   write_byte(stream, ' ');
   write_byte(stream, '/');
-  std::size_t size = entry.reading().size() + 2;
-  const candidate& last = table.candidates[entry.last_candidate];
-  if (last.previous == no_candidate) {
-    // Most readings have one word.
-    write_bytes(stream, last.word());
-    write_byte(stream, '/');
-    size += last.size + 1;
-  } else {
-    words_of(table, entry, words);
-    for (std::uint32_t c : words) {
-      write_bytes(stream, table.candidates[c].word());
-      write_byte(stream, '/');
-      size += table.candidates[c].size + 1;
-    }
-  }
+  const std::size_t size = entry.reading().size() + 2 +
+                           write_words(table, entry.last_candidate, stream);
   end_line(stream);
   return size;
 }
@@ -84,22 +98,47 @@ std::size_t write_entry(const reading_table& table, const reading_entry& entry,
 // The line's length in characters; called only for lines long in bytes.
 std::size_t line_characters(const reading_table& table,
                             const reading_entry& entry,
-                            dictionary_encoding encoding,
-                            std::vector<std::uint32_t>& words) {
+                            dictionary_encoding encoding) {
   std::size_t characters = characters_in(entry.reading(), encoding) + 2;
-  words_of(table, entry, words);
-  for (std::uint32_t c : words) {
+  for (std::uint32_t c = entry.last_candidate; c != no_candidate;
+       c = table.candidates[c].previous) {
     characters += characters_in(table.candidates[c].word(), encoding) + 1;
   }
   return characters;
 }
 
+// The most lines of emacs_skk_long_line characters the section can have:
+// such a line has at least as many bytes.
+std::size_t most_long_lines(const reading_table* section) {
+  if (section == nullptr) return 0;
+  std::size_t bytes = 0;
+  for (const reading_entry& entry : section->entries) {
+    bytes += entry.reading_size + 2;
+  }
+  for (const candidate& word : section->candidates) bytes += word.size + 1;
+  return bytes / emacs_skk_long_line;
+}
+
 }  // namespace
 
-std::vector<long_line> write_skk_dictionary(const reading_table& table,
+std::vector<long_line> write_skk_dictionary(reading_table& table,
                                             output_stream& stream,
                                             const skk_layout& layout,
-                                            const reading_table* okuri_ari) {
+                                            reading_table* okuri_ari) {
+  // Everything the writing needs is allocated before its first byte goes
+  // out: running out of memory half-way would leave a cut dictionary.
+  const auto order_of = [&](const reading_table* section, bool descending) {
+    return section == nullptr || layout.order == sort_order::input
+               ? entry_order()
+               : order_entries(*section, layout.order, layout.encoding,
+                               descending);
+  };
+  // Sorted, okuri-ari entries descend: SKK clients search them from the end.
+  const entry_order okuri_ari_order = order_of(okuri_ari, true);
+  const entry_order order = order_of(&table, false);
+  std::vector<long_line> long_lines;
+  long_lines.reserve(most_long_lines(&table) + most_long_lines(okuri_ari));
+
   std::size_t line_number = 0;
   const auto write_line = [&](const char* text) {
     write_bytes(stream, text);
@@ -111,43 +150,39 @@ std::vector<long_line> write_skk_dictionary(const reading_table& table,
   } else if (layout.comment_line_first) {
     write_line(";; SKK dictionary");
   }
-  std::vector<long_line> long_lines;
-  std::vector<std::uint32_t> words;
-  // The entries of one section in the layout's order, descending for the
-  // okuri-ari section, whose lines SKK clients search from the end.
-  const auto write_section = [&](const reading_table& section,
-                                 bool descending) {
+  // The entries of one section, in the order given or, when it is empty,
+  // in table order.
+  const auto write_section = [&](reading_table& section,
+                                 const entry_order& sorted) {
     const auto write = [&](const reading_entry& entry) {
       ++line_number;
       // A line has at most as many characters as bytes.
-      if (write_entry(section, entry, words, stream) >= emacs_skk_long_line) {
+      if (write_entry(section, entry, stream) >= emacs_skk_long_line) {
         const std::size_t characters =
-            line_characters(section, entry, layout.encoding, words);
+            line_characters(section, entry, layout.encoding);
         if (characters >= emacs_skk_long_line) {
           long_lines.push_back({entry.reading(), line_number, characters});
         }
       }
     };
     const std::size_t count = section.entries.size();
-    if (layout.order == sort_order::input) {
+    if (sorted.empty()) {
       for (std::size_t e = 0; e < count; ++e) {
         prefetch_ahead(section, e, count, [](std::size_t k) { return k; });
         write(section.entries[e]);
       }
       return;
     }
-    const entry_order order =
-        order_entries(section, layout.order, layout.encoding, descending);
     for (std::size_t k = 0; k < count; ++k) {
       prefetch_ahead(section, k, count,
-                     [&](std::size_t ahead) { return order[ahead]; });
-      write(section.entries[order[k]]);
+                     [&](std::size_t ahead) { return sorted[ahead]; });
+      write(section.entries[sorted[k]]);
     }
   };
   write_line(";; okuri-ari entries.");
-  if (okuri_ari != nullptr) write_section(*okuri_ari, true);
+  if (okuri_ari != nullptr) write_section(*okuri_ari, okuri_ari_order);
   write_line(";; okuri-nasi entries.");
-  write_section(table, false);
+  write_section(table, order);
   return long_lines;
 }
 

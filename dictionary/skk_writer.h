@@ -45,8 +45,14 @@ struct long_line {
 // search them. Bytes are written as the tables hold them. Returns the lines
 // of emacs_skk_long_line characters or more. Errors are left in stream (see
 // finish_output).
-std::vector<long_line> write_skk_dictionary(
-    const reading_table& table, output_stream& stream,
-    const skk_layout& layout = {}, const reading_table* okuri_ari = nullptr);
+// Everything the writing needs (the orders of both sections, the list of
+// long lines) is allocated before the first byte is written, and a stream
+// with a file allocates nothing: std::bad_alloc leaves the stream's file
+// untouched. The tables' word chains are turned around while a reading is
+// written and restored after it, which is why they are not const.
+std::vector<long_line> write_skk_dictionary(reading_table& table,
+                                            output_stream& stream,
+                                            const skk_layout& layout = {},
+                                            reading_table* okuri_ari = nullptr);
 
 }  // namespace brenlow

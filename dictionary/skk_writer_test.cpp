@@ -240,6 +240,40 @@ TEST(SkkWriter, OkuriAriSection) {
   }
 }
 
+// The writer turns each reading's chain of words around while it writes
+// them: a second writing of the same tables must give the same bytes, and
+// long lines (whose characters are counted after their words are written)
+// the same counts.
+TEST(SkkWriter, WritingLeavesTheTablesAsTheyWere) {
+  const std::string long_word(2500, 'x');
+  reading_table nasi;
+  for (const char* word : {"1", "2", "3"}) add_word(nasi, "a", word);
+  add_word(nasi, "b", "4");
+  add_word(nasi, "a", "5");
+  add_word(nasi, "c", long_word);
+  add_word(nasi, "c", long_word);
+  reading_table ari;
+  add_word(ari, "ak", "6");
+  add_word(ari, "ak", "7");
+  std::string first;
+  for (int writing = 0; writing < 2; ++writing) {
+    output_stream stream = make_output_stream(nullptr, line_end::lf);
+    const std::vector<long_line> found =
+        write_skk_dictionary(nasi, stream, skk_layout{}, &ari);
+    ASSERT_EQ(found.size(), 1u) << "writing " << writing;
+    // "c /", then each word and its slash.
+    EXPECT_EQ(found[0].characters, 3u + 2 * 2501) << "writing " << writing;
+    if (writing == 0) {
+      first = std::string(written_text(stream));
+      EXPECT_EQ(first.substr(0, 72),
+                ";; okuri-ari entries.\nak /6/7/\n;; okuri-nasi entries.\n"
+                "a /1/2/3/5/\nb /4/\n");
+    } else {
+      EXPECT_TRUE(written_text(stream) == first) << "writing " << writing;
+    }
+  }
+}
+
 // Long lines are named by their line in the file, okuri-ari lines counted.
 TEST(SkkWriter, LongLinesCountOkuriAriLines) {
   // The tables hold views: the words must outlive them.

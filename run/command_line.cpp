@@ -46,7 +46,12 @@ struct option_entry {
 
 constexpr option_entry option_table[] = {
     {"-o", "--output", true,
-     [](run_options& o, const std::string& value, std::string&) {
+     [](run_options& o, const std::string& value, std::string& error) {
+       // Refused before the input is read, not after its conversion.
+       if (value.empty()) {
+         error = "the output file name is empty";
+         return false;
+       }
        o.has_output = true;
        o.output_name = value;
        return true;
@@ -150,6 +155,12 @@ void take_file_name(int argc, char** argv, int i, run_options& options) {
   options.ignored.assign(argv + i + 1, argv + argc);
 }
 
+// The message for a value that may only follow "=" given apart.
+std::string value_apart(const std::string& name, const std::string& value) {
+  return "option '" + name + "' takes its value after '=' (" + name + "=" +
+         value + "); a file named '" + value + "' is './" + value + "'";
+}
+
 }  // namespace
 
 bool parse_command_line(int argc, char** argv, run_options& options,
@@ -192,7 +203,21 @@ bool parse_command_line(int argc, char** argv, run_options& options,
         error = "option '" + name + "' takes no value";
         return false;
       }
+      if (*inline_value == '\0') {
+        error = "option '" + name + "' needs a value after '='";
+        return false;
+      }
       value = inline_value;
+    } else if (option->value_optional && i + 1 < argc && *argv[i + 1]) {
+      // "--sort bytes f" would sort in the default order and read a file
+      // named "bytes": a value the option takes, given as a word of its
+      // own, is refused.
+      run_options tried;
+      std::string unused;
+      if (option->apply(tried, argv[i + 1], unused)) {
+        error = value_apart(name, argv[i + 1]);
+        return false;
+      }
     }
     if (!option->apply(options, value, error)) return false;
   }

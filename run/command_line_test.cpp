@@ -100,8 +100,8 @@ TEST(CommandLine, FileNameAndOptions) {
        true,
        line_end::crlf,
        encoding_choice::shift_jis},
-      {{"--sort", "bytes", "d"},
-       "bytes",
+      {{"--sort", "./bytes"},
+       "./bytes",
        "",
        sort_order::skk,
        false,
@@ -161,10 +161,23 @@ TEST(CommandLine, Errors) {
       {{"--encoding", "euc", "d"},
        "unknown encoding 'euc' (use sjis, utf-8, utf-16le or utf-16be)"},
       {{"--sort=yes", "d"}, "unknown sort order 'yes' (use skk or bytes)"},
-      // The order is given with "=" only: a separate word is the file name.
+      // The order is given with "=" only: as a word of its own it would be
+      // taken for the file name.
+      {{"--sort", "bytes", "d"},
+       "option '--sort' takes its value after '=' (--sort=bytes); a file "
+       "named 'bytes' is './bytes'"},
+      {{"--sort", "skk"},
+       "option '--sort' takes its value after '=' (--sort=skk); a file "
+       "named 'skk' is './skk'"},
+      {{"--sort=", "d"}, "option '--sort' needs a value after '='"},
+      // An empty argument is no order, but a file name (which fails to
+      // open).
+      {{"--sort", "", "d"}, ""},
       {{"--strict=1", "d"}, "option '--strict' takes no value"},
       {{"--encoding"}, "option '--encoding' needs a value"},
-      {{"--output=", "d"}, ""},  // an empty value is still a value
+      // Refused at once, not after the whole conversion.
+      {{"--output=", "d"}, "the output file name is empty"},
+      {{"-o", "", "d"}, "the output file name is empty"},
       {{"--bogus=1", "d"}, "unknown option '--bogus'"},
       {{"-v=1", "d"}, "unknown option '-v=1'"},
   };
@@ -172,6 +185,28 @@ TEST(CommandLine, Errors) {
     const parsed p = parse(c.args);
     EXPECT_EQ(p.ok, c.error.empty()) << ::testing::PrintToString(c.args);
     EXPECT_EQ(p.error, c.error) << ::testing::PrintToString(c.args);
+  }
+}
+
+TEST(CommandLine, EncodingNames) {
+  struct {
+    const char* name;
+    encoding_choice encoding;
+  } const cases[] = {
+      {"sjis", encoding_choice::shift_jis},
+      {"shift_jis", encoding_choice::shift_jis},
+      {"cp932", encoding_choice::shift_jis},
+      {"utf-8", encoding_choice::utf_8},
+      {"utf8", encoding_choice::utf_8},
+      {"utf-16le", encoding_choice::utf_16le},
+      {"utf16le", encoding_choice::utf_16le},
+      {"utf-16be", encoding_choice::utf_16be},
+      {"utf16be", encoding_choice::utf_16be},
+  };
+  for (const auto& c : cases) {
+    const parsed p = parse({"--encoding", c.name, "d"});
+    EXPECT_TRUE(p.ok) << c.name << ": " << p.error;
+    EXPECT_EQ(p.options.encoding, c.encoding) << c.name;
   }
 }
 

@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
   // A reader that goes away (brenlow big.txt | head) shows up as EPIPE from
   // the write, which the run handles, whatever the parent did with SIGPIPE.
   (void)std::signal(SIGPIPE, SIG_IGN);
+  // A file size limit (ulimit -f) shows up as EFBIG from the write, a write
+  // error like a full disk, rather than ending the program at once (which
+  // would leave a temporary file of -o behind).
+  (void)std::signal(SIGXFSZ, SIG_IGN);
   return guarded([&] { return brenlow::run_conversion(argc, argv); });
 }
 #endif

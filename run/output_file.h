@@ -24,9 +24,12 @@ struct replacement_file {
 // or target itself when it is written in place. A replaced file's owner and
 // group are kept where the process may set them, and its permission bits
 // less setuid, setgid and sticky; a new file gets 0666 less the umask.
-// Until the replacement is committed or abandoned, SIGINT, SIGTERM and
-// SIGHUP remove the temporary file before they end the program as they
-// would have. Returns 0 or an errno.
+// Until the replacement is committed or abandoned, every signal that would
+// end the program and can be caught (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGUSR1, SIGALRM ...; not SIGKILL, nor the program's own faults such as
+// SIGSEGV) removes the temporary file before it ends the program as it
+// would have; a signal that the parent left ignored stays ignored. Returns
+// 0 or an errno.
 int open_replacement(const std::string& target, replacement_file& replacement);
 
 // Flushes and closes the output and renames the temporary file over the

@@ -17,13 +17,42 @@ namespace brenlow {
 
 namespace {
 
-// The temporary file that SIGINT, SIGTERM or SIGHUP must remove, or null.
+// The temporary file that a signal ending the program must remove, or null.
 // An atomic pointer is all a signal handler may safely read.
 std::atomic<const char*> pending_temporary{nullptr};
 static_assert(std::atomic<const char*>::is_always_lock_free,
               "a signal handler reads the pointer");
 
-constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the program and that a handler
+// may catch, except SIGPIPE and SIGXFSZ, which main ignores so that a
+// closed reader and a file size limit come back as write errors; and
+// except the faults of the program itself (SIGSEGV, SIGBUS, SIGFPE,
+// SIGILL), which are left to their default action and to sanitizers.
+// Linux also ends the program on its real-time signals (see
+// cleanup_signal_set).
+constexpr int cleanup_signals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGTRAP,   SIGABRT, SIGUSR1, SIGUSR2,
+    SIGALRM,   SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,
+#if defined(SIGPOLL)
+    SIGPOLL,
+#endif
+#if defined(SIGPWR)
+    SIGPWR,
+#endif
+#if defined(SIGSTKFLT)
+    SIGSTKFLT,
+#endif
+};
+
+sigset_t cleanup_signal_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int s : cleanup_signals) sigaddset(&set, s);
+#if defined(SIGRTMIN)
+  for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) sigaddset(&set, s);
+#endif
+  return set;
+}
 
 extern "C" void remove_temporary_and_end(int signal_number) {
   const char* name = pending_temporary.load();
@@ -43,9 +72,9 @@ void handle_cleanup_signals() {
   handled = true;
   struct sigaction action {};
   action.sa_handler = remove_temporary_and_end;
-  sigemptyset(&action.sa_mask);
-  for (const int s : cleanup_signals) sigaddset(&action.sa_mask, s);
-  for (const int s : cleanup_signals) {
+  action.sa_mask = cleanup_signal_set();
+  for (int s = 1; s < NSIG; ++s) {
+    if (sigismember(&action.sa_mask, s) != 1) continue;
     struct sigaction old {};
     if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
       continue;
@@ -59,9 +88,7 @@ void handle_cleanup_signals() {
 class cleanup_signals_held {
  public:
   cleanup_signals_held() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int s : cleanup_signals) sigaddset(&set, s);
+    const sigset_t set = cleanup_signal_set();
     (void)sigprocmask(SIG_BLOCK, &set, &old_);
   }
   ~cleanup_signals_held() { (void)sigprocmask(SIG_SETMASK, &old_, nullptr); }
@@ -158,17 +185,19 @@ int open_in_place(replacement_file& replacement) {
 // existing is the file to replace, or null for a new file.
 int open_temporary(replacement_file& replacement, const struct stat* existing) {
   // A short name of fixed length: it fits wherever the target's name fits.
-  const std::string pattern =
-      folder_of(replacement.replaced) + ".brenlow-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
+  // mkstemp fills it in where it stands, so that nothing is allocated
+  // between making the file and recording its name.
+  replacement.temporary = folder_of(replacement.replaced) + ".brenlow-XXXXXX";
   handle_cleanup_signals();
   int fd;
   {
     cleanup_signals_held held;
-    fd = mkstemp(name.data());
-    if (fd < 0) return errno;
-    replacement.temporary = name.data();
+    fd = mkstemp(&replacement.temporary[0]);
+    if (fd < 0) {
+      const int error = errno;
+      replacement.temporary.clear();
+      return error;
+    }
     pending_temporary.store(replacement.temporary.c_str());
   }
   // mkstemp makes the file private to its creator. A replaced file keeps

@@ -135,8 +135,8 @@ bool read_input(const run_options& options, const std::string& shown_name,
   return true;
 }
 
-int write_to_file(const run_options& options, const reading_table& table,
-                  const skk_layout& layout, const reading_table* okuri_ari,
+int write_to_file(const run_options& options, reading_table& table,
+                  const skk_layout& layout, reading_table* okuri_ari,
                   std::vector<long_line>& long_lines) {
   replacement_file replacement;
   int error = open_replacement(options.output_name, replacement);
@@ -146,14 +146,15 @@ int write_to_file(const run_options& options, const reading_table& table,
            options.output_name + "': " + std::strerror(error));
     return exit_failure;
   }
-  output_stream stream = make_output_stream(replacement.file, options.eol);
   try {
+    // The stream's buffer too may be more than memory has left.
+    output_stream stream = make_output_stream(replacement.file, options.eol);
     long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
+    error = finish_output(stream);
   } catch (...) {
     abandon_replacement(replacement);  // no half-written file left behind
     throw;
   }
-  error = finish_output(stream);
   if (error != 0) {
     abandon_replacement(replacement);
   } else {
@@ -171,8 +172,8 @@ int write_to_file(const run_options& options, const reading_table& table,
 
 // Writes the dictionary; long_lines gets its lines of Emacs SKK's long
 // line length or more.
-int write_dictionary(const run_options& options, const reading_table& table,
-                     const skk_layout& layout, const reading_table* okuri_ari,
+int write_dictionary(const run_options& options, reading_table& table,
+                     const skk_layout& layout, reading_table* okuri_ari,
                      std::vector<long_line>& long_lines) {
   if (options.has_output) {
     return write_to_file(options, table, layout, okuri_ari, long_lines);

@@ -18,6 +18,22 @@ check() {  # name, expected status, expected stderr, actual status, actual stder
   fi
 }
 
+expect() {  # case name, shell test that must hold, what it means
+  if ! eval "$2"; then
+    echo "FAIL $1: $3"
+    failures=$((failures + 1))
+  fi
+}
+
+no_temporary_left() {  # case name, folder...
+  local name=$1
+  shift
+  if ls -A "$@" | grep -q 'brenlow-'; then
+    echo "FAIL $name: a temporary file is left: $(ls -A "$@" | grep 'brenlow-')"
+    failures=$((failures + 1))
+  fi
+}
+
 sanitized=${BRENLOW_SANITIZED:-0}
 
 # Out of memory: a dictionary larger than the address space the program may
@@ -34,6 +50,83 @@ if [ "$sanitized" = 0 ]; then
   rm -f "$work/big.txt" "$work/out"
 else
   echo "skip out_of_memory (sanitizer build)"
+fi
+
+# Out of memory once the output has begun to take shape: a run that fails
+# writes nothing. Shapes whose peak comes while they are written: with
+# --okuri-ari --sort, an okuri-ari section of 1.4 MB (more than the output
+# buffer holds) before the order of a larger okuri-nasi section; unsorted,
+# 2 MB of short lines before one reading with 3,000,000 words. Each runs
+# under the least address space it needs (found by bisection) less 4 KiB
+# to 8 MiB: standard output stays empty, and a file of -o as it was.
+least_memory() {  # arguments...: the least ulimit -v (KiB) they run in
+  local low=1000 high=400000 middle
+  while [ $((high - low)) -gt 4 ]; do
+    middle=$(( (low + high) / 2 ))
+    if (ulimit -v $middle; "$program" "$@" >/dev/null 2>&1); then
+      high=$middle
+    else
+      low=$middle
+    fi
+  done
+  echo $high
+}
+out_of_memory_nothing_written() {  # name, input, options...
+  local name=$1 input=$2 least least_output
+  shift 2
+  least=$(least_memory "$@" "$input")
+  if [ "$least" = 400000 ]; then
+    echo "FAIL $name: no run succeeded within 400000 KiB"
+    failures=$((failures + 1))
+    return
+  fi
+  mkdir -p "$work/oom"
+  least_output=$(least_memory -o "$work/oom/scratch.skk" "$@" "$input")
+  for under in 4 64 1024 8192; do
+    status=0
+    err=$( (ulimit -v $((least - under)); "$program" "$@" "$input" 2>&1 >"$work/out") ) || status=$?
+    check "${name}_under_${under}k" 1 "brenlow: $input: out of memory" "$status" "$err"
+    if [ -s "$work/out" ]; then
+      echo "FAIL ${name}_under_${under}k: $(wc -c < "$work/out") bytes on standard output"
+      failures=$((failures + 1))
+    fi
+    echo old > "$work/oom/out.skk"
+    status=0
+    err=$( (ulimit -v $((least_output - under))
+            "$program" -o "$work/oom/out.skk" "$@" "$input" 2>&1) ) || status=$?
+    check "${name}_output_file_under_${under}k" 1 "brenlow: $input: out of memory" "$status" "$err"
+    expect "${name}_output_file_under_${under}k" \
+      '[ "$(cat "$work/oom/out.skk")" = old ]' "the file of -o changed"
+    no_temporary_left "${name}_output_file_under_${under}k" "$work/oom"
+    rm -f "$work/oom"/.brenlow-*  # each limit on its own
+  done
+  rm -rf "$work/oom" "$work/out"
+}
+if [ "$sanitized" = 0 ]; then
+  python3 -c '
+import itertools, sys
+kana = [chr(c) for c in range(0x3042, 0x3093)]
+lines = []
+for i, (a, b, c) in enumerate(itertools.product(kana, repeat=3)):
+    if i == 300000:
+        break
+    if i < 40000:
+        lines.append(a + b + c + "\u304f\t\u66f8\u304f\t\u52d5\u8a5e\u30ab\u884c\u4e94\u6bb5\n")
+    lines.append(a + b + c + "\u306d\t\u8a9e\t\u540d\u8a5e\n")
+sys.stdout.buffer.write("".join(lines).encode())' > "$work/verbs.txt"
+  out_of_memory_nothing_written out_of_memory_sorted_okuri_ari "$work/verbs.txt" --okuri-ari --sort
+  awk 'BEGIN { for (n = 0; n < 150000; n++) printf "r%06d\tw\n", n
+               for (n = 0; n < 3000000; n++) print "z\tw" }' > "$work/one_reading.txt"
+  out_of_memory_nothing_written out_of_memory_one_large_reading "$work/one_reading.txt"
+  # 5,000 lines of exactly 5,000 characters, the least that Emacs SKK's
+  # binary search cannot pass: the list of them, named in warnings after
+  # the writing, has its room before the first byte is written.
+  awk 'BEGIN { word = sprintf("%4991s", ""); gsub(/ /, "w", word)
+               for (n = 0; n < 5000; n++) printf "r%05d\t%s\n", n, word }' > "$work/long_lines.txt"
+  out_of_memory_nothing_written out_of_memory_long_lines "$work/long_lines.txt"
+  rm -f "$work/verbs.txt" "$work/one_reading.txt" "$work/long_lines.txt"
+else
+  echo "skip out_of_memory_* after output began (sanitizer build)"
 fi
 
 # A FIFO whose writer sends the dictionary in pieces and goes away in the
@@ -177,6 +270,12 @@ lines = "".join("\u3042\tx%07d\r\n" % i for i in range(2000000))
 sys.stdout.buffer.write(("\ufeff" + lines).encode("utf-16-le"))' > "$work/shape.txt"
   # (UTF-8 output: the coding line comes first.)
   memory_shape utf_16 4 2000000 1 28000000 $(( 48000002 + 28000000 ))
+  # One entry line whose word is 100 MB: a line longer than the output
+  # buffer goes straight to the file instead of growing the buffer.
+  python3 -c '
+import sys
+sys.stdout.buffer.write(b"reading\t" + b"w" * 100000000 + b"\r\n")' > "$work/shape.txt"
+  memory_shape one_line_word 3 1 1 100000010
   rm -f "$work/shape.txt" "$work/out" "$work/err"
 else
   echo "skip memory shapes (sanitizer build or no GNU time)"
@@ -257,22 +356,6 @@ dictionary=$(printf ';; okuri-ari entries.\r\n;; okuri-nasi entries.\r\na /A/\r\
 holds_dictionary() {  # case name, file
   if [ "$(od -c < "$2")" != "$dictionary" ]; then
     echo "FAIL $1: $2 does not hold the dictionary: $(head -c 200 "$2" | od -c | head -5)"
-    failures=$((failures + 1))
-  fi
-}
-
-expect() {  # case name, shell test that must hold, what it means
-  if ! eval "$2"; then
-    echo "FAIL $1: $3"
-    failures=$((failures + 1))
-  fi
-}
-
-no_temporary_left() {  # case name, folder...
-  local name=$1
-  shift
-  if ls -A "$@" | grep -q 'brenlow-'; then
-    echo "FAIL $name: a temporary file is left: $(ls -A "$@" | grep 'brenlow-')"
     failures=$((failures + 1))
   fi
 }
@@ -383,6 +466,23 @@ run_output output_owner_and_mode 0 "" -o kept.skk in.txt
 holds_dictionary output_owner_and_mode "$out_dir/kept.skk"
 check output_owner_and_mode "$want_owner 754" "" \
   "$(stat -c '%u:%g %a' "$out_dir/kept.skk")" ""
+# Owner and group are kept each on its own: as root, a file whose owner
+# alone or group alone differs from the program's; as a user in more than
+# one group, a file of another of its groups.
+owners=""
+if [ "$(id -u)" = 0 ]; then
+  owners="0:65534 65534:0"
+else
+  other_group=$(id -G | tr ' ' '\n' | grep -vx "$(id -g)" | head -1)
+  [ -n "$other_group" ] && owners="$(id -u):$other_group"
+fi
+for owner in $owners; do
+  echo old > "$out_dir/owned.skk"
+  chown "$owner" "$out_dir/owned.skk"
+  run_output "output_owner_$owner" 0 "" -o owned.skk in.txt
+  holds_dictionary "output_owner_$owner" "$out_dir/owned.skk"
+  check "output_owner_$owner" "$owner" "" "$(stat -c %u:%g "$out_dir/owned.skk")" ""
+done
 status=0
 err=$(cd "$out_dir" && umask 027 && "$program" -o fresh.skk in.txt 2>&1) || status=$?
 check output_new_file_mode "0 640" "" "$status $(stat -c %a "$out_dir/fresh.skk")" "$err"
@@ -400,54 +500,93 @@ holds_dictionary output_onto_its_input "$out_dir/self.txt"
 no_temporary_left output_files "$out_dir"
 
 # A signal that ends the run while the output is written removes the
-# temporary file and ends the program with 128 + the signal. strace slows
-# each write to 0.3 s so that the signal comes in the middle of the writing
-# (the output takes several writes), once the temporary file is there.
+# temporary file and ends the program with 128 + the signal: each signal
+# whose default action ends the program and that can be caught (not the
+# program's own faults, SIGSEGV and the like). strace slows each write to
+# 0.3 s so that the signal comes in the middle of the writing (the output
+# takes several writes), once the temporary file is there.
+# signal_during_output NAME EXPECTED_STATUS [env option]: sends NAME to a
+# run of -o that env starts with the option (--default-signal=NAME: as it
+# would be at its default, where a shell without job control has a
+# background job ignore SIGINT; --ignore-signal=NAME: as nohup leaves it).
+signal_during_output() {
+  local name=$1 want_status=$2 disposition=$3 case
+  case=output_interrupted_by_SIG$name
+  [ "$disposition" = --ignore-signal ] && case=output_SIG${name}_ignored_by_the_parent
+  # What an earlier case left must not stand in for this one's.
+  rm -f "$out_dir/pid" "$out_dir/signal"/.brenlow-*
+  echo old > "$out_dir/signal/out.skk"
+  # (No core file for SIGQUIT and the like; in a sanitizer build no leak
+  # check at the end of a run that completes, which cannot work under
+  # strace.)
+  (ulimit -c 0
+   exec env "$disposition=$name" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+     strace -o /dev/null -e inject=write:delay_enter=300000 \
+     sh -c 'echo $$ > "$0/pid"; exec "$1" -o "$0/signal/out.skk" "$0/many.txt"' \
+     "$out_dir" "$program") 2>"$out_dir/err" &
+  local runner=$!
+  for _ in $(seq 1000); do
+    [ -s "$out_dir/pid" ] && ls -A "$out_dir/signal" | grep -q 'brenlow-' && break
+    sleep 0.01
+  done
+  kill -"$name" "$(cat "$out_dir/pid")"
+  status=0
+  { wait "$runner"; } 2>/dev/null || status=$?
+  check "$case" "$want_status" "" "$status" "$(grep -v '^+++\|^---' "$out_dir/err")"
+  if [ "$want_status" = 0 ]; then
+    expect "$case" 'cmp -s "$out_dir/signal/out.skk" "$out_dir/many.skk"' \
+      "the file does not hold the whole dictionary"
+  else
+    expect "$case" '[ "$(cat "$out_dir/signal/out.skk")" = old ]' "the old file changed"
+  fi
+  no_temporary_left "$case" "$out_dir/signal"
+}
 if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
   awk 'BEGIN { for (n = 0; n < 300000; n++) printf "r%d\tw%d\tnoun\r\n", n, n }' > "$out_dir/many.txt"
+  "$program" -o "$out_dir/many.skk" "$out_dir/many.txt"
   mkdir "$out_dir/signal"
-  for signal in TERM:143 INT:130 HUP:129; do
-    echo old > "$out_dir/signal/out.skk"
-    # The background job gets the signal at its default (a shell without
-    # job control would have it ignore SIGINT).
-    env --default-signal="${signal%:*}" strace -o /dev/null -e inject=write:delay_enter=300000 \
-      sh -c 'echo $$ > "$0/pid"; exec "$1" -o "$0/signal/out.skk" "$0/many.txt"' \
-      "$out_dir" "$program" 2>"$out_dir/err" &
-    runner=$!
-    for _ in $(seq 1000); do
-      ls -A "$out_dir/signal" | grep -q 'brenlow-' && break
-      sleep 0.01
-    done
-    kill -"${signal%:*}" "$(cat "$out_dir/pid")"
-    status=0
-    { wait "$runner"; } 2>/dev/null || status=$?
-    check "output_interrupted_by_SIG${signal%:*}" "${signal#*:}" "" "$status" \
-      "$(grep -v '^+++\|^---' "$out_dir/err")"
-    expect "output_interrupted_by_SIG${signal%:*}" \
-      '[ "$(cat "$out_dir/signal/out.skk")" = old ]' "the old file changed"
-    no_temporary_left "output_interrupted_by_SIG${signal%:*}" "$out_dir/signal"
+  for signal in TERM INT HUP QUIT TRAP ABRT USR1 USR2 ALRM XCPU VTALRM PROF \
+                SYS PWR RTMIN RTMAX; do
+    signal_during_output "$signal" $((128 + $(kill -l "$signal"))) --default-signal
+  done
+  # A signal that the parent has the program ignore stays ignored: the
+  # run goes on and replaces the file.
+  for signal in INT HUP; do
+    signal_during_output "$signal" 0 --ignore-signal
   done
 else
   echo "skip output_interrupted (no strace, or tracing is not allowed here)"
 fi
 
-# -o with a file size limit instead (no root needed): with SIGXFSZ ignored,
-# as a shell's trap leaves it for the program, a write past the limit fails
-# with EFBIG, which must leave things as a full disk does.
+# -o with a file size limit instead (no root needed): a write past the
+# limit fails with EFBIG, which must leave things as a full disk does,
+# whether SIGXFSZ comes at its default (which would end the program and
+# leave the temporary file) or ignored, as a shell's trap '' XFSZ leaves it.
+# Standard output redirected to a file is reported the same way.
 mkdir "$work/limited"
-echo old > "$work/limited/out.skk"
 # One reading with 100,000 words: about 500 KB of output.
 yes "$(printf 'reading\tword\tnoun\r')" | head -n 100000 > "$work/words.txt"
-status=0
-err=$( (trap '' XFSZ; ulimit -f 64; "$program" -o "$work/limited/out.skk" "$work/words.txt" 2>&1) ) || status=$?
-check output_file_over_size_limit 1 \
-  "brenlow: cannot write '$work/limited/out.skk': File too large; it is left as it was" \
-  "$status" "$err"
-if [ "$(cat "$work/limited/out.skk")" != old ] ||
-   [ "$(ls -A "$work/limited")" != out.skk ]; then
-  echo "FAIL output_file_over_size_limit: the old file changed or a temporary file is left"
-  failures=$((failures + 1))
-fi
+for xfsz in default ignore; do
+  echo old > "$work/limited/out.skk"
+  status=0
+  err=$( (ulimit -f 64; env --"$xfsz"-signal=XFSZ \
+            "$program" -o "$work/limited/out.skk" "$work/words.txt" 2>&1) ) || status=$?
+  check "output_file_over_size_limit_SIGXFSZ_$xfsz" 1 \
+    "brenlow: cannot write '$work/limited/out.skk': File too large; it is left as it was" \
+    "$status" "$err"
+  if [ "$(cat "$work/limited/out.skk")" != old ] ||
+     [ "$(ls -A "$work/limited")" != out.skk ]; then
+    echo "FAIL output_file_over_size_limit_SIGXFSZ_$xfsz: the old file changed or a temporary file is left"
+    failures=$((failures + 1))
+    rm -f "$work/limited"/.brenlow-*
+  fi
+  status=0
+  err=$( (ulimit -f 64; env --"$xfsz"-signal=XFSZ \
+            "$program" "$work/words.txt" 2>&1 >"$work/limited/stdout.skk") ) || status=$?
+  check "standard_output_over_size_limit_SIGXFSZ_$xfsz" 1 \
+    "brenlow: cannot write to standard output: File too large" "$status" "$err"
+  rm -f "$work/limited/stdout.skk"
+done
 
 # A message naming a file of 120,000 bytes arrives whole (messages are put
 # together in memory before they are written).
