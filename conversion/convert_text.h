@@ -9,8 +9,8 @@
 
 #include "dictionary/reading_table.h"
 #include "ime_text/entry_line.h"
-#include "ime_text/line_problem.h"
-#include "ime_text/text_encoding.h"
+#include "base/line_problem.h"
+#include "encodings/decide_encoding.h"
 
 namespace brenlow {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ime_text/encoding_evidence.h"
+#include "encodings/decodable.h"
 #include "ime_text/reading_form.h"
 
 namespace brenlow {

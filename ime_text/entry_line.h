@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 
 namespace brenlow {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ime_text/reading_form.h"
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 
 namespace brenlow {
 

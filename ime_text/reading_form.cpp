@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 
 namespace brenlow {
 

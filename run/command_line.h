@@ -9,7 +9,7 @@
 #include "base/output_stream.h"
 #include "dictionary/skk_order.h"
 #include "ime_text/entry_line.h"
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 
 namespace brenlow {
 

@@ -12,7 +12,7 @@
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
 #include "ime_text/entry_line.h"
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 #include "run/command_line.h"
 #include "run/exit_status.h"
 #include "run/output_file.h"

@@ -28,9 +28,10 @@
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_order.h"
 #include "dictionary/skk_writer.h"
+#include "encodings/decodable.h"
+#include "encodings/text_encoding.h"
 #include "ime_text/entry_line.h"
 #include "ime_text/reading_form.h"
-#include "ime_text/text_encoding.h"
 
 namespace brenlow {
 
