@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/byte_facts.h"
 #include "encodings/decodable.h"
 #include "ime_text/reading_form.h"
 
@@ -11,10 +12,6 @@ namespace brenlow {
 namespace {
 
 constexpr unsigned char tab = 0x09;
-
-constexpr bool in_lead_byte_range(int byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
-}
 
 // Bytes taken by a character, by its first byte.
 struct step_table {
@@ -26,7 +23,7 @@ constexpr step_table make_steps(text_encoding encoding) {
   for (int byte = 0; byte < 256; ++byte) {
     unsigned char step = 1;
     if (encoding == text_encoding::shift_jis) {
-      if (in_lead_byte_range(byte)) step = 2;
+      if (starts_shift_jis_pair(static_cast<unsigned>(byte))) step = 2;
     } else if (byte >= 0xF8) {
       step = 1;  // never starts a sequence
     } else if (byte >= 0xF0) {
@@ -64,7 +61,7 @@ std::size_t shift_jis_field_end(std::string_view text, std::size_t start) {
         static_cast<std::size_t>(static_cast<const char*>(found) - data);
     std::size_t run = 0;
     while (pos - run > start &&
-           is_lead_byte(static_cast<unsigned char>(data[pos - run - 1]))) {
+           starts_shift_jis_pair(static_cast<unsigned char>(data[pos - run - 1]))) {
       ++run;
     }
     if (run % 2 == 0) return pos;
@@ -93,8 +90,6 @@ void append_octal_escape(std::string& out, unsigned char byte) {
 }
 
 }  // namespace
-
-bool is_lead_byte(unsigned char byte) { return in_lead_byte_range(byte); }
 
 std::size_t char_length(std::string_view text, std::size_t pos,
                         text_encoding encoding) {

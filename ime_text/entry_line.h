@@ -102,9 +102,6 @@ std::string undecodable_message(text_encoding encoding, std::size_t offset);
 bool skk_candidate(const entry_line& line, text_encoding encoding,
                    const entry_rules& rules, std::string& out, bool& annotated);
 
-// Shift_JIS lead bytes: 0x81-0x9F and 0xE0-0xFF.
-bool is_lead_byte(unsigned char byte);
-
 // Number of bytes of the character that starts at text[pos] (pos < size):
 // a Shift_JIS lead byte and the byte after it, or one whole UTF-8 sequence.
 // Never reaches past the end of text: a character cut short by the end of

@@ -402,34 +402,6 @@ TEST(SkkCandidate, WordsAndAnnotations) {
   EXPECT_FALSE(annotated);
 }
 
-TEST(LeadBytes, ExactRanges) {
-  // One row per 16 bytes: "L" marks a Shift_JIS lead byte (0x81-0x9F and
-  // 0xE0-0xFF; 0x80 and 0xA0-0xDF are characters of one byte).
-  const char* const rows[16] = {
-      "................",  // 0x00
-      "................",  // 0x10
-      "................",  // 0x20
-      "................",  // 0x30
-      "................",  // 0x40
-      "................",  // 0x50
-      "................",  // 0x60
-      "................",  // 0x70
-      ".LLLLLLLLLLLLLLL",  // 0x80
-      "LLLLLLLLLLLLLLLL",  // 0x90
-      "................",  // 0xA0
-      "................",  // 0xB0
-      "................",  // 0xC0
-      "................",  // 0xD0
-      "LLLLLLLLLLLLLLLL",  // 0xE0
-      "LLLLLLLLLLLLLLLL",  // 0xF0
-  };
-  for (int byte = 0; byte < 256; ++byte) {
-    const bool expected = rows[byte / 16][byte % 16] == 'L';
-    EXPECT_EQ(is_lead_byte(static_cast<unsigned char>(byte)), expected)
-        << "byte 0x" << std::hex << byte;
-  }
-}
-
 }  // namespace
 
 }  // namespace brenlow

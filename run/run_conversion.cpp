@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_facts.h"
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
 #include "dictionary/reading_table.h"
@@ -183,42 +184,11 @@ int write_dictionary(const run_options& options, reading_table& table,
   return finish_standard_output(stream);
 }
 
-// A reading as a message shows it: messages are UTF-8. Shift_JIS readings
-// are, as a rule, hiragana (the typed form), ASCII and the prolonged sound
-// mark, which JIS places in runs that follow Unicode's; any other pair shows
-// as its bytes in hex, <8FA1>.
+// A reading as a message shows it: messages are UTF-8.
 std::string shown_reading(std::string_view reading,
                           dictionary_encoding encoding) {
-  if (encoding == dictionary_encoding::utf_8) return std::string(reading);
-  std::string shown;
-  for (std::size_t pos = 0; pos < reading.size();) {
-    const auto lead = static_cast<unsigned char>(reading[pos]);
-    if (lead < 0x80) {
-      shown += static_cast<char>(lead);
-      ++pos;
-      continue;
-    }
-    const std::size_t length =
-        char_length(reading, pos, text_encoding::shift_jis);
-    const auto trail =
-        length == 2 ? static_cast<unsigned char>(reading[pos + 1]) : 0u;
-    if (lead == 0x82 && trail >= 0x9F && trail <= 0xF1) {
-      append_utf_8(shown, 0x3041 + (trail - 0x9F));  // ぁ to ん
-    } else if (lead == 0x81 && trail == 0x5B) {
-      append_utf_8(shown, 0x30FC);  // ー
-    } else {
-      static const char digits[] = "0123456789ABCDEF";
-      shown += '<';
-      for (std::size_t i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(reading[pos + i]);
-        shown += digits[byte >> 4];
-        shown += digits[byte & 15];
-      }
-      shown += '>';
-    }
-    pos += length;
-  }
-  return shown;
+  return encoding == dictionary_encoding::utf_8 ? std::string(reading)
+                                                : shown_as_utf_8(reading);
 }
 
 void report_summary(const std::string& shown_name, const prepared_input& input,
