@@ -2,6 +2,51 @@
 
 namespace brenlow {
 
+namespace {
+
+// Bytes taken by a character, by its first byte.
+struct step_table {
+  unsigned char steps[256];
+};
+
+constexpr step_table make_steps(text_encoding encoding) {
+  step_table table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    unsigned char step = 1;
+    if (encoding == text_encoding::shift_jis) {
+      if (starts_shift_jis_pair(static_cast<unsigned>(byte))) step = 2;
+    } else if (byte >= 0xF8) {
+      step = 1;  // never starts a sequence
+    } else if (byte >= 0xF0) {
+      step = 4;
+    } else if (byte >= 0xE0) {
+      step = 3;
+    } else if (byte >= 0xC0) {
+      step = 2;
+    }
+    table.steps[byte] = step;
+  }
+  return table;
+}
+
+constexpr step_table shift_jis_steps = make_steps(text_encoding::shift_jis);
+constexpr step_table utf_8_steps = make_steps(text_encoding::utf_8);
+
+}  // namespace
+
+const unsigned char* character_steps(text_encoding encoding) {
+  return encoding == text_encoding::shift_jis ? shift_jis_steps.steps
+                                              : utf_8_steps.steps;
+}
+
+std::size_t char_length(std::string_view text, std::size_t pos,
+                        text_encoding encoding) {
+  const std::size_t length =
+      character_steps(encoding)[static_cast<unsigned char>(text[pos])];
+  const std::size_t left = text.size() - pos;
+  return length < left ? length : left;
+}
+
 std::size_t utf_8_sequence_length(const unsigned char* bytes, std::size_t size,
                                   std::size_t pos, utf_8_policy policy) {
   const unsigned lead = bytes[pos];

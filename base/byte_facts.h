@@ -10,6 +10,22 @@
 
 namespace brenlow {
 
+// The encodings the line rules work in; UTF-16 input is decoded to UTF-8
+// first.
+enum class text_encoding { shift_jis, utf_8 };
+
+// Number of bytes of the character that starts at text[pos] (pos < size):
+// a Shift_JIS byte that starts a pair and the byte after it, or one whole
+// UTF-8 sequence by its first byte. Never reaches past the end of text: a
+// character cut short by the end of the text counts as the bytes that are
+// there. Bytes are stepped over, not checked: checking is decodable.h's.
+std::size_t char_length(std::string_view text, std::size_t pos,
+                        text_encoding encoding);
+
+// The same by table: the bytes a character takes by its first byte, for
+// loops that step through many characters (not cut at the end of text).
+const unsigned char* character_steps(text_encoding encoding);
+
 // Shift_JIS, as Windows' code page 932 writes it.
 
 // A byte that takes the byte after it into its character when text is

@@ -13,10 +13,6 @@
 
 namespace brenlow {
 
-// The encodings the line rules work in; UTF-16 input is decoded to UTF-8
-// first.
-enum class text_encoding { shift_jis, utf_8 };
-
 // What the command line says of the input's encoding.
 enum class encoding_choice { guess, shift_jis, utf_8, utf_16le, utf_16be };
 

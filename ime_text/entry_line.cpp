@@ -13,39 +13,6 @@ namespace {
 
 constexpr unsigned char tab = 0x09;
 
-// Bytes taken by a character, by its first byte.
-struct step_table {
-  unsigned char steps[256];
-};
-
-constexpr step_table make_steps(text_encoding encoding) {
-  step_table table{};
-  for (int byte = 0; byte < 256; ++byte) {
-    unsigned char step = 1;
-    if (encoding == text_encoding::shift_jis) {
-      if (starts_shift_jis_pair(static_cast<unsigned>(byte))) step = 2;
-    } else if (byte >= 0xF8) {
-      step = 1;  // never starts a sequence
-    } else if (byte >= 0xF0) {
-      step = 4;
-    } else if (byte >= 0xE0) {
-      step = 3;
-    } else if (byte >= 0xC0) {
-      step = 2;
-    }
-    table.steps[byte] = step;
-  }
-  return table;
-}
-
-constexpr step_table shift_jis_steps = make_steps(text_encoding::shift_jis);
-constexpr step_table utf_8_steps = make_steps(text_encoding::utf_8);
-
-const unsigned char* steps_of(text_encoding encoding) {
-  return encoding == text_encoding::shift_jis ? shift_jis_steps.steps
-                                              : utf_8_steps.steps;
-}
-
 // Under Shift_JIS a TAB byte is a TAB character unless it is the second byte
 // of a pair. Every byte outside the lead-byte ranges ends a character, so
 // the TAB is a character of its own exactly when an even number of
@@ -91,14 +58,6 @@ void append_octal_escape(std::string& out, unsigned char byte) {
 
 }  // namespace
 
-std::size_t char_length(std::string_view text, std::size_t pos,
-                        text_encoding encoding) {
-  const std::size_t length =
-      steps_of(encoding)[static_cast<unsigned char>(text[pos])];
-  const std::size_t left = text.size() - pos;
-  return length < left ? length : left;
-}
-
 std::size_t extract_reading(std::string_view line,
                             std::string_view& reading_buffer,
                             text_encoding encoding) {
@@ -121,7 +80,7 @@ bool needs_concat(std::string_view word_field, text_encoding encoding) {
     suspicious |= byte == '/' || byte == ';' || byte == '"';
   }
   if (!suspicious) return false;
-  const unsigned char* steps = steps_of(encoding);
+  const unsigned char* steps = character_steps(encoding);
   const auto* bytes = reinterpret_cast<const unsigned char*>(word_field.data());
   std::size_t last_char = 0;
   for (std::size_t pos = 0; pos < word_field.size();) {
@@ -219,7 +178,7 @@ namespace {
 // What makes a reading unfit for an SKK line, after its typed form.
 skip_reason reading_fault(std::string_view reading, text_encoding encoding) {
   if (reading.front() == ';') return skip_reason::reading_starts_with_semicolon;
-  const unsigned char* steps = steps_of(encoding);
+  const unsigned char* steps = character_steps(encoding);
   const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
   const std::size_t size = reading.size();
   for (std::size_t pos = 0; pos < size;) {

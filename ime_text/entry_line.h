@@ -102,13 +102,6 @@ std::string undecodable_message(text_encoding encoding, std::size_t offset);
 bool skk_candidate(const entry_line& line, text_encoding encoding,
                    const entry_rules& rules, std::string& out, bool& annotated);
 
-// Number of bytes of the character that starts at text[pos] (pos < size):
-// a Shift_JIS lead byte and the byte after it, or one whole UTF-8 sequence.
-// Never reaches past the end of text: a character cut short by the end of
-// the text counts as the bytes that are there.
-std::size_t char_length(std::string_view text, std::size_t pos,
-                        text_encoding encoding);
-
 // Copies the reading (the bytes before the first TAB) into reading_buffer.
 // Returns the position just after that TAB, where the word field begins, or
 // std::string_view::npos when the line holds no TAB.
