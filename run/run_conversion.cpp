@@ -12,7 +12,6 @@
 #include "conversion/convert_text.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
-#include "ime_text/entry_line.h"
 #include "encodings/text_encoding.h"
 #include "run/command_line.h"
 #include "run/exit_status.h"
@@ -224,32 +223,33 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   // The table holds views into the input, which therefore outlives it.
   text_buffer raw;
   if (!read_input(options, shown_name, raw)) return exit_failure;
-  reading_table table;
-  // Its keys are its own copies, its candidates views into the input.
-  reading_table okuri_ari_table;
-  reading_table* okuri_ari = options.okuri_ari ? &okuri_ari_table : nullptr;
-  prepared_input input;
-  conversion_counts counts;
-  line_problem problem;
   // Skipped lines are named as they are found, so that none of them waits
   // in memory.
   message_batch warnings;
-  const skipped_line_sink skipped = [&](const line_problem& line) {
+  conversion_request request;
+  request.raw = std::string_view(raw.data(), raw.size());
+  request.encoding = options.encoding;
+  request.rules = options.rules;
+  request.okuri_ari = options.okuri_ari;
+  request.skipped = [&](const line_problem& line) {
     warnings.add(message_at(shown_name, line));
   };
   // Decoded UTF-16 is all the conversion needs: the raw bytes go before
-  // the table grows.
-  const auto release_raw = [&raw] { text_buffer().swap(raw); };
-  if (!convert_text(std::string_view(raw.data(), raw.size()), options.encoding,
-                    options.rules, table, skipped, input, counts, problem,
-                    release_raw, okuri_ari)) {
+  // the tables grow.
+  request.release_raw = [&raw] { text_buffer().swap(raw); };
+  conversion_result result;
+  if (!convert_text(request, result)) {
     warnings.flush();
-    report_at(shown_name, problem);
+    report_at(shown_name, result.problem);
     return exit_failure;
   }
   warnings.flush();
+  const conversion_counts& counts = result.counts;
+  reading_table& table = result.tables.okuri_nasi;
+  reading_table* okuri_ari =
+      options.okuri_ari ? &result.tables.okuri_ari : nullptr;
   if (options.verbose) {
-    report_summary(shown_name, input, counts, table, okuri_ari);
+    report_summary(shown_name, result.input, counts, table, okuri_ari);
   }
   if (options.strict && counts.skipped_lines != 0) {
     report(shown_name + ": " + std::to_string(counts.skipped_lines) +
@@ -257,7 +257,7 @@ int convert_file(const run_options& options, const std::string& shown_name) {
     return exit_failure;
   }
   skk_layout layout;
-  layout.encoding = input.encoding == text_encoding::utf_8
+  layout.encoding = result.input.encoding == text_encoding::utf_8
                         ? dictionary_encoding::utf_8
                         : dictionary_encoding::shift_jis;
   layout.order = options.sort;

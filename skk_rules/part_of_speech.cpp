@@ -1,12 +1,12 @@
-#include "ime_text/part_of_speech.h"
+#include "skk_rules/part_of_speech.h"
 
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/byte_facts.h"
-#include "ime_text/reading_form.h"
 #include "encodings/text_encoding.h"
+#include "skk_rules/reading_form.h"
 
 namespace brenlow {
 

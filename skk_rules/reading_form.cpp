@@ -1,4 +1,4 @@
-#include "ime_text/reading_form.h"
+#include "skk_rules/reading_form.h"
 
 #include <cstdint>
 
