@@ -15,6 +15,7 @@
 #include "encodings/text_encoding.h"
 #include "run/command_line.h"
 #include "run/exit_status.h"
+#include "run/messages.h"
 #include "run/output_file.h"
 #include "run/platform.h"
 #include "run/read_input.h"
@@ -22,54 +23,6 @@
 namespace brenlow {
 
 namespace {
-
-void report(const std::string& message) {
-  // Messages end in a line feed on every platform, like the program's other
-  // output the same bytes everywhere.
-  write_error_text("brenlow: " + message + "\n");
-}
-
-std::string message_at(const std::string& file_name,
-                       const line_problem& problem) {
-  std::string where = file_name;
-  if (problem.line_number != 0) {
-    where += ":" + std::to_string(problem.line_number);
-  }
-  return "brenlow: " + where + ": " + problem.message + "\n";
-}
-
-void report_at(const std::string& file_name, const line_problem& problem) {
-  write_error_text(message_at(file_name, problem));
-}
-
-// Messages about skipped lines, written as they come in writes of up to
-// 64 KiB: neither memory nor a write per line grows with their number.
-class message_batch {
- public:
-  message_batch() = default;
-  message_batch(const message_batch&) = delete;
-  message_batch& operator=(const message_batch&) = delete;
-  ~message_batch() {
-    // Reached by unwinding too (out of memory), where what was gathered
-    // still goes out if it can.
-    try {
-      flush();
-    } catch (const std::bad_alloc&) {
-    }
-  }
-  void add(const std::string& message) {
-    text_ += message;
-    if (text_.size() >= limit) flush();
-  }
-  void flush() {
-    if (!text_.empty()) write_error_text(text_);
-    text_.clear();
-  }
-
- private:
-  static constexpr std::size_t limit = std::size_t{64} * 1024;
-  std::string text_;
-};
 
 int finish_standard_output(output_stream& stream) {
   const int error = finish_output(stream);
@@ -183,13 +136,6 @@ int write_dictionary(const run_options& options, reading_table& table,
   return finish_standard_output(stream);
 }
 
-// A reading as a message shows it: messages are UTF-8.
-std::string shown_reading(std::string_view reading,
-                          dictionary_encoding encoding) {
-  return encoding == dictionary_encoding::utf_8 ? std::string(reading)
-                                                : shown_as_utf_8(reading);
-}
-
 void report_summary(const std::string& shown_name, const prepared_input& input,
                     const conversion_counts& counts, const reading_table& table,
                     const reading_table* okuri_ari) {
@@ -216,6 +162,19 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
                     " okuri-ari keys written, " +
                     std::to_string(counts.lines_without_okuri_ari) +
                     " verb or adjective lines without a key"));
+}
+
+// The output's layout, from the options and the input's encoding (the
+// output is written in the input's).
+skk_layout layout_for(const run_options& options, text_encoding input) {
+  skk_layout layout;
+  layout.encoding = input == text_encoding::utf_8
+                        ? dictionary_encoding::utf_8
+                        : dictionary_encoding::shift_jis;
+  layout.order = options.sort;
+  layout.comment_line_first =
+      options.sort != sort_order::input || options.okuri_ari;
+  return layout;
 }
 
 // Reads, converts and writes the named dictionary; the exit status.
@@ -256,13 +215,7 @@ int convert_file(const run_options& options, const std::string& shown_name) {
            " line(s) could not be converted; nothing written (--strict)");
     return exit_failure;
   }
-  skk_layout layout;
-  layout.encoding = result.input.encoding == text_encoding::utf_8
-                        ? dictionary_encoding::utf_8
-                        : dictionary_encoding::shift_jis;
-  layout.order = options.sort;
-  layout.comment_line_first =
-      options.sort != sort_order::input || options.okuri_ari;
+  const skk_layout layout = layout_for(options, result.input.encoding);
   std::vector<long_line> long_lines;
   const int status =
       write_dictionary(options, table, layout, okuri_ari, long_lines);
