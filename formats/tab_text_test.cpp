@@ -4,26 +4,13 @@
 
 #include <string>
 
+#include "tests/shown_bytes.h"
+
 namespace brenlow {
 
 namespace {
 
 constexpr auto sjis = text_encoding::shift_jis;
-
-// Renders bytes so that a failing case shows its input readably.
-std::string shown(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char hex[8];
-      (void)std::snprintf(hex, sizeof hex, "<%02X>", c);
-      out += hex;
-    }
-  }
-  return out;
-}
 
 TEST(ExtractReading, FieldsOfALine) {
   struct {
@@ -55,12 +42,12 @@ TEST(ExtractReading, FieldsOfALine) {
     std::string_view reading_buffer;
     const std::size_t word_start =
         extract_reading(c.line, reading_buffer, sjis);
-    EXPECT_EQ(reading_buffer, c.reading) << "line: " << shown(c.line);
+    EXPECT_EQ(reading_buffer, c.reading) << "line: " << shown_bytes(c.line);
     const std::string word =
         word_start == std::string_view::npos
             ? "<none>"
             : std::string(extract_word(c.line, word_start, sjis));
-    EXPECT_EQ(word, c.word) << "line: " << shown(c.line);
+    EXPECT_EQ(word, c.word) << "line: " << shown_bytes(c.line);
   }
 }
 
@@ -90,7 +77,7 @@ TEST(NextLine, EveryLineEnd) {
     for (std::size_t position = 0; position < c.text.size();) {
       lines += std::string(next_line(c.text, position)) + "|";
     }
-    EXPECT_EQ(lines, c.lines) << "text: " << shown(c.text);
+    EXPECT_EQ(lines, c.lines) << "text: " << shown_bytes(c.text);
   }
 }
 
@@ -112,12 +99,12 @@ TEST(ReadTabLine, RecordsOfEntryLines) {
   };
   for (const auto& c : cases) {
     const tab_line read = read_tab_line(c.line, false, sjis, {});
-    ASSERT_EQ(read.kind, line_kind::entry) << shown(c.line);
+    ASSERT_EQ(read.kind, line_kind::entry) << shown_bytes(c.line);
     const record& f = read.fields;
     EXPECT_EQ(std::string(f.reading) + "|" + std::string(f.word) + "|" +
                   std::string(f.part_of_speech) + "|" + std::string(f.comment),
               c.expected)
-        << "line: " << shown(c.line);
+        << "line: " << shown_bytes(c.line);
   }
 }
 

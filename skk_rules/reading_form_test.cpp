@@ -5,19 +5,11 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/shown_bytes.h"
+
 namespace brenlow {
 
 namespace {
-
-std::string hex(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    char part[4];
-    (void)std::snprintf(part, sizeof part, "%02X ", c);
-    out += part;
-  }
-  return out;
-}
 
 struct reading_case {
   std::string reading;
@@ -28,8 +20,9 @@ void check(const reading_case& c, text_encoding encoding) {
   std::string out;
   const bool changed = typed_reading(c.reading, encoding, out);
   const std::string got = changed ? out : c.reading;
-  EXPECT_EQ(got, c.typed) << "reading " << c.reading << " [" << hex(c.reading)
-                          << "] gave [" << hex(got) << "]";
+  EXPECT_EQ(got, c.typed) << "reading " << c.reading << " ["
+                          << shown_bytes(c.reading) << "] gave ["
+                          << shown_bytes(got) << "]";
   EXPECT_EQ(changed, c.typed != c.reading) << "reading " << c.reading;
 }
 

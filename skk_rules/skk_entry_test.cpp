@@ -5,27 +5,13 @@
 #include <string>
 
 #include "formats/tab_text.h"
+#include "tests/shown_bytes.h"
 
 namespace brenlow {
 
 namespace {
 
 constexpr auto sjis = text_encoding::shift_jis;
-
-// Renders bytes so that a failing case shows its input readably.
-std::string shown(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char hex[8];
-      (void)std::snprintf(hex, sizeof hex, "<%02X>", c);
-      out += hex;
-    }
-  }
-  return out;
-}
 
 std::string word_form(std::string_view field, text_encoding encoding = sjis,
                       bool csv_quotes = false) {
@@ -53,7 +39,7 @@ TEST(WordForm, CsvQuotes) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(word_form(c.field, sjis, true), c.expected)
-        << "field: " << shown(c.field);
+        << "field: " << shown_bytes(c.field);
   }
 }
 
@@ -95,7 +81,8 @@ TEST(WordForm, PlainAndConcatForms) {
       {"%s%d", "%s%d"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(word_form(c.field), c.expected) << "field: " << shown(c.field);
+    EXPECT_EQ(word_form(c.field), c.expected)
+        << "field: " << shown_bytes(c.field);
   }
 }
 
@@ -118,7 +105,7 @@ TEST(WordForm, SecondByteOfAPairIsNeverReserved) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(needs_concat(c.field, sjis), c.concat)
-        << "field: " << shown(c.field);
+        << "field: " << shown_bytes(c.field);
   }
 }
 
@@ -236,7 +223,7 @@ TEST(ReadEntryLine, ShiftJis) {
       {"r\t\x82\xA0\t\x82\xA0\t\x81\x5C", "entry r|\x82\xA0|\x81\x5C"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(read_line(c.line), c.expected) << "line: " << shown(c.line);
+    EXPECT_EQ(read_line(c.line), c.expected) << "line: " << shown_bytes(c.line);
   }
   // Readings kept as they are (--raw-readings) are checked all the same.
   const struct {
@@ -252,7 +239,7 @@ TEST(ReadEntryLine, ShiftJis) {
   };
   for (const auto& c : raw_cases) {
     EXPECT_EQ(read_line(c.line, sjis, false), c.expected)
-        << "raw reading, line: " << shown(c.line);
+        << "raw reading, line: " << shown_bytes(c.line);
   }
 }
 
