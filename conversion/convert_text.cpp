@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "ime_text/entry_line.h"
-#include "ime_text/okuri_ari.h"
-#include "ime_text/part_of_speech.h"
+#include "formats/tab_text.h"
+#include "skk_rules/okuri_ari.h"
+#include "skk_rules/part_of_speech.h"
 
 namespace brenlow {
 
@@ -65,17 +65,13 @@ class okuri_ari_filing {
 
   // Returns false for a verb or adjective without a key. reading is the
   // reading as filed (in its typed form). Candidates carry no annotation.
-  bool file(std::string_view line, const entry_line& entry,
-            std::string_view reading, text_encoding encoding,
-            const entry_rules& rules) {
+  bool file(const record& fields, std::string_view reading,
+            text_encoding encoding, const entry_rules& rules) {
     if (table_ == nullptr) return true;
-    const std::string_view word = entry.word_field;
-    const std::size_t after_word =
-        static_cast<std::size_t>(word.data() + word.size() - line.data());
-    if (after_word >= line.size()) return true;  // no part of speech
-    const conjugation_class conjugates = classify_part_of_speech(
-        extract_word(line, after_word + 1, encoding), encoding);
+    const conjugation_class conjugates =
+        classify_part_of_speech(fields.part_of_speech, encoding);
     if (conjugates.kind == conjugation::none) return true;
+    const std::string_view word = fields.word;
     pairs_.clear();
     if (!derive_okuri_ari(reading, word, conjugates, encoding, pairs_)) {
       return false;
@@ -106,57 +102,74 @@ class okuri_ari_filing {
 
 }  // namespace
 
-conversion_counts convert_lines(std::string_view text, text_encoding encoding,
-                                const entry_rules& rules, reading_table& table,
-                                const skipped_line_sink& skipped,
-                                std::size_t offset, reading_table* okuri_ari) {
+conversion_counts convert_lines(const prepared_input& input,
+                                const entry_rules& rules, bool okuri_ari,
+                                skk_tables& tables,
+                                const skipped_line_sink& skipped) {
+  const std::string_view text = input.text;
+  const text_encoding encoding = input.encoding;
+  // What the encoding decision leaves to be checked line by line.
+  line_checks checks;
+  checks.decoding = !input.decodes_throughout;
+  checks.utf_8_lines = input.guessed;
   conversion_counts counts;
-  reserve_for_lines(text, table);
-  word_batch batch(table);
-  okuri_ari_filing okuri_ari_keys(okuri_ari);
+  reserve_for_lines(text, tables.okuri_nasi);
+  word_batch batch(tables.okuri_nasi);
+  okuri_ari_filing okuri_ari_keys(okuri_ari ? &tables.okuri_ari : nullptr);
   std::string reading_buffer;
   std::string candidate_buffer;
+  const auto skip = [&](skip_reason reason, std::string message) {
+    ++counts.skipped_lines;
+    ++counts.skipped_by_reason[static_cast<std::size_t>(reason)];
+    skipped(line_problem{counts.lines, std::move(message)});
+  };
   for (std::size_t position = 0; position < text.size();) {
     const std::size_t line_start = position;
     const std::string_view line_buffer = next_line(text, position);
     ++counts.lines;
-    const entry_line line = read_entry_line(line_buffer, counts.lines == 1,
-                                            encoding, rules, reading_buffer);
+    const tab_line line =
+        read_tab_line(line_buffer, counts.lines == 1, encoding, checks);
     if (line.kind == line_kind::comment_or_empty) {
       ++counts.comment_or_empty_lines;
       continue;
     }
     if (line.kind == line_kind::skipped) {
-      ++counts.skipped_lines;
-      ++counts.skipped_by_reason[static_cast<std::size_t>(line.reason)];
-      std::string message;
       if (line.reason != skip_reason::undecodable) {
-        message = std::string(skip_message(line.reason)) + "; line skipped";
-      } else if (rules.from_utf_16) {
-        message =
-            std::string(utf_16_fault_message(line_buffer[line.fault_offset])) +
-            "; line skipped";
+        skip(line.reason,
+             std::string(skip_message(line.reason)) + "; line skipped");
+      } else if (input.from_utf_16) {
+        skip(line.reason,
+             std::string(utf_16_fault_message(line_buffer[line.fault_offset])) +
+                 "; line skipped");
       } else {
-        message = undecodable_message(encoding,
-                                      offset + line_start + line.fault_offset);
+        skip(line.reason,
+             undecodable_message(
+                 encoding, input.offset + line_start + line.fault_offset));
       }
-      skipped(line_problem{counts.lines, std::move(message)});
+      continue;
+    }
+    const skk_entry entry =
+        check_record(line.fields, encoding, rules, reading_buffer);
+    if (entry.reason != skip_reason::none) {
+      skip(entry.reason,
+           std::string(skip_message(entry.reason)) + "; line skipped");
       continue;
     }
     // The buffers are reused by the next line: the table needs its own
     // copies.
-    std::string_view reading = line.reading;
-    if (line.reading_typed) {
-      reading = keep(table, reading);
+    std::string_view reading = entry.reading;
+    if (entry.reading_typed) {
+      reading = keep(tables.okuri_nasi, reading);
       ++counts.readings_typed;
     }
-    std::string_view word = line.word_field;
+    std::string_view word = line.fields.word;
     bool annotated = false;
-    if (skk_candidate(line, encoding, rules, candidate_buffer, annotated)) {
-      word = keep(table, candidate_buffer);
+    if (skk_candidate(line.fields, encoding, rules, candidate_buffer,
+                      annotated)) {
+      word = keep(tables.okuri_nasi, candidate_buffer);
     }
     counts.annotations += annotated ? 1 : 0;
-    if (!okuri_ari_keys.file(line_buffer, line, reading, encoding, rules)) {
+    if (!okuri_ari_keys.file(line.fields, reading, encoding, rules)) {
       ++counts.lines_without_okuri_ari;
     }
     batch.add(reading, word);
@@ -166,23 +179,16 @@ conversion_counts convert_lines(std::string_view text, text_encoding encoding,
   return counts;
 }
 
-bool convert_text(std::string_view raw, encoding_choice choice,
-                  const entry_rules& rules, reading_table& table,
-                  const skipped_line_sink& skipped, prepared_input& input,
-                  conversion_counts& counts, line_problem& problem,
-                  const std::function<void()>& release_raw,
-                  reading_table* okuri_ari) {
-  if (!decide_encoding(raw, choice, input, problem) ||
-      find_nul_byte(input.text, problem)) {
+bool convert_text(const conversion_request& request,
+                  conversion_result& result) {
+  prepared_input& input = result.input;
+  if (!decide_encoding(request.raw, request.encoding, input, result.problem) ||
+      find_nul_byte(input.text, result.problem)) {
     return false;
   }
-  if (!input.decoded.empty() && release_raw) release_raw();
-  entry_rules rules_here = rules;
-  rules_here.check_decoding = !input.decodes_throughout;
-  rules_here.skip_utf_8_lines = input.guessed;
-  rules_here.from_utf_16 = input.from_utf_16;
-  counts = convert_lines(input.text, input.encoding, rules_here, table, skipped,
-                         input.offset, okuri_ari);
+  if (!input.decoded.empty() && request.release_raw) request.release_raw();
+  result.counts = convert_lines(input, request.rules, request.okuri_ari,
+                                result.tables, request.skipped);
   return true;
 }
 

@@ -1,16 +1,19 @@
-// The conversion of a whole dictionary text held in memory into a reading
-// table, without any input or output of its own: what the program and the
-// fuzz target both run.
+// The conversion of a whole dictionary text held in memory into SKK tables,
+// without any input or output of its own: one request in, one result out.
+// The input format's reader yields records, the SKK entry rules make them
+// entries, the tables file them. What the program and the fuzz target both
+// run.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string_view>
 
+#include "base/line_problem.h"
 #include "dictionary/reading_table.h"
-#include "ime_text/entry_line.h"
-#include "ime_text/line_problem.h"
-#include "ime_text/text_encoding.h"
+#include "encodings/decide_encoding.h"
+#include "formats/record.h"
+#include "skk_rules/skk_entry.h"
 
 namespace brenlow {
 
@@ -29,32 +32,54 @@ struct conversion_counts {
 // Told of each line that is skipped, as the conversion comes to it.
 using skipped_line_sink = std::function<void(const line_problem&)>;
 
-// Files the reading and SKK candidate (skk_candidate) of every entry line
-// of text in table, read by rules. Comment and empty lines are passed over;
-// lines that cannot be filed go to skipped, an undecodable one named by the
-// offset of its fault in the file, text being offset bytes into it. The
-// table keeps views into text, which must outlive the table's contents.
-// With okuri_ari, the okuri-ari keys derived from each verb or adjective
-// (by its part-of-speech field) are filed there too, each candidate once
-// per key.
-conversion_counts convert_lines(std::string_view text, text_encoding encoding,
-                                const entry_rules& rules, reading_table& table,
-                                const skipped_line_sink& skipped,
-                                std::size_t offset = 0,
-                                reading_table* okuri_ari = nullptr);
+// The tables a conversion fills: the okuri-nasi entries, and the okuri-ari
+// keys of verbs and adjectives when they are wanted. Keys are the tables'
+// own copies; words are views into the input text, or copies where a word
+// is rewritten.
+struct skk_tables {
+  reading_table okuri_nasi;
+  reading_table okuri_ari;
+};
 
-// Decides the encoding of raw (see decide_encoding), checks it for NUL bytes
-// and converts its lines into table. Returns false and fills problem when
-// the text cannot be converted at all; input keeps the text the table's
-// views point into (with raw). When raw was UTF-16, decoded into input,
-// release_raw (if given) is called before the lines are converted: raw is
-// no longer needed, and its memory can go before the table's comes.
-// okuri_ari as for convert_lines.
-bool convert_text(std::string_view raw, encoding_choice choice,
-                  const entry_rules& rules, reading_table& table,
-                  const skipped_line_sink& skipped, prepared_input& input,
-                  conversion_counts& counts, line_problem& problem,
-                  const std::function<void()>& release_raw = nullptr,
-                  reading_table* okuri_ari = nullptr);
+// Files the reading and SKK candidate (skk_candidate) of every record of
+// input's text (the TAB text format) in tables.okuri_nasi, read by rules.
+// Comment and empty lines are passed over; lines and records that cannot be
+// filed go to skipped, an undecodable one named by the offset of its fault
+// in the file (input.offset being where the text starts in it). With
+// okuri_ari, the okuri-ari keys derived from each verb or adjective (by its
+// part of speech) are filed in tables.okuri_ari, each candidate once per
+// key. The tables keep views into input.text, which must outlive them.
+conversion_counts convert_lines(const prepared_input& input,
+                                const entry_rules& rules, bool okuri_ari,
+                                skk_tables& tables,
+                                const skipped_line_sink& skipped);
+
+// What a conversion is asked to do.
+struct conversion_request {
+  std::string_view raw;  // the input file's bytes
+  encoding_choice encoding = encoding_choice::guess;
+  entry_rules rules;
+  bool okuri_ari = false;  // okuri-ari keys wanted
+  skipped_line_sink skipped = [](const line_problem&) {};
+  // Called, when raw was UTF-16 and is decoded, before the lines are
+  // converted: raw is no longer needed, and its memory can go before the
+  // tables' comes.
+  std::function<void()> release_raw;
+};
+
+// What it gave. The tables view input's text (which may view the request's
+// raw bytes): a result is filled in place, never copied or moved.
+struct conversion_result {
+  prepared_input input;
+  skk_tables tables;
+  conversion_counts counts;
+  line_problem problem;  // why the text could not be converted at all
+};
+
+// Decides the encoding of request.raw (see decide_encoding), checks it for
+// NUL bytes and converts its lines into result.tables (convert_lines).
+// Returns false and fills result.problem when the text cannot be converted
+// at all.
+bool convert_text(const conversion_request& request, conversion_result& result);
 
 }  // namespace brenlow

@@ -13,13 +13,26 @@ skipped_line_sink collect(std::vector<line_problem>& skipped) {
   return [&skipped](const line_problem& line) { skipped.push_back(line); };
 }
 
+// A text as the encoding decision leaves it, not known to decode
+// throughout.
+prepared_input text_in(std::string_view text, text_encoding encoding,
+                       std::size_t offset = 0) {
+  prepared_input input;
+  input.text = text;
+  input.encoding = encoding;
+  input.offset = offset;
+  return input;
+}
+
 // The table rendered one "reading /w1/w2/" string per entry, "|" between.
 std::string converted(const std::string& text,
                       std::vector<line_problem>* skipped_out = nullptr,
                       text_encoding encoding = text_encoding::shift_jis) {
-  reading_table table;
+  skk_tables tables;
   std::vector<line_problem> skipped;
-  convert_lines(text, encoding, entry_rules{}, table, collect(skipped));
+  convert_lines(text_in(text, encoding), entry_rules{}, false, tables,
+                collect(skipped));
+  const reading_table& table = tables.okuri_nasi;
   std::string out;
   for (const reading_entry& entry : table.entries) {
     if (!out.empty()) out += "|";
@@ -90,30 +103,32 @@ TEST(ConvertLines, SkippedLinesAreNamed) {
 }
 
 TEST(ConvertLines, UndecodableLinesNameTheOffsetInTheFile) {
-  reading_table table;
+  skk_tables tables;
   std::vector<line_problem> skipped;
   // The text starts after a three-byte mark.
-  convert_lines("r\tw\r\nr\tv\xE9\r\nr\tu\n", text_encoding::utf_8,
-                entry_rules{}, table, collect(skipped), 3);
+  convert_lines(text_in("r\tw\r\nr\tv\xE9\r\nr\tu\n", text_encoding::utf_8, 3),
+                entry_rules{}, false, tables, collect(skipped));
   ASSERT_EQ(skipped.size(), 1u);
   EXPECT_EQ(skipped[0].line_number, 2u);
   EXPECT_EQ(skipped[0].message,
             "invalid UTF-8 sequence at byte offset 11; line skipped");
   skipped.clear();
-  convert_lines("r\tw\nr\x82\tv\n", text_encoding::shift_jis, entry_rules{},
-                table, collect(skipped));
+  convert_lines(text_in("r\tw\nr\x82\tv\n", text_encoding::shift_jis),
+                entry_rules{}, false, tables, collect(skipped));
   ASSERT_EQ(skipped.size(), 1u);
   EXPECT_EQ(skipped[0].message,
             "invalid Shift_JIS byte at byte offset 5; line skipped");
 }
 
 TEST(ConvertLines, Counts) {
-  reading_table table;
+  skk_tables tables;
   std::vector<line_problem> skipped;
   const conversion_counts counts = convert_lines(
-      "!c\r\n\r\na\t1\r\nb\t2\r\na\t3\r\nbad\r\n\xB1\t4\tn\tnote\r\n"
-      "c\t\r\n;c\tw\r\n\x83\x41\t5\r\n",
-      text_encoding::shift_jis, entry_rules{}, table, collect(skipped));
+      text_in("!c\r\n\r\na\t1\r\nb\t2\r\na\t3\r\nbad\r\n\xB1\t4\tn\tnote\r\n"
+              "c\t\r\n;c\tw\r\n\x83\x41\t5\r\n",
+              text_encoding::shift_jis),
+      entry_rules{}, false, tables, collect(skipped));
+  const reading_table& table = tables.okuri_nasi;
   EXPECT_EQ(counts.lines, 10u);
   EXPECT_EQ(counts.comment_or_empty_lines, 2u);
   EXPECT_EQ(counts.filed_lines, 5u);
@@ -133,10 +148,12 @@ TEST(ConvertLines, Counts) {
 TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {
   // Under Shift_JIS rules the continuation byte 0x81 of "\xE3\x81" would
   // swallow the TAB after it.
-  reading_table table;
+  skk_tables tables;
   std::vector<line_problem> skipped;
-  convert_lines("\xE3\x81\x81\t\xE8\x81\x81/\t\r\n", text_encoding::utf_8,
-                entry_rules{}, table, collect(skipped));
+  convert_lines(
+      text_in("\xE3\x81\x81\t\xE8\x81\x81/\t\r\n", text_encoding::utf_8),
+      entry_rules{}, false, tables, collect(skipped));
+  const reading_table& table = tables.okuri_nasi;
   ASSERT_EQ(table.entries.size(), 1u);
   EXPECT_EQ(table.entries[0].reading(), "\xE3\x81\x81");
   EXPECT_EQ(table.candidates[0].word(), "(concat \"\xE8\x81\x81\\057\")");
@@ -212,12 +229,13 @@ TEST(ConvertLines, OkuriAriFromThePartOfSpeechField) {
        0},
   };
   for (const auto& c : cases) {
-    reading_table table;
-    reading_table okuri_ari;
+    skk_tables tables;
     std::vector<line_problem> skipped;
     const conversion_counts counts =
-        convert_lines(c.text, c.encoding, entry_rules{}, table,
-                      collect(skipped), 0, &okuri_ari);
+        convert_lines(text_in(c.text, c.encoding), entry_rules{}, true, tables,
+                      collect(skipped));
+    const reading_table& table = tables.okuri_nasi;
+    const reading_table& okuri_ari = tables.okuri_ari;
     EXPECT_EQ(rendered(okuri_ari), c.expected) << c.name;
     EXPECT_EQ(counts.lines_without_okuri_ari, c.lines_without_key) << c.name;
     EXPECT_EQ(counts.filed_lines, table.candidates.size()) << c.name;

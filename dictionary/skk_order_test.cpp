@@ -7,19 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/shown_bytes.h"
+
 namespace brenlow {
 
 namespace {
-
-std::string hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
 
 TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
   // The bytes (encode-coding-string (decode-coding-string R CODING)
@@ -67,7 +59,7 @@ TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
   for (const auto& c : cases) {
     std::string key;
     append_emacs_mule_key(c.reading, c.encoding, key);
-    EXPECT_EQ(hex(key), hex(c.key)) << c.name;
+    EXPECT_EQ(shown_bytes(key), shown_bytes(c.key)) << c.name;
   }
 }
 

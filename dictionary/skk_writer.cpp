@@ -1,5 +1,7 @@
 #include "dictionary/skk_writer.h"
 
+#include "base/byte_facts.h"
+
 namespace brenlow {
 
 namespace {
@@ -48,7 +50,7 @@ std::size_t characters_in(std::string_view text, dictionary_encoding encoding) {
         ++pos;
       }
     } else {
-      pos += (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0 ? 2 : 1;
+      pos += starts_shift_jis_pair(byte) ? 2 : 1;
     }
   }
   return count;

@@ -54,35 +54,6 @@ TEST(SkkWriter, LineFeedOnly) {
             ";; okuri-ari entries.\n;; okuri-nasi entries.\na /b/\n");
 }
 
-TEST(OutputStream, FailedWriteIsReported) {
-  std::FILE* full = std::fopen("/dev/full", "wb");
-  if (full == nullptr) GTEST_SKIP() << "no /dev/full here";
-  output_stream stream = make_output_stream(full, line_end::crlf);
-  write_bytes(stream, "x");
-  EXPECT_NE(finish_output(stream), 0);
-  (void)std::fclose(full);
-}
-
-TEST(OutputStream, LargeOutputArrivesWhole) {
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  output_stream stream = make_output_stream(file, line_end::crlf);
-  std::string expected;
-  for (int i = 0; i < 300000; ++i) {
-    const std::string line = "line " + std::to_string(i);
-    write_bytes(stream, line);
-    end_line(stream);
-    expected += line + "\r\n";
-  }
-  ASSERT_EQ(finish_output(stream), 0);
-  std::rewind(file);
-  std::string got(expected.size() + 1, '\0');
-  got.resize(std::fread(&got[0], 1, got.size(), file));
-  (void)std::fclose(file);
-  EXPECT_EQ(got.size(), expected.size());
-  EXPECT_TRUE(got == expected);
-}
-
 }  // namespace
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "base/output_stream.h"
 #include "dictionary/skk_order.h"
-#include "ime_text/entry_line.h"
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
+#include "skk_rules/skk_entry.h"
 
 namespace brenlow {
 

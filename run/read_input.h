@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/large_allocator.h"
-#include "ime_text/text_encoding.h"
+#include "encodings/decide_encoding.h"
 
 namespace brenlow {
 

@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_facts.h"
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_writer.h"
-#include "ime_text/entry_line.h"
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 #include "run/command_line.h"
 #include "run/exit_status.h"
+#include "run/messages.h"
 #include "run/output_file.h"
 #include "run/platform.h"
 #include "run/read_input.h"
@@ -22,54 +23,6 @@
 namespace brenlow {
 
 namespace {
-
-void report(const std::string& message) {
-  // Messages end in a line feed on every platform, like the program's other
-  // output the same bytes everywhere.
-  write_error_text("brenlow: " + message + "\n");
-}
-
-std::string message_at(const std::string& file_name,
-                       const line_problem& problem) {
-  std::string where = file_name;
-  if (problem.line_number != 0) {
-    where += ":" + std::to_string(problem.line_number);
-  }
-  return "brenlow: " + where + ": " + problem.message + "\n";
-}
-
-void report_at(const std::string& file_name, const line_problem& problem) {
-  write_error_text(message_at(file_name, problem));
-}
-
-// Messages about skipped lines, written as they come in writes of up to
-// 64 KiB: neither memory nor a write per line grows with their number.
-class message_batch {
- public:
-  message_batch() = default;
-  message_batch(const message_batch&) = delete;
-  message_batch& operator=(const message_batch&) = delete;
-  ~message_batch() {
-    // Reached by unwinding too (out of memory), where what was gathered
-    // still goes out if it can.
-    try {
-      flush();
-    } catch (const std::bad_alloc&) {
-    }
-  }
-  void add(const std::string& message) {
-    text_ += message;
-    if (text_.size() >= limit) flush();
-  }
-  void flush() {
-    if (!text_.empty()) write_error_text(text_);
-    text_.clear();
-  }
-
- private:
-  static constexpr std::size_t limit = std::size_t{64} * 1024;
-  std::string text_;
-};
 
 int finish_standard_output(output_stream& stream) {
   const int error = finish_output(stream);
@@ -183,44 +136,6 @@ int write_dictionary(const run_options& options, reading_table& table,
   return finish_standard_output(stream);
 }
 
-// A reading as a message shows it: messages are UTF-8. Shift_JIS readings
-// are, as a rule, hiragana (the typed form), ASCII and the prolonged sound
-// mark, which JIS places in runs that follow Unicode's; any other pair shows
-// as its bytes in hex, <8FA1>.
-std::string shown_reading(std::string_view reading,
-                          dictionary_encoding encoding) {
-  if (encoding == dictionary_encoding::utf_8) return std::string(reading);
-  std::string shown;
-  for (std::size_t pos = 0; pos < reading.size();) {
-    const auto lead = static_cast<unsigned char>(reading[pos]);
-    if (lead < 0x80) {
-      shown += static_cast<char>(lead);
-      ++pos;
-      continue;
-    }
-    const std::size_t length =
-        char_length(reading, pos, text_encoding::shift_jis);
-    const auto trail =
-        length == 2 ? static_cast<unsigned char>(reading[pos + 1]) : 0u;
-    if (lead == 0x82 && trail >= 0x9F && trail <= 0xF1) {
-      append_utf_8(shown, 0x3041 + (trail - 0x9F));  // ぁ to ん
-    } else if (lead == 0x81 && trail == 0x5B) {
-      append_utf_8(shown, 0x30FC);  // ー
-    } else {
-      static const char digits[] = "0123456789ABCDEF";
-      shown += '<';
-      for (std::size_t i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(reading[pos + i]);
-        shown += digits[byte >> 4];
-        shown += digits[byte & 15];
-      }
-      shown += '>';
-    }
-    pos += length;
-  }
-  return shown;
-}
-
 void report_summary(const std::string& shown_name, const prepared_input& input,
                     const conversion_counts& counts, const reading_table& table,
                     const reading_table* okuri_ari) {
@@ -249,50 +164,58 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
                     " verb or adjective lines without a key"));
 }
 
+// The output's layout, from the options and the input's encoding (the
+// output is written in the input's).
+skk_layout layout_for(const run_options& options, text_encoding input) {
+  skk_layout layout;
+  layout.encoding = input == text_encoding::utf_8
+                        ? dictionary_encoding::utf_8
+                        : dictionary_encoding::shift_jis;
+  layout.order = options.sort;
+  layout.comment_line_first =
+      options.sort != sort_order::input || options.okuri_ari;
+  return layout;
+}
+
 // Reads, converts and writes the named dictionary; the exit status.
 int convert_file(const run_options& options, const std::string& shown_name) {
   // The table holds views into the input, which therefore outlives it.
   text_buffer raw;
   if (!read_input(options, shown_name, raw)) return exit_failure;
-  reading_table table;
-  // Its keys are its own copies, its candidates views into the input.
-  reading_table okuri_ari_table;
-  reading_table* okuri_ari = options.okuri_ari ? &okuri_ari_table : nullptr;
-  prepared_input input;
-  conversion_counts counts;
-  line_problem problem;
   // Skipped lines are named as they are found, so that none of them waits
   // in memory.
   message_batch warnings;
-  const skipped_line_sink skipped = [&](const line_problem& line) {
+  conversion_request request;
+  request.raw = std::string_view(raw.data(), raw.size());
+  request.encoding = options.encoding;
+  request.rules = options.rules;
+  request.okuri_ari = options.okuri_ari;
+  request.skipped = [&](const line_problem& line) {
     warnings.add(message_at(shown_name, line));
   };
   // Decoded UTF-16 is all the conversion needs: the raw bytes go before
-  // the table grows.
-  const auto release_raw = [&raw] { text_buffer().swap(raw); };
-  if (!convert_text(std::string_view(raw.data(), raw.size()), options.encoding,
-                    options.rules, table, skipped, input, counts, problem,
-                    release_raw, okuri_ari)) {
+  // the tables grow.
+  request.release_raw = [&raw] { text_buffer().swap(raw); };
+  conversion_result result;
+  if (!convert_text(request, result)) {
     warnings.flush();
-    report_at(shown_name, problem);
+    report_at(shown_name, result.problem);
     return exit_failure;
   }
   warnings.flush();
+  const conversion_counts& counts = result.counts;
+  reading_table& table = result.tables.okuri_nasi;
+  reading_table* okuri_ari =
+      options.okuri_ari ? &result.tables.okuri_ari : nullptr;
   if (options.verbose) {
-    report_summary(shown_name, input, counts, table, okuri_ari);
+    report_summary(shown_name, result.input, counts, table, okuri_ari);
   }
   if (options.strict && counts.skipped_lines != 0) {
     report(shown_name + ": " + std::to_string(counts.skipped_lines) +
            " line(s) could not be converted; nothing written (--strict)");
     return exit_failure;
   }
-  skk_layout layout;
-  layout.encoding = input.encoding == text_encoding::utf_8
-                        ? dictionary_encoding::utf_8
-                        : dictionary_encoding::shift_jis;
-  layout.order = options.sort;
-  layout.comment_line_first =
-      options.sort != sort_order::input || options.okuri_ari;
+  const skk_layout layout = layout_for(options, result.input.encoding);
   std::vector<long_line> long_lines;
   const int status =
       write_dictionary(options, table, layout, okuri_ari, long_lines);

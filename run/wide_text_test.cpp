@@ -4,19 +4,11 @@
 
 #include <string>
 
+#include "tests/shown_bytes.h"
+
 namespace brenlow {
 
 namespace {
-
-std::string hex(const std::string& bytes) {
-  std::string out;
-  char part[4];
-  for (unsigned char b : bytes) {
-    (void)std::snprintf(part, sizeof part, "%02X ", b);
-    out += part;
-  }
-  return out;
-}
 
 TEST(WideText, NamesBothWays) {
   struct {
@@ -38,8 +30,9 @@ TEST(WideText, NamesBothWays) {
       {u"a" + std::u16string(1, u'\xD83D'), "a\xED\xA0\xBD"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(hex(utf_8_from_utf_16(c.wide)), hex(c.utf_8)) << hex(c.utf_8);
-    EXPECT_TRUE(utf_16_from_utf_8(c.utf_8) == c.wide) << hex(c.utf_8);
+    EXPECT_EQ(shown_bytes(utf_8_from_utf_16(c.wide)), shown_bytes(c.utf_8))
+        << shown_bytes(c.utf_8);
+    EXPECT_TRUE(utf_16_from_utf_8(c.utf_8) == c.wide) << shown_bytes(c.utf_8);
   }
 }
 
@@ -57,7 +50,7 @@ TEST(WideText, BytesThatStartNoCharacterBecomeReplacements) {
        u"a\uFFFDb"},
   };
   for (const auto& c : cases) {
-    EXPECT_TRUE(utf_16_from_utf_8(c.utf_8) == c.wide) << hex(c.utf_8);
+    EXPECT_TRUE(utf_16_from_utf_8(c.utf_8) == c.wide) << shown_bytes(c.utf_8);
   }
 }
 

@@ -28,9 +28,11 @@
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_order.h"
 #include "dictionary/skk_writer.h"
-#include "ime_text/entry_line.h"
-#include "ime_text/reading_form.h"
-#include "ime_text/text_encoding.h"
+#include "encodings/decodable.h"
+#include "encodings/text_encoding.h"
+#include "formats/tab_text.h"
+#include "skk_rules/skk_entry.h"
+#include "skk_rules/reading_form.h"
 
 namespace brenlow {
 
@@ -488,15 +490,17 @@ std::vector<std::vector<std::string_view>> table_lines(
 void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
                             const entry_rules& rules,
                             const reading_table& plain) {
-  reading_table okuri_nasi;
-  reading_table okuri_ari;
-  prepared_input input;
-  conversion_counts counts;
-  line_problem problem;
-  check(convert_text(
-            raw, choice, rules, okuri_nasi, [](const line_problem&) {}, input,
-            counts, problem, nullptr, &okuri_ari),
+  conversion_request request;
+  request.raw = raw;
+  request.encoding = choice;
+  request.rules = rules;
+  request.okuri_ari = true;
+  conversion_result result;
+  check(convert_text(request, result),
         "okuri-ari filing failed where the plain conversion did not");
+  const reading_table& okuri_nasi = result.tables.okuri_nasi;
+  const reading_table& okuri_ari = result.tables.okuri_ari;
+  const prepared_input& input = result.input;
   check(table_lines(okuri_nasi) == table_lines(plain),
         "okuri-ari filing changed the okuri-nasi entries");
   std::vector<std::string> words;
@@ -630,13 +634,15 @@ void check_mixed_encodings(std::string_view raw) {
   const std::string joined = pieces[0] + pieces[1];
   entry_rules rules;
   rules.annotations = false;
-  reading_table table;
-  prepared_input input;
-  conversion_counts counts;
-  line_problem problem;
-  const bool converted = convert_text(
-      joined, encoding_choice::guess, rules, table, [](const line_problem&) {},
-      input, counts, problem);
+  conversion_request request;
+  request.raw = joined;
+  request.rules = rules;
+  conversion_result result;
+  const bool converted = convert_text(request, result);
+  const prepared_input& input = result.input;
+  const conversion_counts& counts = result.counts;
+  const line_problem& problem = result.problem;
+  const reading_table& table = result.tables.okuri_nasi;
   // UTF-16 of one byte order throughout (a mark at most at the start of a
   // piece) is read as such: no line lost to the other order.
   const auto little = [](piece_encoding e) {
@@ -720,15 +726,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   rules.csv_quotes = model.csv_quotes;
   rules.annotations = model.annotations;
   if (choice == encoding_choice::guess) check_mixed_encodings(raw);
-  reading_table table;
   std::vector<line_problem> skipped;
-  prepared_input input;
-  conversion_counts counts;
-  line_problem problem;
-  if (!convert_text(
-          raw, choice, rules, table,
-          [&](const line_problem& line) { skipped.push_back(line); }, input,
-          counts, problem)) {
+  conversion_request request;
+  request.raw = raw;
+  request.encoding = choice;
+  request.rules = rules;
+  request.skipped = [&](const line_problem& line) { skipped.push_back(line); };
+  conversion_result result;
+  const prepared_input& input = result.input;
+  const conversion_counts& counts = result.counts;
+  const line_problem& problem = result.problem;
+  reading_table& table = result.tables.okuri_nasi;
+  if (!convert_text(request, result)) {
     // Either the text cannot be read in its encoding, or it holds a NUL.
     output_checked = problem.message;
     check(problem.message.rfind("NUL byte", 0) != 0 ||

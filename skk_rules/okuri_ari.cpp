@@ -1,16 +1,17 @@
-#include "ime_text/okuri_ari.h"
+#include "skk_rules/okuri_ari.h"
 
 #include <algorithm>
 
-#include "ime_text/text_encoding.h"
+#include "base/byte_facts.h"
+#include "encodings/text_encoding.h"
 
 namespace brenlow {
 
 namespace {
 
 // Index of a hiragana in U+3041..U+3093.
-constexpr int kana(char32_t c) { return static_cast<int>(c - U'ぁ'); }
-constexpr int kana_count = kana(U'ん') + 1;
+constexpr int kana(char32_t c) { return static_cast<int>(c - first_hiragana); }
+constexpr int kana_count = hiragana_count;
 
 // One character per kana, row by row: the letter, 'J' for じ, 'Q' for っ,
 // '-' for none.
@@ -33,24 +34,20 @@ int kana_at(std::string_view text, std::size_t pos, text_encoding encoding,
   length = char_length(text, pos, encoding);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data()) + pos;
   if (encoding == text_encoding::shift_jis) {
-    if (length == 2 && bytes[0] == 0x82 && bytes[1] >= 0x9F &&
-        bytes[1] <= 0xF1) {
-      return bytes[1] - 0x9F;
-    }
-    return -1;
+    return length == 2 ? hiragana_of_pair(bytes[0], bytes[1]) : -1;
   }
   if (length != 3 || bytes[0] != 0xE3) return -1;
   const int code = ((bytes[1] & 0x3F) << 6) | (bytes[2] & 0x3F);
-  const int k = code - static_cast<int>(U'ぁ' & 0xFFF);
+  const int k = code - static_cast<int>(first_hiragana & 0xFFF);
   return k >= 0 && k < kana_count ? k : -1;
 }
 
 void append_kana(std::string& out, int k, text_encoding encoding) {
   if (encoding == text_encoding::shift_jis) {
-    out.push_back('\x82');
-    out.push_back(static_cast<char>(0x9F + k));
+    out.push_back(static_cast<char>(hiragana_lead));
+    out.push_back(static_cast<char>(first_hiragana_trail + k));
   } else {
-    append_utf_8(out, U'ぁ' + static_cast<char32_t>(k));
+    append_utf_8(out, first_hiragana + static_cast<char32_t>(k));
   }
 }
 

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "ime_text/entry_line.h"
+#include "base/byte_facts.h"
 
 namespace brenlow {
 

@@ -1,11 +1,12 @@
-#include "ime_text/part_of_speech.h"
+#include "skk_rules/part_of_speech.h"
 
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "ime_text/reading_form.h"
-#include "ime_text/text_encoding.h"
+#include "base/byte_facts.h"
+#include "encodings/text_encoding.h"
+#include "skk_rules/reading_form.h"
 
 namespace brenlow {
 
@@ -106,9 +107,8 @@ constexpr kanji_code name_kanji[] = {
 // The code point of a Shift_JIS pair that can occur in a name (kana and the
 // kanji above), or 0.
 char32_t name_code_point(unsigned char first, unsigned char second) {
-  if (first == 0x82 && second >= 0x9F && second <= 0xF1) {
-    return U'ぁ' + (second - 0x9F);
-  }
+  const int hiragana = hiragana_of_pair(first, second);
+  if (hiragana >= 0) return first_hiragana + static_cast<char32_t>(hiragana);
   if (first == 0x83 && second >= 0x40 && second <= 0x7E) {
     return U'ァ' + (second - 0x40);
   }
@@ -125,7 +125,7 @@ char32_t name_code_point(unsigned char first, unsigned char second) {
 bool name_in_utf_8(std::string_view field, std::string& name) {
   for (std::size_t pos = 0; pos < field.size();) {
     const auto byte = static_cast<unsigned char>(field[pos]);
-    if (!is_lead_byte(byte)) {
+    if (!starts_shift_jis_pair(byte)) {
       name.push_back(field[pos++]);
       continue;
     }

@@ -1,10 +1,12 @@
-#include "ime_text/encoding_evidence.h"
+#include "encodings/encoding_evidence.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "encodings/decodable.h"
 
 // iconv's CP932 is the reader libskk uses for Shift_JIS dictionaries.
 #if !defined(_WIN32) && __has_include(<iconv.h>)

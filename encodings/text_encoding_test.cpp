@@ -1,57 +1,58 @@
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
+#include "base/byte_facts.h"
+#include "encodings/decide_encoding.h"
+#include "encodings/decodable.h"
+
 namespace brenlow {
 
 namespace {
 
-TEST(FindInvalidUtf8, WellFormedAndBroken) {
+// Every sequence that is not well-formed UTF-8 is found where it starts.
+TEST(FindUndecodable, Utf8WellFormedAndBroken) {
   const auto npos = std::string_view::npos;
   struct {
     std::string text;
     std::size_t invalid;
-    bool multibyte;
   } const cases[] = {
-      {"", npos, false},
-      {"ascii\ttab\r\n", npos, false},
-      {"\xE3\x81\x8B\xE3\x82\x93", npos, true},  // かん
-      {"\xC2\xA9", npos, true},
-      {"\xF0\x9F\x98\x80", npos, true},  // U+1F600
-      {"\xF4\x8F\xBF\xBF", npos, true},  // U+10FFFF
-      {"a\x82\xA9", 1, false},           // Shift_JIS か
-      {"\xC0\xAF", 0, false},            // overlong "/"
-      {"\xE0\x80\xAF", 0, false},        // overlong
-      {"\xED\xA0\x80", 0, false},        // a surrogate
-      {"\xF4\x90\x80\x80", 0, false},    // above U+10FFFF
-      {"\xF5\x80\x80\x80", 0, false},
-      {"\xF0\x8F\xBF\xBF", 0, false},    // overlong U+FFFF in four bytes
-      {"\xF0\x80\x80\xAF", 0, false},    // overlong "/" in four bytes
-      {"\xF0\x90\x80\x80", npos, true},  // U+10000, the first not overlong
-      {"ab\xE3\x81", 2, false},          // cut short at the end
-      {"\xE3\x81\x8B\x80", 3, true},     // stray continuation byte
-      {"\xE3\x09\x8B", 0, false},        // a TAB inside a sequence
+      {"", npos},
+      {"ascii\ttab\r\n", npos},
+      {"\xE3\x81\x8B\xE3\x82\x93", npos},  // かん
+      {"\xC2\xA9", npos},
+      {"\xF0\x9F\x98\x80", npos},  // U+1F600
+      {"\xF4\x8F\xBF\xBF", npos},  // U+10FFFF
+      {"a\x82\xA9", 1},           // Shift_JIS か
+      {"\xC0\xAF", 0},            // overlong "/"
+      {"\xE0\x80\xAF", 0},        // overlong
+      {"\xED\xA0\x80", 0},        // a surrogate
+      {"\xF4\x90\x80\x80", 0},    // above U+10FFFF
+      {"\xF5\x80\x80\x80", 0},
+      {"\xF0\x8F\xBF\xBF", 0},    // overlong U+FFFF in four bytes
+      {"\xF0\x80\x80\xAF", 0},    // overlong "/" in four bytes
+      {"\xF0\x90\x80\x80", npos},  // U+10000, the first not overlong
+      {"ab\xE3\x81", 2},          // cut short at the end
+      {"\xE3\x81\x8B\x80", 3},     // stray continuation byte
+      {"\xE3\x09\x8B", 0},        // a TAB inside a sequence
       // The last byte of a sequence must be a continuation byte too.
-      {"\xE3\x81\x41", 0, false},  // ASCII "A" in third place
-      {"\xE3\x81\x2F", 0, false},  // "/" in third place
+      {"\xE3\x81\x41", 0},  // ASCII "A" in third place
+      {"\xE3\x81\x2F", 0},  // "/" in third place
       // A lead byte in third place.
-      {"\xE3\x81\xE3\x81\x8B", 0, false},
-      {"r\t\xE3\x81\x41\r\n", 2, false},  // inside a line
-      {"\xF0\x90\x80\x41", 0, false},     // ASCII in fourth place
-      {"\xF0\x90\x80\x2F", 0, false},
-      {"\xF0\x90\x41\x80", 0, false},    // ASCII in third place
-      {"\xF0\x90\x80\x80", npos, true},  // U+10000
-      {"\xEF\xBF\xBF", npos, true},      // U+FFFF
+      {"\xE3\x81\xE3\x81\x8B", 0},
+      {"r\t\xE3\x81\x41\r\n", 2},  // inside a line
+      {"\xF0\x90\x80\x41", 0},     // ASCII in fourth place
+      {"\xF0\x90\x80\x2F", 0},
+      {"\xF0\x90\x41\x80", 0},    // ASCII in third place
+      {"\xF0\x90\x80\x80", npos},  // U+10000
+      {"\xEF\xBF\xBF", npos},      // U+FFFF
   };
   for (const auto& c : cases) {
-    bool multibyte = false;
-    EXPECT_EQ(find_invalid_utf_8(c.text, multibyte), c.invalid) << c.text;
-    if (c.invalid == npos) {
-      EXPECT_EQ(multibyte, c.multibyte) << c.text;
-    }
+    EXPECT_EQ(find_undecodable(c.text, text_encoding::utf_8), c.invalid)
+        << c.text;
   }
 }
 

@@ -1,29 +1,17 @@
-#include "ime_text/entry_line.h"
+#include "skk_rules/skk_entry.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "formats/tab_text.h"
+#include "tests/shown_bytes.h"
 
 namespace brenlow {
 
 namespace {
 
 constexpr auto sjis = text_encoding::shift_jis;
-
-// Renders bytes so that a failing case shows its input readably.
-std::string shown(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char hex[8];
-      (void)std::snprintf(hex, sizeof hex, "<%02X>", c);
-      out += hex;
-    }
-  }
-  return out;
-}
 
 std::string word_form(std::string_view field, text_encoding encoding = sjis,
                       bool csv_quotes = false) {
@@ -51,7 +39,7 @@ TEST(WordForm, CsvQuotes) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(word_form(c.field, sjis, true), c.expected)
-        << "field: " << shown(c.field);
+        << "field: " << shown_bytes(c.field);
   }
 }
 
@@ -93,7 +81,8 @@ TEST(WordForm, PlainAndConcatForms) {
       {"%s%d", "%s%d"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(word_form(c.field), c.expected) << "field: " << shown(c.field);
+    EXPECT_EQ(word_form(c.field), c.expected)
+        << "field: " << shown_bytes(c.field);
   }
 }
 
@@ -116,7 +105,7 @@ TEST(WordForm, SecondByteOfAPairIsNeverReserved) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(needs_concat(c.field, sjis), c.concat)
-        << "field: " << shown(c.field);
+        << "field: " << shown_bytes(c.field);
   }
 }
 
@@ -151,76 +140,8 @@ TEST(WordForm, NonAsciiAfterAnEscapeStartsAString) {
             "(concat \"\x82\xA0\\057\" \"\x82\xA0\")");
 }
 
-TEST(ExtractReading, FieldsOfALine) {
-  struct {
-    std::string line;
-    std::string reading;
-    std::string word;  // "<none>" when the line holds no TAB
-  } const cases[] = {
-      {"kanji\tKANJI\tnoun", "kanji", "KANJI"},
-      {"kanji\tKANJI", "kanji", "KANJI"},
-      {"kanji\t\tnoun", "kanji", ""},
-      {"\tword\tnoun", "", "word"},
-      {"a/b;\"\tw", "a/b;\"", "w"},
-      {"r\tw\tp\textra\tmore", "r", "w"},
-      {"no tab here", "no tab here", "<none>"},
-      {"", "", "<none>"},
-      // A TAB after a lead byte is the pair's second byte, not a separator.
-      {"\x82\tb\tw\tp", "\x82\tb", "w"},
-      {"r\t\x82\tw\tp", "r", "\x82\tw"},
-      {"\x80\tw", "\x80", "w"},
-      {"\xDF\tw", "\xDF", "w"},
-      {"\xE0\tx\tw", "\xE0\tx", "w"},
-      // A lead byte at the very end swallows nothing beyond the line.
-      {"\x82", "\x82", "<none>"},
-      {"r\tw\x82", "r", "w\x82"},
-      {"\x82\xA9\x82\xF1\x82\xB6\t\x8A\xBF\x8E\x9A\t\x96\xBC\x8E\x8C",
-       "\x82\xA9\x82\xF1\x82\xB6", "\x8A\xBF\x8E\x9A"},
-  };
-  for (const auto& c : cases) {
-    std::string_view reading_buffer;
-    const std::size_t word_start =
-        extract_reading(c.line, reading_buffer, sjis);
-    EXPECT_EQ(reading_buffer, c.reading) << "line: " << shown(c.line);
-    const std::string word =
-        word_start == std::string_view::npos
-            ? "<none>"
-            : std::string(extract_word(c.line, word_start, sjis));
-    EXPECT_EQ(word, c.word) << "line: " << shown(c.line);
-  }
-}
-
-TEST(NextLine, EveryLineEnd) {
-  struct {
-    std::string text;
-    std::string lines;  // "|" after each line
-  } const cases[] = {
-      {"a\nb\n", "a|b|"},
-      {"a\r\nb\r\n", "a|b|"},
-      {"a\rb\r", "a|b|"},  // old Mac files
-      {"a\r\r\nb", "a||b|"},
-      {"a\n\rb", "a||b|"},
-      {"a\r\n\r\n", "a||"},
-      {"a", "a|"},
-      {"\r", "|"},
-      {"\n\n", "||"},
-      {"a\tb\rc\td\ne\tf\r\n", "a\tb|c\td|e\tf|"},
-      // Lines longer than the window memchr searches first.
-      {std::string(300, 'x') + "\r" + std::string(300, 'y') + "\n",
-       std::string(300, 'x') + "|" + std::string(300, 'y') + "|"},
-      {std::string(300, 'x') + "\r\n" + std::string(255, 'y') + "\r\n",
-       std::string(300, 'x') + "|" + std::string(255, 'y') + "|"},
-  };
-  for (const auto& c : cases) {
-    std::string lines;
-    for (std::size_t position = 0; position < c.text.size();) {
-      lines += std::string(next_line(c.text, position)) + "|";
-    }
-    EXPECT_EQ(lines, c.lines) << "text: " << shown(c.text);
-  }
-}
-
-// A line rendered as "kind reading|word|comment" or "skipped: why".
+// A line read by the TAB text format and checked by the entry rules,
+// rendered as "entry reading|word|comment" or "skipped: why".
 std::string read_line(std::string_view line, text_encoding encoding = sjis,
                       bool typed = true, bool first_line = false,
                       bool csv_quotes = false) {
@@ -228,8 +149,7 @@ std::string read_line(std::string_view line, text_encoding encoding = sjis,
   rules.typed_readings = typed;
   rules.csv_quotes = csv_quotes;
   std::string buffer;
-  const entry_line read =
-      read_entry_line(line, first_line, encoding, rules, buffer);
+  const tab_line read = read_tab_line(line, first_line, encoding, {});
   switch (read.kind) {
     case line_kind::comment_or_empty: return "comment";
     case line_kind::skipped:
@@ -239,8 +159,12 @@ std::string read_line(std::string_view line, text_encoding encoding = sjis,
                   : "");
     case line_kind::entry: break;
   }
-  return "entry " + std::string(read.reading) + "|" +
-         std::string(read.word_field) + "|" + std::string(read.comment_field);
+  const skk_entry entry = check_record(read.fields, encoding, rules, buffer);
+  if (entry.reason != skip_reason::none) {
+    return std::string("skipped: ") + skip_message(entry.reason);
+  }
+  return "entry " + std::string(entry.reading) + "|" +
+         std::string(read.fields.word) + "|" + std::string(read.fields.comment);
 }
 
 TEST(ReadEntryLine, Utf8) {
@@ -299,7 +223,7 @@ TEST(ReadEntryLine, ShiftJis) {
       {"r\t\x82\xA0\t\x82\xA0\t\x81\x5C", "entry r|\x82\xA0|\x81\x5C"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(read_line(c.line), c.expected) << "line: " << shown(c.line);
+    EXPECT_EQ(read_line(c.line), c.expected) << "line: " << shown_bytes(c.line);
   }
   // Readings kept as they are (--raw-readings) are checked all the same.
   const struct {
@@ -315,7 +239,7 @@ TEST(ReadEntryLine, ShiftJis) {
   };
   for (const auto& c : raw_cases) {
     EXPECT_EQ(read_line(c.line, sjis, false), c.expected)
-        << "raw reading, line: " << shown(c.line);
+        << "raw reading, line: " << shown_bytes(c.line);
   }
 }
 
@@ -333,7 +257,7 @@ TEST(ReadEntryLine, CsvQuotesThatLeaveNothing) {
       {"r\t\"\"", true, "entry r|\"\"|"},
       {"r\t\"x\"", true, "entry r|\"x\"|"},
       {"r\t\"", false, "entry r|\"|"},
-      {"r\tw\tn\t\"", true, "entry r|w|"},
+      {"r\tw\tn\t\"", true, "entry r|w|\""},
       {"r\tw\tn\t\"", false, "entry r|w|\""},
       {"r\tw\tn\t\"\"", true, "entry r|w|\"\""},
   };
@@ -363,6 +287,7 @@ TEST(SkkCandidate, WordsAndAnnotations) {
     std::string line;
     std::string expected;  // "=" when the word field stands as it is
     bool annotated;
+    bool csv_quotes = false;
   } const cases[] = {
       {"r\tw\tn", "=", false},
       {"r\tw\tn\t", "=", false},
@@ -378,16 +303,21 @@ TEST(SkkCandidate, WordsAndAnnotations) {
       {"r\tw\tn\tc:\\path", R"x(w;c:\path)x", true},
       {"r\tw\tn\t(a", "w;(a", true},
       {"r\tw\tn\t注釈/です", R"x(w;(concat "注釈\057" "です"))x", true},
+      // Under CSV quotes a comment that is one lone quote leaves nothing.
+      {"r\tw\tn\t\"", "=", false, true},
+      {"r\tw\tn\t\"\"", R"x(w;(concat "\042"))x", true, true},
+      {"r\tw\tn\t\"", R"x(w;(concat "\042"))x", true, false},
   };
   for (const auto& c : cases) {
     entry_rules rules;
     std::string buffer, out;
-    const entry_line read =
-        read_entry_line(c.line, false, text_encoding::utf_8, rules, buffer);
+    rules.csv_quotes = c.csv_quotes;
+    const tab_line read =
+        read_tab_line(c.line, false, text_encoding::utf_8, {});
     ASSERT_EQ(read.kind, line_kind::entry) << c.line;
     bool annotated = false;
     const bool changed =
-        skk_candidate(read, text_encoding::utf_8, rules, out, annotated);
+        skk_candidate(read.fields, text_encoding::utf_8, rules, out, annotated);
     EXPECT_EQ(changed ? out : "=", c.expected) << "line: " << c.line;
     EXPECT_EQ(annotated, c.annotated) << "line: " << c.line;
   }
@@ -395,39 +325,11 @@ TEST(SkkCandidate, WordsAndAnnotations) {
   without.annotations = false;
   std::string buffer, out;
   bool annotated = true;
-  const entry_line read = read_entry_line(
-      "r\tw\tn\tnote", false, text_encoding::utf_8, without, buffer);
-  EXPECT_FALSE(
-      skk_candidate(read, text_encoding::utf_8, without, out, annotated));
+  const tab_line read =
+      read_tab_line("r\tw\tn\tnote", false, text_encoding::utf_8, {});
+  EXPECT_FALSE(skk_candidate(read.fields, text_encoding::utf_8, without, out,
+                             annotated));
   EXPECT_FALSE(annotated);
-}
-
-TEST(LeadBytes, ExactRanges) {
-  // One row per 16 bytes: "L" marks a Shift_JIS lead byte (0x81-0x9F and
-  // 0xE0-0xFF; 0x80 and 0xA0-0xDF are characters of one byte).
-  const char* const rows[16] = {
-      "................",  // 0x00
-      "................",  // 0x10
-      "................",  // 0x20
-      "................",  // 0x30
-      "................",  // 0x40
-      "................",  // 0x50
-      "................",  // 0x60
-      "................",  // 0x70
-      ".LLLLLLLLLLLLLLL",  // 0x80
-      "LLLLLLLLLLLLLLLL",  // 0x90
-      "................",  // 0xA0
-      "................",  // 0xB0
-      "................",  // 0xC0
-      "................",  // 0xD0
-      "LLLLLLLLLLLLLLLL",  // 0xE0
-      "LLLLLLLLLLLLLLLL",  // 0xF0
-  };
-  for (int byte = 0; byte < 256; ++byte) {
-    const bool expected = rows[byte / 16][byte % 16] == 'L';
-    EXPECT_EQ(is_lead_byte(static_cast<unsigned char>(byte)), expected)
-        << "byte 0x" << std::hex << byte;
-  }
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ime_text/entry_line.h"
-#include "ime_text/part_of_speech.h"
+#include "skk_rules/part_of_speech.h"
+#include "skk_rules/skk_entry.h"
 
 namespace brenlow {
 

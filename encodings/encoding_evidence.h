@@ -1,5 +1,4 @@
-// Telling the encoding of a dictionary text that has no byte-order mark,
-// and finding the bytes that do not decode in the encoding chosen.
+// Telling the encoding of a dictionary text that has no byte-order mark.
 //
 // A damaged file (a Latin-1 "é" in a comment, a last character cut short)
 // is still mostly one encoding, so the choice weighs what the whole text
@@ -10,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 
 namespace brenlow {
 
@@ -109,19 +108,5 @@ encoding_verdict judge_encoding(const encoding_evidence& evidence);
 // readings that stop at their first fault, and the whole evidence is
 // gathered only for text that is neither.
 encoding_verdict judge_encoding(std::string_view text);
-
-// The offset in line of the first byte that does not decode in encoding,
-// or std::string_view::npos. In UTF-8 that is the start of any sequence
-// that is not well-formed. In Shift_JIS it is a lead byte (0x81-0x9F,
-// 0xE0-0xFC) not followed in the line by a trail byte (0x40-0x7E,
-// 0x80-0xFC) with which code page 932 has a character (its user-defined
-// area F040-F9FC counts), or a byte 0x80, 0xA0 or 0xFD-0xFF, with which no
-// character starts.
-std::size_t find_undecodable(std::string_view line, text_encoding encoding);
-
-// True when line is valid UTF-8 holding a sequence of three or four bytes:
-// in a Shift_JIS file such a line is a UTF-8 line, not Shift_JIS (real
-// Shift_JIS text is almost never valid UTF-8 beyond two-byte pairs).
-bool reads_as_utf_8(std::string_view line);
 
 }  // namespace brenlow

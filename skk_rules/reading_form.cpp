@@ -1,8 +1,8 @@
-#include "ime_text/reading_form.h"
+#include "skk_rules/reading_form.h"
 
 #include <cstdint>
 
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 
 namespace brenlow {
 

@@ -1,4 +1,4 @@
-#include "ime_text/okuri_ari.h"
+#include "skk_rules/okuri_ari.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ime_text/part_of_speech.h"
+#include "skk_rules/part_of_speech.h"
 
 #include <gtest/gtest.h>
 

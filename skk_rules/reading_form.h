@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "ime_text/text_encoding.h"
+#include "encodings/text_encoding.h"
 
 namespace brenlow {
 

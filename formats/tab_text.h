@@ -1,0 +1,72 @@
+// The TAB text of Microsoft IME, Google Japanese Input, ATOK and Gboard:
+// one entry a line, "reading TAB word TAB part-of-speech TAB comment", with
+// "!" comment lines and Gboard's header.
+//
+// Lines are handled as bytes, never decoded. A field ends at a TAB that is a
+// character of its own; the second byte of a two-byte character is never
+// taken for a TAB.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "base/byte_facts.h"
+#include "formats/record.h"
+
+namespace brenlow {
+
+// Cuts the line that starts at position off text and moves position to the
+// start of the next one. LF, CR LF and a lone CR each end a line (so CR CR
+// LF ends a line and an empty line); a last line needs no line end. Call
+// while position < text.size().
+std::string_view next_line(std::string_view text, std::size_t& position);
+
+// What the reader checks of a line's bytes, as the encoding decision found
+// the text (not the user's choice).
+struct line_checks {
+  // Lines may hold bytes that do not decode. Off for a text known to
+  // decode throughout, which spares a look at every line.
+  bool decoding = true;
+  // With decoding, a Shift_JIS line that reads as UTF-8 (reads_as_utf_8)
+  // is skipped too: on when the encoding was guessed, so that a UTF-8 line
+  // in a Shift_JIS file is never filed as mojibake.
+  bool utf_8_lines = false;
+};
+
+enum class line_kind { entry, comment_or_empty, skipped };
+
+// One line as the format reads it.
+struct tab_line {
+  line_kind kind = line_kind::entry;
+  record fields;                           // entry lines
+  skip_reason reason = skip_reason::none;  // skipped lines: why
+  std::size_t fault_offset = 0;  // undecodable lines: offset in the line
+};
+
+// Reads a line without its line end. Lines starting with "!", empty lines
+// and Gboard's first line "# Gboard Dictionary version:..." are comments.
+// A line is skipped when a byte does not decode (or, under
+// checks.utf_8_lines, a Shift_JIS line reads as UTF-8) or when no TAB
+// follows the reading; otherwise its fields are the record: reading, word,
+// part of speech (Gboard puts a locale there) and comment, each up to the
+// next TAB, empty where the line has none.
+tab_line read_tab_line(std::string_view line, bool first_line,
+                       text_encoding encoding, const line_checks& checks);
+
+// "invalid UTF-8 sequence at byte offset N; line skipped" and the like, N
+// being the offset of the fault in the file.
+std::string undecodable_message(text_encoding encoding, std::size_t offset);
+
+// Copies the reading (the bytes before the first TAB) into reading_buffer.
+// Returns the position just after that TAB, where the word field begins, or
+// std::string_view::npos when the line holds no TAB.
+std::size_t extract_reading(std::string_view line,
+                            std::string_view& reading_buffer,
+                            text_encoding encoding);
+
+// The field from start to the next TAB or the end of the line.
+std::string_view extract_word(std::string_view line, std::size_t word_start,
+                              text_encoding encoding);
+
+}  // namespace brenlow
