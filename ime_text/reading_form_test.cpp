@@ -77,62 +77,57 @@ TEST(TypedReading, Utf8) {
 }
 
 TEST(TypedReading, ShiftJis) {
-  const reading_case
-      cases
-          [] =
-              {
-                  {"\x83\x4A\x83\x5E\x83\x4A\x83\x69",
-                   "\x82\xA9\x82\xBD\x82\xA9\x82\xC8"},  // カタカナ かたかな
-                  {
-                      "\x83\x94\x83\x40\x83\x43\x83\x49\x83\x8A\x83\x93",
-                      "\x82\xA4\x81\x4A\x82\x9F\x82\xA2\x82\xA8\x82\xE8\x82"
-                      "\xF1"},  // ヴァイオリン
-                  {"\x83\x95\x8C\x8E\x83\x96",
-                   "\x82\xA9\x8C\x8E\x82\xAF"},  // ヵ月ヶ か月け
-                  // The last kana before and the first after the gap at 0x7F.
-                  {"\x83\x40\x83\x7E\x83\x80\x83\x93",
-                   "\x82\x9F\x82\xDD\x82\xDE\x82\xF1"},  // ァミムン ぁみむん
-                  {"\x83\x5C", "\x82\xBB"},  // ソ (second byte "\") そ
-                  {"\x81\x52\x81\x53", "\x81\x54\x81\x55"},  // ヽヾ ゝゞ
-                  {"\x81\x5B\x81\x45", "\x81\x5B\x81\x45"},  // ー・
-                  {"\xCF\xB2\xC5\xBD",
-                   "\x82\xDC\x82\xA2\x82\xC8\x82\xB7"},  // ﾏｲﾅｽ
-                  {"\xB6\xDE\xCA\xDF\xCA\xDE\xC2\xDE",
-                   "\x82\xAA\x82\xCF\x82\xCE\x82\xC3"},  // ｶﾞﾊﾟﾊﾞﾂﾞ がぱばづ
-                  {"\xB3\xDE\xA8", "\x82\xA4\x81\x4A\x82\xA1"},  // ｳﾞｨ う゛ぃ
-                  {"\xC5\xDE\xB6\xDF\xDE",
-                   "\x82\xC8\x81\x4A\x82\xA9\x81\x4B\x81\x4A"},  // ﾅﾞｶﾟﾞ
-                                                                 // な゛か゜゛
-                  {"\xB0\xA1\xA2\xA3\xA4\xA5\xA6\xDD",
-                   "\x81\x5B\x81\x42\x81\x75\x81\x76\x81\x41\x81\x45\x82\xF0"
-                   "\x82\xF1"},  // ｰ｡｢｣､･ｦﾝ ー。「」、・をん
-                  {"\x82\x56\x82\x87\x82\x89\x82\x94", "7git"},  // ７ｇｉｔ
-                  {"\x82\x60\x82\x79\x82\x81\x82\x9A\x82\x4F\x82\x58",
-                   "AZaz09"},  // ＡＺａｚ０９
-                  {"\x81\x49\x81\x60\x81\x97\x81\x5F\x81\x6F\x81\x48",
-                   "!~@\\{\x81\x48"},  // ！～＠＼｛？
-                  {"\x81\x43\x81\x44\x81\x4D\x81\x4F\x81\x51\x81\x5E\x81\x62"
-                   "\x81\x69"
-                   "\x81\x6A\x81\x6D\x81\x6E\x81\x70\x81\x7B\x81\x7C\x81\x81"
-                   "\x81\x83"
-                   "\x81\x84\x81\x90\x81\x93\x81\x94\x81\x95\x81\x96",
-                   ",.`^_/|()[]}+-=<>$%#&*"},
-                  // ＇ and ＂ exist only among the IBM extensions, at two
-                  // places each.
-                  {"\xFA\x56\xFA\x57\xEE\xFB\xEE\xFC", "'\"'\""},
-                  {"\x81\x46\x81\x47", "\x81\x46\x81\x47"},           // ：；
-                  {"\x82\xA0\x81\x40\x82\xA2", "\x82\xA0 \x82\xA2"},  // あ　い
-                  // Second bytes in the half-width katakana range are no kana.
-                  {"\x8A\xBF\x8E\x9A", "\x8A\xBF\x8E\x9A"},  // 漢字
-                  {"\x82\xA0", "\x82\xA0"},                  // あ
-                  {"\x83", "\x83"},                          // a pair cut short
-                  // The last lead byte of the first range (泯, 9F A1): its
-                  // second byte is no half-width katakana.
-                  {"\x9F\xA1\x83\x4A", "\x9F\xA1\x82\xA9"},  // 泯カ 泯か
-                  {"\xE0\xA1", "\xE0\xA1"},                  // 漾
-                  {"\x80\xA1", "\x80\x81\x42"},  // 0x80 leads no pair
-                  {"\xFD\xFF", "\xFD\xFF"},
-              };
+  const reading_case cases[] = {
+      {"\x83\x4A\x83\x5E\x83\x4A\x83\x69",
+       "\x82\xA9\x82\xBD\x82\xA9\x82\xC8"},  // カタカナ かたかな
+      {"\x83\x94\x83\x40\x83\x43\x83\x49\x83\x8A\x83\x93",
+       "\x82\xA4\x81\x4A\x82\x9F\x82\xA2\x82\xA8\x82\xE8\x82"
+       "\xF1"},  // ヴァイオリン
+      {"\x83\x95\x8C\x8E\x83\x96",
+       "\x82\xA9\x8C\x8E\x82\xAF"},  // ヵ月ヶ か月け
+      // The last kana before and the first after the gap at 0x7F.
+      {"\x83\x40\x83\x7E\x83\x80\x83\x93",
+       "\x82\x9F\x82\xDD\x82\xDE\x82\xF1"},      // ァミムン ぁみむん
+      {"\x83\x5C", "\x82\xBB"},                  // ソ (second byte "\") そ
+      {"\x81\x52\x81\x53", "\x81\x54\x81\x55"},  // ヽヾ ゝゞ
+      {"\x81\x5B\x81\x45", "\x81\x5B\x81\x45"},  // ー・
+      {"\xCF\xB2\xC5\xBD", "\x82\xDC\x82\xA2\x82\xC8\x82\xB7"},  // ﾏｲﾅｽ
+      {"\xB6\xDE\xCA\xDF\xCA\xDE\xC2\xDE",
+       "\x82\xAA\x82\xCF\x82\xCE\x82\xC3"},  // ｶﾞﾊﾟﾊﾞﾂﾞ がぱばづ
+      {"\xB3\xDE\xA8", "\x82\xA4\x81\x4A\x82\xA1"},  // ｳﾞｨ う゛ぃ
+      {"\xC5\xDE\xB6\xDF\xDE",
+       "\x82\xC8\x81\x4A\x82\xA9\x81\x4B\x81\x4A"},  // ﾅﾞｶﾟﾞ
+                                                     // な゛か゜゛
+      {"\xB0\xA1\xA2\xA3\xA4\xA5\xA6\xDD",
+       "\x81\x5B\x81\x42\x81\x75\x81\x76\x81\x41\x81\x45\x82\xF0"
+       "\x82\xF1"},  // ｰ｡｢｣､･ｦﾝ ー。「」、・をん
+      {"\x82\x56\x82\x87\x82\x89\x82\x94", "7git"},  // ７ｇｉｔ
+      {"\x82\x60\x82\x79\x82\x81\x82\x9A\x82\x4F\x82\x58",
+       "AZaz09"},  // ＡＺａｚ０９
+      {"\x81\x49\x81\x60\x81\x97\x81\x5F\x81\x6F\x81\x48",
+       "!~@\\{\x81\x48"},  // ！～＠＼｛？
+      {"\x81\x43\x81\x44\x81\x4D\x81\x4F\x81\x51\x81\x5E\x81\x62"
+       "\x81\x69"
+       "\x81\x6A\x81\x6D\x81\x6E\x81\x70\x81\x7B\x81\x7C\x81\x81"
+       "\x81\x83"
+       "\x81\x84\x81\x90\x81\x93\x81\x94\x81\x95\x81\x96",
+       ",.`^_/|()[]}+-=<>$%#&*"},
+      // ＇ and ＂ exist only among the IBM extensions, at two
+      // places each.
+      {"\xFA\x56\xFA\x57\xEE\xFB\xEE\xFC", "'\"'\""},
+      {"\x81\x46\x81\x47", "\x81\x46\x81\x47"},           // ：；
+      {"\x82\xA0\x81\x40\x82\xA2", "\x82\xA0 \x82\xA2"},  // あ　い
+      // Second bytes in the half-width katakana range are no kana.
+      {"\x8A\xBF\x8E\x9A", "\x8A\xBF\x8E\x9A"},  // 漢字
+      {"\x82\xA0", "\x82\xA0"},                  // あ
+      {"\x83", "\x83"},                          // a pair cut short
+      // The last lead byte of the first range (泯, 9F A1): its
+      // second byte is no half-width katakana.
+      {"\x9F\xA1\x83\x4A", "\x9F\xA1\x82\xA9"},  // 泯カ 泯か
+      {"\xE0\xA1", "\xE0\xA1"},                  // 漾
+      {"\x80\xA1", "\x80\x81\x42"},              // 0x80 leads no pair
+      {"\xFD\xFF", "\xFD\xFF"},
+  };
   for (const reading_case& c : cases) check(c, text_encoding::shift_jis);
 }
 
