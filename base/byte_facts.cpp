@@ -58,7 +58,7 @@ std::size_t utf_8_sequence_length(const unsigned char* bytes, std::size_t size,
     length = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     length = 3;
-    if (lead == 0xE0) low = 0xA0;   // overlong
+    if (lead == 0xE0) low = 0xA0;  // overlong
     if (lead == 0xED && policy == utf_8_policy::well_formed) {
       high = 0x9F;  // surrogates
     }

@@ -89,9 +89,9 @@ struct decoded_character {
   char32_t code_point;
   std::size_t length;
 };
-decoded_character decode_utf_8(
-    const unsigned char* bytes, std::size_t size, std::size_t pos,
-    utf_8_policy policy = utf_8_policy::well_formed);
+decoded_character decode_utf_8(const unsigned char* bytes, std::size_t size,
+                               std::size_t pos,
+                               utf_8_policy policy = utf_8_policy::well_formed);
 
 // Appends the UTF-8 form of code_point (at most U+10FFFF) to out. A
 // surrogate code point gets its three-byte form.

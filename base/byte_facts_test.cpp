@@ -68,7 +68,7 @@ TEST(ShiftJisBytes, HiraganaPairs) {
       {0x82, 0x9F, 0},     // ぁ
       {0x82, 0xA0, 1},     // あ
       {0x82, 0xF1, 0x52},  // ん
-      {0x82, 0xF2, -1},    {0x82, 0x9E, -1},
+      {0x82, 0xF2, -1},   {0x82, 0x9E, -1},
       {0x83, 0x9F, -1},  // Α, a Greek capital
       {0x81, 0x5B, -1},  // ー
   };
@@ -91,7 +91,7 @@ TEST(Utf8, DecodesEachLengthAndRefusesTheRest) {
       {"\xE3\x81\x82", utf_8_policy::well_formed, U'あ', 3},
       {"\xF0\x9F\x98\x80", utf_8_policy::well_formed, U'\U0001F600', 4},
       {"\xF4\x8F\xBF\xBF", utf_8_policy::well_formed, U'\U0010FFFF', 4},
-      {"\xC1\xBF", utf_8_policy::well_formed, 0, 0},       // overlong
+      {"\xC1\xBF", utf_8_policy::well_formed, 0, 0},      // overlong
       {"\xE0\x9F\xBF", utf_8_policy::well_formed, 0, 0},  // overlong
       {"\xF0\x8F\xBF\xBF", utf_8_policy::well_formed, 0, 0},
       {"\xF4\x90\x80\x80", utf_8_policy::well_formed, 0, 0},
@@ -140,9 +140,9 @@ TEST(ShownAsUtf8, ShiftJisReadings) {
       {"abc 1", "abc 1"},
       {"\x82\xF2", "<82F2>"},
       {"\x8A\xBF\x82\xA0", "<8ABF>あ"},  // 漢あ
-      {"\x81\x99", "<8199>"},          // ☆
-      {"\xB1", "<B1>"},                 // ｱ, one byte
-      {"\x82", "<82>"},                 // a pair cut short
+      {"\x81\x99", "<8199>"},            // ☆
+      {"\xB1", "<B1>"},                  // ｱ, one byte
+      {"\x82", "<82>"},                  // a pair cut short
       {"\x81\x5C", "<815C>"},            // ―
   };
   for (const auto& c : cases) {

@@ -30,7 +30,8 @@ step_result utf_8_step(const unsigned char* bytes, std::size_t size,
   if (length == 0) return {1, unit::fault};
   // Latin-1 letters and signs (C2 and C3 leads) are UTF-8's; other pairs
   // of half-width katakana bytes may as well be Shift_JIS.
-  if (length == 2 && bytes[pos] > 0xC3 && is_half_width_katakana_byte(bytes[pos]) &&
+  if (length == 2 && bytes[pos] > 0xC3 &&
+      is_half_width_katakana_byte(bytes[pos]) &&
       is_half_width_katakana_byte(bytes[pos + 1])) {
     return {2, unit::other};
   }
@@ -49,7 +50,8 @@ step_result euc_jp_step(const unsigned char* bytes, std::size_t size,
                         std::size_t pos) {
   const unsigned byte = bytes[pos];
   const std::size_t left = size - pos;
-  if (byte == 0x8E && left >= 2 && is_half_width_katakana_byte(bytes[pos + 1])) {
+  if (byte == 0x8E && left >= 2 &&
+      is_half_width_katakana_byte(bytes[pos + 1])) {
     return {2, unit::other};
   }
   if (byte == 0x8F && left >= 3 && is_euc_byte(bytes[pos + 1]) &&

@@ -26,18 +26,18 @@ TEST(FindUndecodable, Utf8WellFormedAndBroken) {
       {"\xC2\xA9", npos},
       {"\xF0\x9F\x98\x80", npos},  // U+1F600
       {"\xF4\x8F\xBF\xBF", npos},  // U+10FFFF
-      {"a\x82\xA9", 1},           // Shift_JIS か
-      {"\xC0\xAF", 0},            // overlong "/"
-      {"\xE0\x80\xAF", 0},        // overlong
-      {"\xED\xA0\x80", 0},        // a surrogate
-      {"\xF4\x90\x80\x80", 0},    // above U+10FFFF
+      {"a\x82\xA9", 1},            // Shift_JIS か
+      {"\xC0\xAF", 0},             // overlong "/"
+      {"\xE0\x80\xAF", 0},         // overlong
+      {"\xED\xA0\x80", 0},         // a surrogate
+      {"\xF4\x90\x80\x80", 0},     // above U+10FFFF
       {"\xF5\x80\x80\x80", 0},
-      {"\xF0\x8F\xBF\xBF", 0},    // overlong U+FFFF in four bytes
-      {"\xF0\x80\x80\xAF", 0},    // overlong "/" in four bytes
+      {"\xF0\x8F\xBF\xBF", 0},     // overlong U+FFFF in four bytes
+      {"\xF0\x80\x80\xAF", 0},     // overlong "/" in four bytes
       {"\xF0\x90\x80\x80", npos},  // U+10000, the first not overlong
-      {"ab\xE3\x81", 2},          // cut short at the end
+      {"ab\xE3\x81", 2},           // cut short at the end
       {"\xE3\x81\x8B\x80", 3},     // stray continuation byte
-      {"\xE3\x09\x8B", 0},        // a TAB inside a sequence
+      {"\xE3\x09\x8B", 0},         // a TAB inside a sequence
       // The last byte of a sequence must be a continuation byte too.
       {"\xE3\x81\x41", 0},  // ASCII "A" in third place
       {"\xE3\x81\x2F", 0},  // "/" in third place
@@ -46,7 +46,7 @@ TEST(FindUndecodable, Utf8WellFormedAndBroken) {
       {"r\t\xE3\x81\x41\r\n", 2},  // inside a line
       {"\xF0\x90\x80\x41", 0},     // ASCII in fourth place
       {"\xF0\x90\x80\x2F", 0},
-      {"\xF0\x90\x41\x80", 0},    // ASCII in third place
+      {"\xF0\x90\x41\x80", 0},     // ASCII in third place
       {"\xF0\x90\x80\x80", npos},  // U+10000
       {"\xEF\xBF\xBF", npos},      // U+FFFF
   };

@@ -1,32 +1,13 @@
 #include "run/command_line.h"
 
-#include <cstring>
+#include <cstddef>
+#include <string>
+#include <vector>
 
 namespace brenlow {
 
 const char* const usage_lines[3] = {"Brenlow Version 0.00",
                                     "usage:", "brenlow ime-textdic-file"};
-
-const char* const option_lines[option_line_count] = {
-    "options (before the file name; - reads standard input):",
-    "  -o, --output FILE       write to FILE, replaced only after a complete "
-    "write",
-    "  --encoding NAME         the input's encoding: sjis, utf-8, utf-16le or",
-    "                          utf-16be (default: its byte-order mark, else "
-    "weighed)",
-    "  --sort[=skk|bytes]      entries sorted: skk (the default) as Emacs SKK",
-    "                          compares readings, bytes in byte order (libskk)",
-    "  --okuri-ari             verbs and adjectives also as okuri-ari entries",
-    "  --eol crlf|lf           line end of the output (default: crlf)",
-    "  --strict                a line that cannot be converted is an error",
-    "  --csv-quotes            \"\" is one quote and a lone \" is dropped, as "
-    "in CSV",
-    "  --raw-readings          readings as they are, not as SKK users type "
-    "them",
-    "  --no-annotations        no annotations from the comment field",
-    "  -v, --verbose           a summary of the conversion on standard error",
-    "  -h, --help              this text",
-    "  --version               the version"};
 
 namespace {
 
@@ -35,17 +16,30 @@ namespace {
 using apply_option = bool (*)(run_options& options, const std::string& value,
                               std::string& error);
 
+// How an option takes its value.
+enum class option_value {
+  none,
+  required,      // "--name value" or "--name=value"
+  after_equals,  // only as "--name=value"; "--name" alone takes none
+};
+
+// One option: its names, its value, its --help text and what it does.
 struct option_entry {
   const char* short_name;  // nullptr: none
   const char* long_name;
-  bool takes_value;
+  option_value value;
+  // The value as --help names it ("FILE" in "--output FILE"); nullptr for
+  // an option without one.
+  const char* value_name;
+  // Its --help text; '\n' starts another line of it.
+  const char* help;
   apply_option apply;
-  // Takes a value only as "--name=value".
-  bool value_optional = false;
 };
 
+// Every option, in the order --help lists them.
 constexpr option_entry option_table[] = {
-    {"-o", "--output", true,
+    {"-o", "--output", option_value::required, "FILE",
+     "write to FILE, replaced only after a complete write",
      [](run_options& o, const std::string& value, std::string& error) {
        // Refused before the input is read, not after its conversion.
        if (value.empty()) {
@@ -56,7 +50,9 @@ constexpr option_entry option_table[] = {
        o.output_name = value;
        return true;
      }},
-    {nullptr, "--encoding", true,
+    {nullptr, "--encoding", option_value::required, "NAME",
+     "the input's encoding: sjis, utf-8, utf-16le or\n"
+     "utf-16be (default: its byte-order mark, else weighed)",
      [](run_options& o, const std::string& given, std::string& error) {
        // Encoding names are written in any case (SJIS, UTF-8, CP932).
        std::string value = given;
@@ -78,7 +74,27 @@ constexpr option_entry option_table[] = {
        }
        return true;
      }},
-    {nullptr, "--eol", true,
+    {nullptr, "--sort", option_value::after_equals, "skk|bytes",
+     "entries sorted: skk (the default) as Emacs SKK\n"
+     "compares readings, bytes in byte order (libskk)",
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (value.empty() || value == "skk") {
+         o.sort = sort_order::skk;
+       } else if (value == "bytes") {
+         o.sort = sort_order::bytes;
+       } else {
+         error = "unknown sort order '" + value + "' (use skk or bytes)";
+         return false;
+       }
+       return true;
+     }},
+    {nullptr, "--okuri-ari", option_value::none, nullptr,
+     "verbs and adjectives also as okuri-ari entries",
+     [](run_options& o, const std::string&, std::string&) {
+       return o.okuri_ari = true;
+     }},
+    {nullptr, "--eol", option_value::required, "crlf|lf",
+     "line end of the output (default: crlf)",
      [](run_options& o, const std::string& value, std::string& error) {
        if (value == "crlf") {
          o.eol = line_end::crlf;
@@ -90,50 +106,38 @@ constexpr option_entry option_table[] = {
        }
        return true;
      }},
-    {nullptr, "--sort", false,
-     [](run_options& o, const std::string& value, std::string& error) {
-       if (value.empty() || value == "skk") {
-         o.sort = sort_order::skk;
-       } else if (value == "bytes") {
-         o.sort = sort_order::bytes;
-       } else {
-         error = "unknown sort order '" + value + "' (use skk or bytes)";
-         return false;
-       }
-       return true;
-     },
-     true},
-    {nullptr, "--okuri-ari", false,
-     [](run_options& o, const std::string&, std::string&) {
-       return o.okuri_ari = true;
-     }},
-    {nullptr, "--strict", false,
+    {nullptr, "--strict", option_value::none, nullptr,
+     "a line that cannot be converted is an error",
      [](run_options& o, const std::string&, std::string&) {
        return o.strict = true;
      }},
-    {nullptr, "--csv-quotes", false,
+    {nullptr, "--csv-quotes", option_value::none, nullptr,
+     "\"\" is one quote and a lone \" is dropped, as in CSV",
      [](run_options& o, const std::string&, std::string&) {
        return o.rules.csv_quotes = true;
      }},
-    {nullptr, "--raw-readings", false,
+    {nullptr, "--raw-readings", option_value::none, nullptr,
+     "readings as they are, not as SKK users type them",
      [](run_options& o, const std::string&, std::string&) {
        o.rules.typed_readings = false;
        return true;
      }},
-    {nullptr, "--no-annotations", false,
+    {nullptr, "--no-annotations", option_value::none, nullptr,
+     "no annotations from the comment field",
      [](run_options& o, const std::string&, std::string&) {
        o.rules.annotations = false;
        return true;
      }},
-    {"-v", "--verbose", false,
+    {"-v", "--verbose", option_value::none, nullptr,
+     "a summary of the conversion on standard error",
      [](run_options& o, const std::string&, std::string&) {
        return o.verbose = true;
      }},
-    {"-h", "--help", false,
+    {"-h", "--help", option_value::none, nullptr, "this text",
      [](run_options& o, const std::string&, std::string&) {
        return o.help = true;
      }},
-    {nullptr, "--version", false,
+    {nullptr, "--version", option_value::none, nullptr, "the version",
      [](run_options& o, const std::string&, std::string&) {
        return o.version = true;
      }},
@@ -189,7 +193,7 @@ bool parse_command_line(int argc, char** argv, run_options& options,
       return false;
     }
     std::string value;
-    if (option->takes_value) {
+    if (option->value == option_value::required) {
       if (inline_value != nullptr) {
         value = inline_value;
       } else if (i + 1 < argc) {
@@ -199,7 +203,7 @@ bool parse_command_line(int argc, char** argv, run_options& options,
         return false;
       }
     } else if (inline_value != nullptr) {
-      if (!option->value_optional) {
+      if (option->value != option_value::after_equals) {
         error = "option '" + name + "' takes no value";
         return false;
       }
@@ -208,7 +212,8 @@ bool parse_command_line(int argc, char** argv, run_options& options,
         return false;
       }
       value = inline_value;
-    } else if (option->value_optional && i + 1 < argc && *argv[i + 1]) {
+    } else if (option->value == option_value::after_equals && i + 1 < argc &&
+               *argv[i + 1]) {
       // "--sort bytes f" would sort in the default order and read a file
       // named "bytes": a value the option takes, given as a word of its
       // own, is refused.
@@ -222,6 +227,39 @@ bool parse_command_line(int argc, char** argv, run_options& options,
     if (!option->apply(options, value, error)) return false;
   }
   return true;
+}
+
+std::vector<std::string> option_help_lines() {
+  // The help text starts in this column, after the names and the value.
+  constexpr std::size_t text_column = 26;
+  std::vector<std::string> lines = {
+      "options (before the file name; - reads standard input):"};
+  for (const option_entry& option : option_table) {
+    std::string line = "  ";
+    if (option.short_name != nullptr) {
+      line += std::string(option.short_name) + ", ";
+    }
+    line += option.long_name;
+    if (option.value == option_value::required) {
+      line += std::string(" ") + option.value_name;
+    } else if (option.value == option_value::after_equals) {
+      line += std::string("[=") + option.value_name + "]";
+    }
+    const std::string help = option.help;
+    std::size_t start = 0;
+    while (true) {
+      // Names too long for their column would not be cut; the unit tests
+      // keep every line's text in its column.
+      if (line.size() < text_column) line.resize(text_column, ' ');
+      const std::size_t end = help.find('\n', start);
+      line += help.substr(start, end - start);
+      lines.push_back(line);
+      if (end == std::string::npos) break;
+      line.clear();
+      start = end + 1;
+    }
+  }
+  return lines;
 }
 
 }  // namespace brenlow

@@ -39,8 +39,10 @@ bool parse_command_line(int argc, char** argv, run_options& options,
 // The three lines printed without an argument.
 extern const char* const usage_lines[3];
 
-// One line per option, for --help.
-constexpr int option_line_count = 15;
-extern const char* const option_lines[option_line_count];
+// What --help prints after usage_lines: a heading, then each option's
+// names and value, with its help text from column 26 on (lines without
+// their line ends). Made from the table parse_command_line reads, so an
+// option is listed as it is taken.
+std::vector<std::string> option_help_lines();
 
 }  // namespace brenlow

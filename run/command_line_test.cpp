@@ -234,6 +234,76 @@ TEST(CommandLine, HelpAndVersion) {
   EXPECT_TRUE(parse({"--version"}).options.version);
 }
 
+// The option lines of --help: names and value in the first 26 columns,
+// the help text from column 26 on (a line of its own continues the text
+// above it), within 80 columns. An option without help text, or with names
+// too long for their column, breaks it.
+TEST(CommandLine, HelpLinesKeepTheirColumns) {
+  const std::vector<std::string> lines = option_help_lines();
+  ASSERT_GT(lines.size(), 1U);
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    ASSERT_GT(line.size(), 26U) << line;
+    EXPECT_LE(line.size(), 80U) << line;
+    EXPECT_EQ(line.compare(0, 2, "  "), 0) << line;
+    EXPECT_EQ(line[25], ' ') << line;
+    EXPECT_NE(line[26], ' ') << line;
+    const std::string names = line.substr(2, 24);
+    if (i == 1) {
+      EXPECT_EQ(names[0], '-') << "help text without an option: " << line;
+    }
+    EXPECT_TRUE(names[0] == '-' || names[0] == ' ') << line;
+  }
+}
+
+// Each option --help names is known to the parser, and each value it
+// spells out ("crlf|lf", "[=skk|bytes]"; not a placeholder such as FILE) is
+// taken, apart or after "=" as the line shows it.
+TEST(CommandLine, HelpNamesWhatIsTaken) {
+  int options_named = 0;
+  for (const std::string& line : option_help_lines()) {
+    if (line.size() < 3 || line[2] != '-') continue;
+    std::string names = line.substr(2, 24);
+    names.erase(names.find_last_not_of(' ') + 1);
+    std::string value;
+    if (const std::size_t bracket = names.find("[="); bracket != names.npos) {
+      value = names.substr(bracket + 2, names.size() - bracket - 3);
+      names.erase(bracket);
+    } else if (const std::size_t space = names.rfind(' ');
+               space != names.npos && names[space + 1] != '-') {
+      value = names.substr(space + 1);
+      names.erase(space);
+    }
+    const bool apart = line.find("[=") == std::string::npos;
+    std::vector<std::string> values;
+    if (value.find('|') != std::string::npos) {
+      for (std::size_t start = 0;;) {
+        const std::size_t bar = value.find('|', start);
+        values.push_back(value.substr(start, bar - start));
+        if (bar == value.npos) break;
+        start = bar + 1;
+      }
+    }
+    for (std::size_t start = 0;;) {
+      const std::size_t comma = names.find(", ", start);
+      const std::string name = names.substr(start, comma - start);
+      ++options_named;
+      const parsed alone = parse({name});
+      EXPECT_EQ(alone.error.rfind("unknown option", 0), std::string::npos)
+          << line << ": " << alone.error;
+      for (const std::string& v : values) {
+        const parsed with_value =
+            apart ? parse({name, v, "d.txt"})
+                  : parse({std::string(name).append("=").append(v), "d.txt"});
+        EXPECT_TRUE(with_value.ok) << line << ": " << with_value.error;
+      }
+      if (comma == names.npos) break;
+      start = comma + 2;
+    }
+  }
+  EXPECT_GT(options_named, 0);
+}
+
 TEST(CommandLine, OkuriAri) {
   struct {
     std::vector<std::string> args;

@@ -48,7 +48,12 @@ void write_lines(output_stream& stream, const char* const* lines,
 int print_usage(bool with_options) {
   output_stream stream = make_output_stream(stdout, line_end::crlf);
   write_lines(stream, usage_lines, 3);
-  if (with_options) write_lines(stream, option_lines, option_line_count);
+  if (with_options) {
+    for (const std::string& line : option_help_lines()) {
+      write_bytes(stream, line);
+      end_line(stream);
+    }
+  }
   return finish_standard_output(stream);
 }
 

@@ -40,8 +40,8 @@ std::u16string utf_16_from_utf_8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     // Surrogates are let through on purpose (see the header); overlong
     // forms and values past U+10FFFF are not.
-    const decoded_character read = decode_utf_8(
-        bytes, text.size(), i, utf_8_policy::surrogates_too);
+    const decoded_character read =
+        decode_utf_8(bytes, text.size(), i, utf_8_policy::surrogates_too);
     if (read.length == 0) {
       out += u'\uFFFD';
       ++i;

@@ -4,7 +4,7 @@
 #   build-sanitize/  the same built by clang with AddressSanitizer and
 #                    UndefinedBehaviorSanitizer, plus 60 s of fuzzing
 #   build-windows/   the 32-bit Windows program, its tests under Wine
-#   build-checks/    clang-tidy and cppcheck over every source
+#   build-checks/    clang-format, clang-tidy and cppcheck over every source
 set -e
 cd "$(dirname "$0")/.."
 cmake -S . -B build -DBRENLOW_TESTS=ON

@@ -31,8 +31,8 @@
 #include "encodings/decodable.h"
 #include "encodings/text_encoding.h"
 #include "formats/tab_text.h"
-#include "skk_rules/skk_entry.h"
 #include "skk_rules/reading_form.h"
+#include "skk_rules/skk_entry.h"
 
 namespace brenlow {
 
@@ -72,11 +72,12 @@ bool valid_pair(std::string_view text, std::size_t pos) {
 
 // Converts text with iconv from one encoding to another; false where it
 // fails (a byte sequence without a character).
-bool convert_with_iconv(std::string_view text, const char* to,
-                        const char* from, std::string& out) {
+bool convert_with_iconv(std::string_view text, const char* to, const char* from,
+                        std::string& out) {
   out.clear();
   iconv_t cd = iconv_open(to, from);
-  check(reinterpret_cast<std::intptr_t>(cd) != -1, "iconv cannot convert CP932");
+  check(reinterpret_cast<std::intptr_t>(cd) != -1,
+        "iconv cannot convert CP932");
   std::string in(text);
   char* in_ptr = in.data();
   std::size_t in_left = in.size();
@@ -538,12 +539,18 @@ void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
 // katakana, symbols and the ideographic space, all in CP932. None has a
 // byte 0x09, 0x0A or 0x0D in UTF-16 (as 三 and 上 do), nor one that reads
 // so in the other byte order, so an 8-bit line never meets a UTF-16 TAB.
-const char* const alphabet[] = {
-    "あ", "い", "う", "か", "ん", "じ", "こ", "そ", "つ", "ー", "漢", "字",
-    "東", "京", "高", "卒", "一", "最", "堀", "　", "ｱ", "ｲ", "ﾏ", "ﾞ",
-    "°", "§", "Ω", "①", "～", "縺", "鬮", "ﾂ"};
+const char* const alphabet[] = {"あ", "い", "う", "か", "ん", "じ", "こ", "そ",
+                                "つ", "ー", "漢", "字", "東", "京", "高", "卒",
+                                "一", "最", "堀", "　", "ｱ",  "ｲ",  "ﾏ",  "ﾞ",
+                                "°",  "§",  "Ω",  "①",  "～", "縺", "鬮", "ﾂ"};
 
-enum class piece_encoding { shift_jis, utf_8, utf_16le, utf_16be, utf_16le_mark };
+enum class piece_encoding {
+  shift_jis,
+  utf_8,
+  utf_16le,
+  utf_16be,
+  utf_16le_mark
+};
 
 // text (UTF-8) in encoding; false when it cannot be written there.
 bool encode_piece(const std::string& text, piece_encoding encoding,
@@ -578,16 +585,16 @@ std::vector<std::string> mixed_lines(std::string_view bytes) {
     for (std::size_t i = start; i < end; ++i) {
       const auto b = static_cast<unsigned char>(bytes[i]);
       const bool plain = (b >= 0x20 && b < 0x7F) || b == '\t';
-      if (plain && std::string_view("/;\"()\\\r").find(static_cast<char>(
-                       b)) == std::string_view::npos) {
+      if (plain && std::string_view("/;\"()\\\r").find(static_cast<char>(b)) ==
+                       std::string_view::npos) {
         chars.emplace_back(1, static_cast<char>(b));
       } else {
         chars.emplace_back(alphabet[b % (sizeof alphabet / sizeof *alphabet)]);
       }
     }
     if (std::find(chars.begin(), chars.end(), "\t") == chars.end()) {
-      chars.insert(chars.begin() + static_cast<std::ptrdiff_t>(chars.size() / 2),
-                   "\t");
+      chars.insert(
+          chars.begin() + static_cast<std::ptrdiff_t>(chars.size() / 2), "\t");
     }
     std::string line;
     for (const std::string& c : chars) line += c;
@@ -614,19 +621,20 @@ std::string_view word_of(std::string_view line) {
 // a Shift_JIS text: its words would be mojibake.
 void check_mixed_encodings(std::string_view raw) {
   if (raw.size() < 3) return;
-  const auto first = static_cast<piece_encoding>(
-      static_cast<unsigned char>(raw[0]) % 5);
-  const auto second = static_cast<piece_encoding>(
-      static_cast<unsigned char>(raw[1]) % 5);
+  const auto first =
+      static_cast<piece_encoding>(static_cast<unsigned char>(raw[0]) % 5);
+  const auto second =
+      static_cast<piece_encoding>(static_cast<unsigned char>(raw[1]) % 5);
   const bool crlf = (static_cast<unsigned char>(raw[2]) & 0x80) != 0;
   const std::vector<std::string> lines = mixed_lines(raw.substr(3));
   const std::size_t split =
-      lines.empty() ? 0 : static_cast<unsigned char>(raw[2]) % (lines.size() + 1);
+      lines.empty() ? 0
+                    : static_cast<unsigned char>(raw[2]) % (lines.size() + 1);
   std::string pieces[2];
   for (std::size_t k = 0; k < 2; ++k) {
     std::string text;
-    for (std::size_t i = k == 0 ? 0 : split; i < (k == 0 ? split : lines.size());
-         ++i) {
+    for (std::size_t i = k == 0 ? 0 : split;
+         i < (k == 0 ? split : lines.size()); ++i) {
       text += lines[i] + (crlf ? "\r\n" : "\n");
     }
     if (!encode_piece(text, k == 0 ? first : second, pieces[k])) return;
@@ -648,10 +656,9 @@ void check_mixed_encodings(std::string_view raw) {
   const auto little = [](piece_encoding e) {
     return e == piece_encoding::utf_16le || e == piece_encoding::utf_16le_mark;
   };
-  if (!lines.empty() &&
-      ((little(first) && little(second)) ||
-       (first == piece_encoding::utf_16be &&
-        second == piece_encoding::utf_16be))) {
+  if (!lines.empty() && ((little(first) && little(second)) ||
+                         (first == piece_encoding::utf_16be &&
+                          second == piece_encoding::utf_16be))) {
     output_checked = problem.message;
     check(converted && input.from_utf_16, "UTF-16 not read as UTF-16");
     check(counts.lines >= lines.size() &&
@@ -760,9 +767,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   // What the text holds: the distinct readings in order of first
   // appearance, each with its words in filing order.
   std::vector<std::size_t> skipped_lines;
-  const std::vector<model_entry> entries =
-      model_entries(input.text, input.encoding, model, input.guessed,
-                    skipped_lines);
+  const std::vector<model_entry> entries = model_entries(
+      input.text, input.encoding, model, input.guessed, skipped_lines);
   if (input.decodes_throughout) {
     std::vector<std::uint32_t> chars;
     check(decode_line(input.text, input.encoding, chars),
