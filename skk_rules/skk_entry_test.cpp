@@ -310,7 +310,7 @@ TEST(SkkCandidate, WordsAndAnnotations) {
   };
   for (const auto& c : cases) {
     entry_rules rules;
-    std::string buffer, out;
+    std::string out;
     rules.csv_quotes = c.csv_quotes;
     const tab_line read =
         read_tab_line(c.line, false, text_encoding::utf_8, {});
@@ -323,7 +323,7 @@ TEST(SkkCandidate, WordsAndAnnotations) {
   }
   entry_rules without;
   without.annotations = false;
-  std::string buffer, out;
+  std::string out;
   bool annotated = true;
   const tab_line read =
       read_tab_line("r\tw\tn\tnote", false, text_encoding::utf_8, {});
