@@ -419,6 +419,10 @@ TEST(FindUtf16Pattern, FirstLineDecides) {
       // A digit and a TAB, without a line end, are two.
       {"a digit and a TAB", "9\0\t\0"s, utf_16_order::little_endian},
       {"a TAB alone", "\x42\x30\t\0"s, utf_16_order::none},
+      // Each unit read one way is the next one read the other way: the same
+      // TAB, letter and line feed in either order.
+      {"a full tie goes to little-endian", "\t\0\0\tA\0\0A\n\0\0\n"s,
+       utf_16_order::little_endian},
       {"empty", ""s, utf_16_order::none},
   };
   for (const auto& c : cases) {
