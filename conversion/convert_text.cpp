@@ -76,21 +76,21 @@ class okuri_ari_filing {
     if (!derive_okuri_ari(reading, word, conjugates, encoding, pairs_)) {
       return false;
     }
-    bool keyed = false;
+    // Every key of a word has the same candidate: its form is made, and
+    // kept, once.
+    std::string_view candidate = pairs_.front().candidate;
+    if (okuri_ari_candidate_form(candidate, encoding, rules.csv_quotes,
+                                 form_)) {
+      if (form_.empty()) return false;  // nothing left to write
+      candidate = keep(*table_, form_);
+    }
     for (const okuri_ari_pair& pair : pairs_) {
-      std::string_view candidate = pair.candidate;
-      const bool rewritten = okuri_ari_candidate_form(candidate, encoding,
-                                                      rules.csv_quotes, form_);
-      if (rewritten && form_.empty()) continue;  // nothing left to write
-      if (rewritten) candidate = form_;
-      keyed = true;
       std::string filed = pair.key + '\n';
       filed += candidate;
       if (!filed_.insert(std::move(filed)).second) continue;
-      add_word(*table_, keep(*table_, pair.key),
-               rewritten ? keep(*table_, candidate) : candidate);
+      add_word(*table_, keep(*table_, pair.key), candidate);
     }
-    return keyed;
+    return true;
   }
 
  private:

@@ -29,7 +29,7 @@ std::size_t trailing_hiragana_run(std::string_view word,
                                   text_encoding encoding);
 
 // Appends to pairs the okuri-ari keys of the entry, reading and word in
-// the input's encoding:
+// the input's encoding, each with the same candidate:
 // - the okurigana is the run of hiragana at the end of the word, and only
 //   when the reading ends with the same run and something precedes the
 //   run in the word; a word without its class's dictionary ending (a

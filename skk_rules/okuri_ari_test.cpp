@@ -8,16 +8,7 @@ namespace brenlow {
 
 namespace {
 
-constexpr conjugation_class godan(char row) {
-  return {conjugation::godan, row};
-}
-constexpr conjugation_class none{};
-constexpr conjugation_class ichidan{conjugation::ichidan, 0};
-constexpr conjugation_class keiyoushi{conjugation::keiyoushi, 0};
-constexpr conjugation_class kahen{conjugation::kahen, 0};
-constexpr conjugation_class sahen{conjugation::sahen, 0};
-constexpr conjugation_class zahen{conjugation::zahen, 0};
-constexpr conjugation_class rahen{conjugation::rahen, 0};
+using namespace conjugates;  // NOLINT(google-build-using-namespace)
 
 struct derivation_case {
   const char* reading;

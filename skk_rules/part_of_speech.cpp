@@ -12,20 +12,12 @@ namespace brenlow {
 
 namespace {
 
+using namespace conjugates;  // NOLINT(google-build-using-namespace)
+
 struct named_class {
   const char* name;  // UTF-8
   conjugation_class conjugates;
 };
-
-constexpr conjugation_class godan(char row) {
-  return {conjugation::godan, row};
-}
-constexpr conjugation_class ichidan{conjugation::ichidan, 0};
-constexpr conjugation_class keiyoushi{conjugation::keiyoushi, 0};
-constexpr conjugation_class kahen{conjugation::kahen, 0};
-constexpr conjugation_class sahen{conjugation::sahen, 0};
-constexpr conjugation_class zahen{conjugation::zahen, 0};
-constexpr conjugation_class rahen{conjugation::rahen, 0};
 
 // Every name the IMEs export for a word that conjugates. Names that do not
 // conjugate in SKK (名詞形動, 形容動詞, ...) are left out: they give none.

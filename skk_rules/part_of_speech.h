@@ -31,6 +31,20 @@ inline bool operator==(conjugation_class a, conjugation_class b) {
   return a.kind == b.kind && a.row == b.row;
 }
 
+// The classes by name.
+namespace conjugates {
+constexpr conjugation_class none{};
+constexpr conjugation_class godan(char row) {
+  return {conjugation::godan, row};
+}
+constexpr conjugation_class ichidan{conjugation::ichidan, 0};
+constexpr conjugation_class keiyoushi{conjugation::keiyoushi, 0};
+constexpr conjugation_class kahen{conjugation::kahen, 0};
+constexpr conjugation_class sahen{conjugation::sahen, 0};
+constexpr conjugation_class zahen{conjugation::zahen, 0};
+constexpr conjugation_class rahen{conjugation::rahen, 0};
+}  // namespace conjugates
+
 // The class of the part-of-speech field, given in the input's encoding. A
 // trailing "*" or "$" (ATOK's registration marks) is not part of the name.
 // A name no IME uses for a verb or an adjective gives conjugation::none.
