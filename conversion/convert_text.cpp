@@ -1,8 +1,10 @@
 #include "conversion/convert_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -100,6 +102,118 @@ class okuri_ari_filing {
   std::unordered_set<std::string> filed_;  // key, line feed, candidate
 };
 
+// A candidate's word without its annotation: a word holds no ";" outside
+// concat form, which escapes it, and ";" is never the second byte of a
+// Shift_JIS pair.
+std::string_view word_part(std::string_view candidate) {
+  return candidate.substr(0, candidate.find(';'));
+}
+
+// Writes a word once where it comes again under the same reading from
+// another source: the repeats are taken out of the reading's chain, and the
+// word kept takes the first annotation among them when it has none.
+class repeated_words {
+ public:
+  // same_source(first, later): whether the word at position later comes
+  // from the same source as its first occurrence at position first, and so
+  // stays. Returns how many words were taken out.
+  template <typename SameSource>
+  std::size_t write_once(reading_table& table, reading_entry& entry,
+                         SameSource same_source) {
+    if (table.candidates[entry.last_candidate].previous == no_candidate) {
+      return 0;  // one word
+    }
+    words_of(table, entry, filed_);
+    kept_.clear();
+    first_.clear();
+    for (const std::uint32_t c : filed_) {
+      candidate& word = table.candidates[c];
+      const auto found = first_.emplace(word_part(word.word()), c);
+      if (found.second || same_source(found.first->second, c)) {
+        kept_.push_back(c);
+        continue;
+      }
+      candidate& first = table.candidates[found.first->second];
+      if (word.size > first.size && first.size == found.first->first.size()) {
+        first.bytes = word.bytes;  // the same word, with an annotation
+        first.size = word.size;
+      }
+    }
+    if (kept_.size() == filed_.size()) return 0;
+    relink_words(table, entry, kept_);
+    return filed_.size() - kept_.size();
+  }
+
+ private:
+  std::vector<std::uint32_t> filed_;
+  std::vector<std::uint32_t> kept_;
+  std::unordered_map<std::string_view, std::uint32_t> first_;
+};
+
+// A word filed under a reading changed to its typed form: its position in
+// the table's candidates and a keyed hash of the reading as the file holds
+// it. Eight bytes, as a file may have millions of such lines; two sources
+// whose hashes collide only leave a word written twice.
+struct typed_filing {
+  std::uint32_t position;
+  std::uint32_t source;
+};
+
+std::uint32_t source_hash(const reading_table& table, std::string_view source) {
+  const std::uint64_t h = sip_hash<1, 3>(table.key, source);
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+// Two source readings that meet in one typed form give the same word twice
+// under it; it is written once. filings are in filing order. Returns the
+// words taken out.
+std::size_t write_once_across_sources(reading_table& table,
+                                      const std::vector<typed_filing>& filings) {
+  if (filings.empty()) return 0;
+  const auto typed = [&](std::uint32_t position) {
+    const auto found = std::lower_bound(
+        filings.begin(), filings.end(), position,
+        [](const typed_filing& f, std::uint32_t p) { return f.position < p; });
+    return found != filings.end() && found->position == position ? &*found
+                                                                 : nullptr;
+  };
+  repeated_words repeats;
+  std::vector<std::uint32_t> filed;
+  std::size_t taken_out = 0;
+  for (reading_entry& entry : table.entries) {
+    if (table.candidates[entry.last_candidate].previous == no_candidate) {
+      continue;  // one word
+    }
+    words_of(table, entry, filed);
+    if (std::none_of(filed.begin(), filed.end(),
+                     [&](std::uint32_t c) { return typed(c) != nullptr; })) {
+      continue;
+    }
+    // A word filed under an unchanged reading comes from the reading itself.
+    const std::uint32_t unchanged = source_hash(table, entry.reading());
+    const auto source_of = [&](std::uint32_t position) {
+      const typed_filing* filing = typed(position);
+      return filing != nullptr ? filing->source : unchanged;
+    };
+    taken_out += repeats.write_once(
+        table, entry, [&](std::uint32_t first, std::uint32_t later) {
+          return source_of(first) == source_of(later);
+        });
+  }
+  return taken_out;
+}
+
+// --unique: every word once per reading.
+std::size_t write_each_word_once(reading_table& table) {
+  repeated_words repeats;
+  std::size_t taken_out = 0;
+  for (reading_entry& entry : table.entries) {
+    taken_out += repeats.write_once(
+        table, entry, [](std::uint32_t, std::uint32_t) { return false; });
+  }
+  return taken_out;
+}
+
 }  // namespace
 
 conversion_counts convert_lines(const prepared_input& input,
@@ -118,6 +232,7 @@ conversion_counts convert_lines(const prepared_input& input,
   okuri_ari_filing okuri_ari_keys(okuri_ari ? &tables.okuri_ari : nullptr);
   std::string reading_buffer;
   std::string candidate_buffer;
+  std::vector<typed_filing> typed_filings;
   const auto skip = [&](skip_reason reason, std::string message) {
     ++counts.skipped_lines;
     ++counts.skipped_by_reason[static_cast<std::size_t>(reason)];
@@ -161,6 +276,10 @@ conversion_counts convert_lines(const prepared_input& input,
     if (entry.reading_typed) {
       reading = keep(tables.okuri_nasi, reading);
       ++counts.readings_typed;
+      // Every line filed before this one gave the table one word.
+      typed_filings.push_back(
+          typed_filing{static_cast<std::uint32_t>(counts.filed_lines),
+                       source_hash(tables.okuri_nasi, line.fields.reading)});
     }
     std::string_view word = line.fields.word;
     bool annotated = false;
@@ -176,6 +295,9 @@ conversion_counts convert_lines(const prepared_input& input,
     ++counts.filed_lines;
   }
   batch.flush();
+  counts.repeats_written_once =
+      rules.unique ? write_each_word_once(tables.okuri_nasi)
+                   : write_once_across_sources(tables.okuri_nasi, typed_filings);
   return counts;
 }
 

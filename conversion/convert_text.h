@@ -25,6 +25,9 @@ struct conversion_counts {
   std::size_t skipped_by_reason[skip_reason_count] = {};
   std::size_t readings_typed = 0;  // readings changed to their typed form
   std::size_t annotations = 0;     // words written with an annotation
+  // Words not written again under their reading: from another source
+  // reading that meets it in its typed form, or any repeat under --unique.
+  std::size_t repeats_written_once = 0;
   // Verb or adjective lines from which no okuri-ari key could be derived.
   std::size_t lines_without_okuri_ari = 0;
 };

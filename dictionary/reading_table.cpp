@@ -178,6 +178,29 @@ void words_of(const reading_table& table, const reading_entry& entry,
   std::reverse(filed.begin(), filed.end());
 }
 
+reading_entry* find_reading(reading_table& table, std::string_view reading) {
+  if (table.slots.empty()) return nullptr;
+  const std::uint32_t hash = hash_reading(table.key, reading);
+  const std::size_t mask = table.slots.size() - 1;
+  for (std::size_t i = hash & mask; table.slots[i].entry != 0;
+       i = (i + 1) & mask) {
+    if (table.slots[i].hash != hash) continue;
+    reading_entry& entry = table.entries[table.slots[i].entry - 1];
+    if (entry.reading() == reading) return &entry;
+  }
+  return nullptr;
+}
+
+void relink_words(reading_table& table, reading_entry& entry,
+                  const std::vector<std::uint32_t>& kept) {
+  std::uint32_t previous = no_candidate;
+  for (const std::uint32_t c : kept) {
+    table.candidates[c].previous = previous;
+    previous = c;
+  }
+  entry.last_candidate = previous;
+}
+
 std::string_view keep(reading_table& table, std::string_view bytes) {
   if (bytes.empty()) return {};
   text_arena& arena = table.arena;

@@ -113,6 +113,15 @@ void add_words(reading_table& table, const word_filing* filings,
 void words_of(const reading_table& table, const reading_entry& entry,
               std::vector<std::uint32_t>& filed);
 
+// The entry of reading, or nullptr when no word was filed under it.
+reading_entry* find_reading(reading_table& table, std::string_view reading);
+
+// Makes kept, positions in table.candidates in the order wanted, the words
+// of entry; words of entry not in kept are no longer written. kept must
+// not be empty and must hold only words of entry.
+void relink_words(reading_table& table, reading_entry& entry,
+                  const std::vector<std::uint32_t>& kept);
+
 // Copies bytes into the table's own storage; the view stays valid until
 // clear().
 std::string_view keep(reading_table& table, std::string_view bytes);

@@ -122,6 +122,11 @@ constexpr option_entry option_table[] = {
        o.rules.typed_readings = false;
        return true;
      }},
+    {nullptr, "--unique", option_value::none, nullptr,
+     "each word written once per reading",
+     [](run_options& o, const std::string&, std::string&) {
+       return o.rules.unique = true;
+     }},
     {nullptr, "--no-annotations", option_value::none, nullptr,
      "no annotations from the comment field",
      [](run_options& o, const std::string&, std::string&) {

@@ -23,7 +23,8 @@ struct run_options {
   bool okuri_ari = false;
   line_end eol = line_end::crlf;
   bool strict = false;
-  entry_rules rules;  // --csv-quotes, --raw-readings, --no-annotations
+  entry_rules rules;  // --csv-quotes, --raw-readings, --unique,
+                     // --no-annotations
   bool verbose = false;
   bool help = false;
   bool version = false;

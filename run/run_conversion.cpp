@@ -160,7 +160,9 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
          std::to_string(counts.skipped_lines) + " skipped" + reasons + "; " +
          std::to_string(counts.readings_typed) +
          " readings changed to their typed form, " +
-         std::to_string(counts.annotations) + " annotations written" +
+         std::to_string(counts.annotations) + " annotations written, " +
+         std::to_string(counts.repeats_written_once) +
+         " repeated words written once" +
          (okuri_ari == nullptr
               ? std::string()
               : "; " + std::to_string(okuri_ari->entries.size()) +

@@ -25,6 +25,11 @@ struct entry_rules {
   // Off with --no-annotations: the comment field (after the part of
   // speech) becomes the word's annotation.
   bool annotations = true;
+  // --unique: each word written once per reading, with the first
+  // annotation it was given. Otherwise a word is written as often as lines
+  // file it, except that two source readings meeting in one typed form
+  // give it once.
+  bool unique = false;
 };
 
 // A record as an SKK entry: the reading SKK looks it up under, or why the
