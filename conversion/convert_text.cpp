@@ -167,8 +167,8 @@ std::uint32_t source_hash(const reading_table& table, std::string_view source) {
 // Two source readings that meet in one typed form give the same word twice
 // under it; it is written once. filings are in filing order. Returns the
 // words taken out.
-std::size_t write_once_across_sources(reading_table& table,
-                                      const std::vector<typed_filing>& filings) {
+std::size_t write_once_across_sources(
+    reading_table& table, const std::vector<typed_filing>& filings) {
   if (filings.empty()) return 0;
   const auto typed = [&](std::uint32_t position) {
     const auto found = std::lower_bound(
@@ -270,6 +270,16 @@ conversion_counts convert_lines(const prepared_input& input,
            std::string(skip_message(entry.reason)) + "; line skipped");
       continue;
     }
+    for (std::size_t reason = 0;
+         entry.untypable != 0 && reason < untypable_reason_count; ++reason) {
+      if ((entry.untypable &
+           untypable_bit(static_cast<untypable_reason>(reason))) == 0) {
+        continue;
+      }
+      if (counts.untypable_by_reason[reason]++ == 0) {
+        counts.first_untypable_line[reason] = counts.lines;
+      }
+    }
     // The buffers are reused by the next line: the table needs its own
     // copies.
     std::string_view reading = entry.reading;
@@ -296,8 +306,9 @@ conversion_counts convert_lines(const prepared_input& input,
   }
   batch.flush();
   counts.repeats_written_once =
-      rules.unique ? write_each_word_once(tables.okuri_nasi)
-                   : write_once_across_sources(tables.okuri_nasi, typed_filings);
+      rules.unique
+          ? write_each_word_once(tables.okuri_nasi)
+          : write_once_across_sources(tables.okuri_nasi, typed_filings);
   return counts;
 }
 

@@ -13,6 +13,7 @@
 #include "dictionary/reading_table.h"
 #include "encodings/decide_encoding.h"
 #include "formats/record.h"
+#include "skk_rules/reading_form.h"
 #include "skk_rules/skk_entry.h"
 
 namespace brenlow {
@@ -25,6 +26,10 @@ struct conversion_counts {
   std::size_t skipped_by_reason[skip_reason_count] = {};
   std::size_t readings_typed = 0;  // readings changed to their typed form
   std::size_t annotations = 0;     // words written with an annotation
+  // Filed lines whose reading a client cannot type, by untypable_reason,
+  // and the first such line of each reason (0: none).
+  std::size_t untypable_by_reason[untypable_reason_count] = {};
+  std::size_t first_untypable_line[untypable_reason_count] = {};
   // Words not written again under their reading: from another source
   // reading that meets it in its typed form, or any repeat under --unique.
   std::size_t repeats_written_once = 0;

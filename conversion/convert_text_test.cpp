@@ -131,18 +131,15 @@ TEST(ConvertLines, Counts) {
   const reading_table& table = tables.okuri_nasi;
   EXPECT_EQ(counts.lines, 10u);
   EXPECT_EQ(counts.comment_or_empty_lines, 2u);
-  EXPECT_EQ(counts.filed_lines, 5u);
-  EXPECT_EQ(counts.skipped_lines, 3u);
+  EXPECT_EQ(counts.filed_lines, 6u);  // ";c" typed "；c"
+  EXPECT_EQ(counts.skipped_lines, 2u);
   EXPECT_EQ(counts.skipped_by_reason[static_cast<int>(skip_reason::no_tab)],
             1u);
   EXPECT_EQ(counts.skipped_by_reason[static_cast<int>(skip_reason::empty_word)],
             1u);
-  EXPECT_EQ(counts.skipped_by_reason[static_cast<int>(
-                skip_reason::reading_starts_with_semicolon)],
-            1u);
-  EXPECT_EQ(counts.readings_typed, 2u);  // ｱ and ア, both あ
+  EXPECT_EQ(counts.readings_typed, 3u);  // ｱ and ア, both あ, and ;c
   EXPECT_EQ(counts.annotations, 1u);
-  EXPECT_EQ(table.entries.size(), 3u);
+  EXPECT_EQ(table.entries.size(), 4u);
 }
 
 TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {

@@ -171,6 +171,26 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
                     " verb or adjective lines without a key"));
 }
 
+// One line for the whole run, however many readings: the count and the
+// first line of each reason.
+void report_untypable(const std::string& shown_name,
+                      const conversion_counts& counts) {
+  std::string reasons;
+  for (std::size_t i = 0; i < untypable_reason_count; ++i) {
+    if (counts.untypable_by_reason[i] == 0) continue;
+    reasons += (reasons.empty() ? "" : "; ") +
+               std::to_string(counts.untypable_by_reason[i]) + " " +
+               untypable_message(static_cast<untypable_reason>(i)) +
+               " (first at line " +
+               std::to_string(counts.first_untypable_line[i]) + ")";
+  }
+  if (reasons.empty()) return;
+  report(shown_name +
+         ": readings no key sequence gives in Emacs SKK or libskk, filed as "
+         "they are: " +
+         reasons);
+}
+
 // The output's layout, from the options and the input's encoding (the
 // output is written in the input's).
 skk_layout layout_for(const run_options& options, text_encoding input) {
@@ -211,6 +231,7 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   }
   warnings.flush();
   const conversion_counts& counts = result.counts;
+  report_untypable(shown_name, counts);
   reading_table& table = result.tables.okuri_nasi;
   reading_table* okuri_ari =
       options.okuri_ari ? &result.tables.okuri_ari : nullptr;

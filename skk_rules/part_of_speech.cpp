@@ -141,7 +141,7 @@ conjugation_class classify_part_of_speech(std::string_view field,
   // around them: names are compared in their typed form (hiragana, blanks
   // ASCII), where ｶ行五段, カ行五段 and か行五段 are one name.
   std::string typed;
-  if (typed_reading(field, encoding, typed)) field = typed;
+  if (typed_reading(field, encoding, typed).changed) field = typed;
   std::string converted;
   if (encoding == text_encoding::shift_jis) {
     if (!name_in_utf_8(field, converted)) return {};
@@ -158,7 +158,7 @@ conjugation_class classify_part_of_speech(std::string_view field,
         std::vector<std::pair<std::string, conjugation_class>> made;
         for (const named_class& named : names) {
           std::string name;
-          if (!typed_reading(named.name, text_encoding::utf_8, name)) {
+          if (!typed_reading(named.name, text_encoding::utf_8, name).changed) {
             name = named.name;
           }
           made.emplace_back(std::move(name), named.conjugates);

@@ -14,16 +14,32 @@ namespace {
 struct reading_case {
   std::string reading;
   std::string typed;  // equal to reading: nothing to change
+  // Why a client cannot type it: C both start the conversion, L libskk
+  // does, E Emacs SKK's command keys, A letters among kana, N no key.
+  std::string untypable = "";
 };
+
+std::string reasons_shown(unsigned bits) {
+  std::string shown;
+  const char letters[] = "CLEAN";
+  for (std::size_t i = 0; i < untypable_reason_count; ++i) {
+    if (bits & untypable_bit(static_cast<untypable_reason>(i))) {
+      shown += letters[i];
+    }
+  }
+  return shown;
+}
 
 void check(const reading_case& c, text_encoding encoding) {
   std::string out;
-  const bool changed = typed_reading(c.reading, encoding, out);
-  const std::string got = changed ? out : c.reading;
+  const typed_form form = typed_reading(c.reading, encoding, out);
+  const std::string got = form.changed ? out : c.reading;
   EXPECT_EQ(got, c.typed) << "reading " << c.reading << " ["
                           << shown_bytes(c.reading) << "] gave ["
                           << shown_bytes(got) << "]";
-  EXPECT_EQ(changed, c.typed != c.reading) << "reading " << c.reading;
+  EXPECT_EQ(form.changed, c.typed != c.reading) << "reading " << c.reading;
+  EXPECT_EQ(reasons_shown(form.untypable), c.untypable)
+      << "reading " << c.reading << " [" << shown_bytes(c.reading) << "]";
 }
 
 TEST(TypedReading, Utf8) {
@@ -43,28 +59,81 @@ TEST(TypedReading, Utf8) {
       {"ｳﾞｨ", "う゛ぃ"},
       // A mark that makes no character with its kana stays a mark.
       {"ﾅﾞｶﾟﾞｱﾟ", "な゛か゜゛あ゜"},
-      {"ｰ｡｢｣､･ｦﾝ", "ー。「」、・をん"},
+      {"ｰ｡｢｣､･ｦﾝ", "ー。「」、・をん", "C"},
       {"ｷｬﾗｸﾀｰ", "きゃらくたー"},
+      // Without kana: abbrev mode, where every key gives ASCII.
       {"７ｇｉｔ", "7git"},
       {"ＡＺａｚ０９", "AZaz09"},
       {"！＂＃＄％＆＇（）＊＋，－．／", "!\"#$%&'()*+,-./"},
       {"＜＝＞＠［＼］＾＿｀｛｜｝～", "<=>@[\\]^_`{|}~"},
-      // ":" and ";" give these in ▽ mode in both clients, "?" in libskk.
-      {"：ｓｍｉｌｅ：", "：smile："},
-      {"？ｑ；", "？q；"},
+      {"：ｓｍｉｌｅ：", ":smile:"},
+      {"？ｑ；", "?q;"},
+      // Abbrev mode's ";" first would make an SKK comment line: typed in
+      // ▽ mode instead.
       {"；", "；"},
+      {";", "；"},
+      {";-)", "；ー)", "L"},
+      {"a/b", "a/b"},
+      {"漢字", "漢字", "N"},
+      {"ｗｅｂ￥", "web￥", "N"},
+      // With kana: ▽ mode, where ":" and ";" give "：" and "；" (first
+      // only: later they start the conversion), "-" gives "ー", "[" "「",
+      // "]" "」", "," "、", "." "。", and "?" "？" in libskk.
+      {":あいす", "：あいす"},
+      {";あ", "；あ"},
+      {"：あいす", "：あいす"},
+      {"あ:い", "あ：い", "C"},
+      {"あい;", "あい；", "C"},
+      {"あ-い", "あーい"},
+      {"あ－い", "あーい"},
+      {"[あ]", "「あ」", "C"},
+      {"［あ", "「あ"},
+      {"]あ", "」あ"},
+      {",あ", "、あ"},
+      {"あ.", "あ。", "C"},
+      {"?あ", "？あ", "E"},
+      {"あ？", "あ？", "LE"},
+      {"を", "を"},
+      {"あを", "あを", "C"},
+      {"あ、い", "あ、い", "C"},
+      // ">" ends a ▽ reading as a prefix: typable first or last.
+      {">あ", ">あ"},
+      {"あ>", "あ>"},
+      {"あ>い", "あ>い", "C"},
+      {"あ＞", "あ>"},
+      {"！あ", "!あ"},
+      {"あ！", "あ!", "L"},
+      {"あ)", "あ)", "L"},
+      {"あ｝", "あ}", "L"},
+      {"あ<", "あ<", "E"},
+      {"＄あ", "$あ", "E"},
+      {"あ/い", "あ/い", "E"},
+      {"あ＼", "あ\\", "E"},
+      {"@あ", "@あ", "E"},
+      {"あ@", "あ@"},
+      {"２ちゃんねる", "2ちゃんねる"},
+      {"Ｔしゃつ", "Tしゃつ", "A"},
+      {"あｘい", "あxい", "A"},
+      {"￥えん", "￥えん", "N"},
+      {"#あ%&'(*+=^_`{|~\"", "#あ%&'(*+=^_`{|~\""},
       {"あ　い", "あ い"},
       {"ひらがな", "ひらがな"},
-      {"漢字", "漢字"},
-      {"a/b", "a/b"},
+      {"かな漢字", "かな漢字"},
+      // Combining voicing marks join the kana before them.
+      {"か\u3099は\u309Aう\u3099", "がぱう゛"},
+      {"カ\u3099ワ\u3099", "がわ゛"},
+      {"あ\u3099ま\u309A", "あ\u3099ま\u309A"},
+      {"\u3099か", "\u3099か"},
+      {"ヷヸヹヺ", "わ゛ゐ゛ゑ゛を゛", "C"},
+      {"ㇰㇱㇲㇳㇴㇵㇶㇷㇸㇹㇺㇻㇼㇽㇾㇿ", "くしすとぬはひふへほむらりるれろ"},
       {"", ""},
       // Bytes that are no character are copied; a cut sequence is no kana.
-      {"\xE3\x82", "\xE3\x82"},
+      {"\xE3\x82", "\xE3\x82", "N"},
       {"\xE3\x82\xA2\xFF", "あ\xFF"},
       {"\xE3\xE3\x82\xA2",
        "\xE3"
        "あ"},
-      {"\xEF\xBD", "\xEF\xBD"},
+      {"\xEF\xBD", "\xEF\xBD", "N"},
   };
   for (const reading_case& c : cases) check(c, text_encoding::utf_8);
 }
@@ -93,12 +162,13 @@ TEST(TypedReading, ShiftJis) {
                                                      // な゛か゜゛
       {"\xB0\xA1\xA2\xA3\xA4\xA5\xA6\xDD",
        "\x81\x5B\x81\x42\x81\x75\x81\x76\x81\x41\x81\x45\x82\xF0"
-       "\x82\xF1"},  // ｰ｡｢｣､･ｦﾝ ー。「」、・をん
+       "\x82\xF1",
+       "C"},  // ｰ｡｢｣､･ｦﾝ ー。「」、・をん
       {"\x82\x56\x82\x87\x82\x89\x82\x94", "7git"},  // ７ｇｉｔ
       {"\x82\x60\x82\x79\x82\x81\x82\x9A\x82\x4F\x82\x58",
        "AZaz09"},  // ＡＺａｚ０９
       {"\x81\x49\x81\x60\x81\x97\x81\x5F\x81\x6F\x81\x48",
-       "!~@\\{\x81\x48"},  // ！～＠＼｛？
+       "!~@\\{?"},  // ！～＠＼｛？
       {"\x81\x43\x81\x44\x81\x4D\x81\x4F\x81\x51\x81\x5E\x81\x62"
        "\x81\x69"
        "\x81\x6A\x81\x6D\x81\x6E\x81\x70\x81\x7B\x81\x7C\x81\x81"
@@ -108,18 +178,28 @@ TEST(TypedReading, ShiftJis) {
       // ＇ and ＂ exist only among the IBM extensions, at two
       // places each.
       {"\xFA\x56\xFA\x57\xEE\xFB\xEE\xFC", "'\"'\""},
-      {"\x81\x46\x81\x47", "\x81\x46\x81\x47"},           // ：；
+      {"\x81\x46\x81\x47", ":;"},  // ：；
+      // With kana: ":-" give "：ー".
+      {":\x82\xA0-", "\x81\x46\x82\xA0\x81\x5B"},     // ：あー
+      {"\x82\xA0\x81\x46", "\x82\xA0\x81\x46", "C"},  // あ：
+      {"\x81\x8F\x82\xA0", "\x81\x8F\x82\xA0", "N"},  // ￥あ
+      // CP932 codes repeating another's become the one both clients
+      // encode: ≒ 8790 81E0, Ⅰ FA4A 8754, 纊 ED40 FA5C, ￢ EEF9 81CA.
+      {"\x87\x90\x82\xA0", "\x81\xE0\x82\xA0"},
+      {"\xFA\x4A\x82\xA0", "\x87\x54\x82\xA0"},
+      {"\xED\x40\xEE\xF9", "\xFA\x5C\x81\xCA", "N"},
+      {"\x81\xE0\x87\x54\xFA\x5C", "\x81\xE0\x87\x54\xFA\x5C", "N"},
       {"\x82\xA0\x81\x40\x82\xA2", "\x82\xA0 \x82\xA2"},  // あ　い
       // Second bytes in the half-width katakana range are no kana.
-      {"\x8A\xBF\x8E\x9A", "\x8A\xBF\x8E\x9A"},  // 漢字
-      {"\x82\xA0", "\x82\xA0"},                  // あ
-      {"\x83", "\x83"},                          // a pair cut short
+      {"\x8A\xBF\x8E\x9A", "\x8A\xBF\x8E\x9A", "N"},  // 漢字
+      {"\x82\xA0", "\x82\xA0"},                       // あ
+      {"\x83", "\x83", "N"},                          // a pair cut short
       // The last lead byte of the first range (泯, 9F A1): its
       // second byte is no half-width katakana.
       {"\x9F\xA1\x83\x4A", "\x9F\xA1\x82\xA9"},  // 泯カ 泯か
-      {"\xE0\xA1", "\xE0\xA1"},                  // 漾
-      {"\x80\xA1", "\x80\x81\x42"},              // 0x80 leads no pair
-      {"\xFD\xFF", "\xFD\xFF"},
+      {"\xE0\xA1", "\xE0\xA1", "N"},             // 漾
+      {"\x80\xA1", "\x80\x81\x42", "C"},         // 0x80 leads no pair
+      {"\xFD\xFF", "\xFD\xFF", "N"},
   };
   for (const reading_case& c : cases) check(c, text_encoding::shift_jis);
 }

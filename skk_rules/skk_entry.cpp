@@ -106,10 +106,13 @@ skk_entry check_record(const record& fields, text_encoding encoding,
     return entry;
   }
   std::string_view reading = fields.reading;
-  if (rules.typed_readings &&
-      typed_reading(reading, encoding, reading_buffer)) {
-    reading = reading_buffer;
-    entry.reading_typed = true;
+  if (rules.typed_readings) {
+    const typed_form form = typed_reading(reading, encoding, reading_buffer);
+    if (form.changed) {
+      reading = reading_buffer;
+      entry.reading_typed = true;
+    }
+    entry.untypable = form.untypable;
   }
   entry.reason = reading_fault(reading, encoding);
   if (entry.reason != skip_reason::none) return entry;

@@ -38,6 +38,9 @@ struct skk_entry {
   skip_reason reason = skip_reason::none;  // none: the record is filed
   std::string_view reading;                // as SKK carries it
   bool reading_typed = false;  // the reading was changed to its typed form
+  // Why a client cannot type the reading (untypable_bit()s), under
+  // rules.typed_readings.
+  unsigned untypable = 0;
 };
 
 // Checks a record against what an SKK line can hold, in this order: the

@@ -186,7 +186,10 @@ TEST(ReadEntryLine, Utf8) {
       {"かな", "skipped: no TAB after the reading"},
       {"\t仮名", "skipped: empty reading"},
       {"かな\t\t名詞\t仮名", "skipped: empty word"},
-      {";かな\t仮名", "skipped: reading starts with \";\""},
+      // ";" before kana is typed "；" (▽ mode); without kana it stays.
+      {";かな\t仮名", "entry ；かな|仮名|"},
+      {";-)\t笑顔", "entry ；ー)|笑顔|"},
+      {";;\t笑顔", "entry ；；|笑顔|"},
       {"；かな\t仮名", "entry ；かな|仮名|"},
       {"a b\tw", "skipped: reading holds a blank"},
       {"か　な\tw", "skipped: reading holds a blank"},
