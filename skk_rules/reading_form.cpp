@@ -94,9 +94,12 @@ constexpr std::uint16_t small_katakana[16] = {
 // clang-format on
 
 // Characters a reading in ▽ mode is told by: hiragana, katakana, their
-// signs, half-width katakana and the small katakana.
+// signs and the signs only ▽ mode gives ("、。「」"), half-width katakana
+// and the small katakana.
 bool is_kana(std::uint32_t code_point) {
   return (code_point >= 0x3041 && code_point <= 0x30FF) ||
+         code_point == 0x3001 || code_point == 0x3002 || code_point == 0x300C ||
+         code_point == 0x300D ||
          (code_point >= 0xFF61 && code_point <= 0xFF9F) ||
          (code_point >= 0x31F0 && code_point <= 0x31FF);
 }

@@ -94,7 +94,11 @@ def main():
         with open(source, "wb") as f:
             f.write(b"!Microsoft IME Dictionary Tool\r\n" + b"".join(lines))
         proc = subprocess.run([args.program, source], capture_output=True)
-    if proc.returncode != 0 or proc.stderr:
+    # The one warning allowed names readings no key sequence gives (such
+    # as "#。#。#": "." converts at once after a digit too).
+    warnings = [line for line in proc.stderr.splitlines() if b": readings no "
+                b"key sequence gives in Emacs SKK or libskk" not in line]
+    if proc.returncode != 0 or warnings:
         print(f"FAIL: exit status {proc.returncode}, stderr {proc.stderr!r}")
         return 1
     if b"\r\n" not in proc.stdout or re.search(rb"[^\r]\n", proc.stdout):
