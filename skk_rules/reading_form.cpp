@@ -434,7 +434,7 @@ typed_form typed_reading(std::string_view reading, text_encoding encoding,
         typed.count == 0 && may_be_cp932_duplicate(bytes[pos])) {
       const unsigned canonical =
           canonical_cp932_pair(bytes[pos], bytes[pos + 1]);
-      if (canonical != ((bytes[pos] << 8u) | bytes[pos + 1])) {
+      if (canonical != (unsigned{bytes[pos]} << 8 | bytes[pos + 1])) {
         std::string& at = copy.at(pos);
         at.push_back(static_cast<char>(canonical >> 8));
         at.push_back(static_cast<char>(canonical & 0xFF));

@@ -173,7 +173,27 @@ constexpr std::u32string_view voiced_kana =
     U"カキクケコサシスセソタチツテトハヒフヘホ";
 constexpr std::u32string_view semi_voiced_kana = U"ハヒフヘホ";
 
-void append_typed_kana(std::vector<std::uint32_t>& out, std::uint32_t cp) {
+// Readings with kana are typed in ▽ mode, others in abbrev mode.
+bool model_is_kana(std::uint32_t cp) {
+  return (cp >= 0x3041 && cp <= 0x30FF) || cp == U'、' || cp == U'。' ||
+         cp == U'「' || cp == U'」' || (cp >= 0xFF61 && cp <= 0xFF9F) ||
+         (cp >= 0x31F0 && cp <= 0x31FF);
+}
+
+// What ▽ mode's key gives for an ASCII character, by the key table.
+std::uint32_t model_kana_key(std::uint32_t ascii) {
+  constexpr std::u32string_view keys = U",.-[]:;?";
+  constexpr std::u32string_view gives = U"、。ー「」：；？";
+  const std::size_t at = keys.find(static_cast<char32_t>(ascii));
+  return at == std::u32string_view::npos ? ascii : gives[at];
+}
+
+void append_typed_kana(std::vector<std::uint32_t>& out, std::uint32_t cp,
+                       bool kana_mode) {
+  constexpr std::u32string_view small = U"ㇰㇱㇲㇳㇴㇵㇶㇷㇸㇹㇺㇻㇼㇽㇾㇿ";
+  constexpr std::u32string_view small_typed =
+      U"くしすとぬはひふへほむらりるれろ";
+  constexpr std::u32string_view wa_row = U"ヷヸヹヺ";
   if (cp == U'ヴ' || cp == U'ゔ') {
     out.push_back(U'う');
     out.push_back(U'゛');
@@ -181,19 +201,48 @@ void append_typed_kana(std::vector<std::uint32_t>& out, std::uint32_t cp) {
     out.push_back(U'か');
   } else if (cp == U'ヶ') {
     out.push_back(U'け');
+  } else if (wa_row.find(static_cast<char32_t>(cp)) != wa_row.npos) {
+    out.push_back(U"わゐゑを"[wa_row.find(static_cast<char32_t>(cp))]);
+    out.push_back(U'゛');
+  } else if (small.find(static_cast<char32_t>(cp)) != small.npos) {
+    out.push_back(small_typed[small.find(static_cast<char32_t>(cp))]);
   } else if ((cp >= U'ァ' && cp <= U'ン') || cp == U'ヽ' || cp == U'ヾ') {
     out.push_back(cp - 0x60);
   } else if (cp == 0x3000) {
     out.push_back(' ');
-  } else if (cp >= 0xFF01 && cp <= 0xFF5E && cp != U'：' && cp != U'；' &&
-             cp != U'？') {
-    out.push_back(cp - 0xFEE0);
+  } else if ((cp >= 0xFF01 && cp <= 0xFF5E) || (cp >= 0x21 && cp <= 0x7E)) {
+    const std::uint32_t ascii = cp >= 0xFF01 ? cp - 0xFEE0 : cp;
+    out.push_back(kana_mode ? model_kana_key(ascii) : ascii);
   } else {
     out.push_back(cp);
   }
 }
 
+// Joins a combining voicing mark to the one typed character before it.
+bool model_join(std::vector<std::uint32_t>& typed, std::size_t added,
+                std::uint32_t mark) {
+  constexpr std::u32string_view voiced =
+      U"かきくけこさしすせそたちつてとはひふへほ";
+  constexpr std::u32string_view semi_voiced = U"はひふへほ";
+  constexpr std::u32string_view marked = U"うわゐゑを";
+  if (added != 1) return false;
+  const auto kana = static_cast<char32_t>(typed.back());
+  if (mark == 0x309A) {
+    if (semi_voiced.find(kana) == semi_voiced.npos) return false;
+    typed.back() += 2;
+  } else if (voiced.find(kana) != voiced.npos) {
+    typed.back() += 1;
+  } else if (marked.find(kana) != marked.npos) {
+    typed.push_back(U'゛');
+  } else {
+    return false;
+  }
+  return true;
+}
+
 std::string typed_utf_8(const std::vector<std::uint32_t>& chars) {
+  bool kana_mode = !chars.empty() && (chars[0] == ';' || chars[0] == U'；');
+  for (std::uint32_t cp : chars) kana_mode |= model_is_kana(cp);
   std::vector<std::uint32_t> typed;
   for (std::size_t i = 0; i < chars.size(); ++i) {
     std::uint32_t cp = chars[i];
@@ -210,7 +259,13 @@ std::string typed_utf_8(const std::vector<std::uint32_t>& chars) {
         ++i;
       }
     }
-    append_typed_kana(typed, cp);
+    const std::size_t before = typed.size();
+    append_typed_kana(typed, cp, kana_mode);
+    const std::uint32_t next = i + 1 < chars.size() ? chars[i + 1] : 0;
+    if ((next == 0x3099 || next == 0x309A) &&
+        model_join(typed, typed.size() - before, next)) {
+      ++i;
+    }
   }
   std::string out;
   for (std::uint32_t cp : typed) append_code_point(out, cp);
@@ -223,11 +278,11 @@ std::string typed_utf_8(const std::vector<std::uint32_t>& chars) {
 // when applied twice.
 std::string typed_shift_jis(std::string_view reading) {
   std::string out;
-  if (!typed_reading(reading, text_encoding::shift_jis, out)) {
+  if (!typed_reading(reading, text_encoding::shift_jis, out).changed) {
     out = std::string(reading);
   }
   std::string again;
-  check(!typed_reading(out, text_encoding::shift_jis, again),
+  check(!typed_reading(out, text_encoding::shift_jis, again).changed,
         "a typed reading that changes when typed again");
   std::vector<std::uint32_t> chars;
   check(decode_line(out, text_encoding::shift_jis, chars),
@@ -277,6 +332,7 @@ std::string resolve_quotes(std::string_view field, text_encoding encoding,
 // One entry line as a reader of the IME format sees it.
 struct model_entry {
   std::string reading;
+  std::string source;      // the reading field as the file holds it
   std::string word;        // the word field, quotes resolved
   bool annotated = false;  // a comment field that is not empty, taken
   std::string annotation;  // the comment field, quotes resolved
@@ -346,10 +402,9 @@ std::vector<model_entry> model_entries(
       skipped_lines.push_back(line_number);
       continue;
     }
-    model_entry entry{reading,
+    model_entry entry{reading, std::string(fields[0]),
                       resolve_quotes(fields[1], encoding, rules.csv_quotes),
-                      false,
-                      {}};
+                      false, {}};
     // Nothing may be left of a word or comment once its quotes go.
     if (entry.word.empty()) {
       skipped_lines.push_back(line_number);
@@ -792,13 +847,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     check(skipped[i].line_number == skipped_lines[i],
           "a skipped line named by the wrong number");
   }
+  // A word comes again under its reading only from the source reading of
+  // its first occurrence; the first of them takes the first annotation.
   std::vector<std::string> readings;
-  std::map<std::string, std::vector<const model_entry*>> words;
+  std::map<std::string, std::vector<model_entry>> words;
+  std::size_t repeats = 0;
   for (const model_entry& entry : entries) {
     auto& list = words[entry.reading];
     if (list.empty()) readings.push_back(entry.reading);
-    list.push_back(&entry);
+    const auto first =
+        std::find_if(list.begin(), list.end(), [&](const model_entry& e) {
+          return e.word == entry.word;
+        });
+    if (first == list.end() || first->source == entry.source) {
+      list.push_back(entry);
+      continue;
+    }
+    ++repeats;
+    if (!first->annotated && entry.annotated) {
+      first->annotated = true;
+      first->annotation = entry.annotation;
+    }
   }
+  check(counts.repeats_written_once == repeats,
+        "repeated words written once miscounted");
   if (layout.order == sort_order::bytes) {
     std::sort(readings.begin(), readings.end());
   } else if (layout.order == sort_order::skk) {
@@ -848,22 +920,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           "a reading missing or out of order");
     const std::vector<std::string_view> candidates =
         client_candidates(line.substr(reading.size() + 2), input.encoding);
-    const std::vector<const model_entry*>& expected = words[reading];
+    const std::vector<model_entry>& expected = words[reading];
     check(candidates.size() == expected.size(),
           "a reading's word count differs from its entry lines");
     for (std::size_t k = 0; k < candidates.size(); ++k) {
       const auto parts = split_annotation(candidates[k], input.encoding);
-      check(read_back(parts.first, input.encoding) == expected[k]->word,
+      check(read_back(parts.first, input.encoding) == expected[k].word,
             "a word read back differs from its field");
       check(read_back(parts.second, input.encoding, true) ==
-                expected[k]->annotation,
+                expected[k].annotation,
             "an annotation read back differs from the comment field");
-      check(expected[k]->annotated == (parts.second.data() != nullptr),
+      check(expected[k].annotated == (parts.second.data() != nullptr),
             "an annotation where there is none, or none where there is one");
     }
     words_out += candidates.size();
   }
-  check(words_out == counts.filed_lines, "words out differ from words in");
+  check(words_out + repeats == counts.filed_lines,
+        "words out differ from words in");
   return 0;
 }
 
