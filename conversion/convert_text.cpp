@@ -111,7 +111,8 @@ std::string_view word_part(std::string_view candidate) {
 
 // Writes a word once where it comes again under the same reading from
 // another source: the repeats are taken out of the reading's chain, and the
-// word kept takes the first annotation among them when it has none.
+// word's first occurrence takes the first annotation among them when no
+// occurrence kept has one.
 class repeated_words {
  public:
   // same_source(first, later): whether the word at position later comes
@@ -128,15 +129,20 @@ class repeated_words {
     first_.clear();
     for (const std::uint32_t c : filed_) {
       candidate& word = table.candidates[c];
-      const auto found = first_.emplace(word_part(word.word()), c);
-      if (found.second || same_source(found.first->second, c)) {
+      const std::string_view part = word_part(word.word());
+      const bool annotated = part.size() < word.size;
+      const auto found = first_.emplace(part, occurrence{c, annotated});
+      occurrence& first = found.first->second;
+      if (found.second || same_source(first.position, c)) {
         kept_.push_back(c);
+        first.annotated |= annotated;
         continue;
       }
-      candidate& first = table.candidates[found.first->second];
-      if (word.size > first.size && first.size == found.first->first.size()) {
-        first.bytes = word.bytes;  // the same word, with an annotation
-        first.size = word.size;
+      if (annotated && !first.annotated) {
+        candidate& kept = table.candidates[first.position];
+        kept.bytes = word.bytes;  // the same word, with its annotation
+        kept.size = word.size;
+        first.annotated = true;
       }
     }
     if (kept_.size() == filed_.size()) return 0;
@@ -145,9 +151,13 @@ class repeated_words {
   }
 
  private:
+  struct occurrence {
+    std::uint32_t position;  // of the first
+    bool annotated;          // an occurrence kept has an annotation
+  };
   std::vector<std::uint32_t> filed_;
   std::vector<std::uint32_t> kept_;
-  std::unordered_map<std::string_view, std::uint32_t> first_;
+  std::unordered_map<std::string_view, occurrence> first_;
 };
 
 // A word filed under a reading changed to its typed form: its position in

@@ -25,14 +25,7 @@ prepared_input text_in(std::string_view text, text_encoding encoding,
 }
 
 // The table rendered one "reading /w1/w2/" string per entry, "|" between.
-std::string converted(const std::string& text,
-                      std::vector<line_problem>* skipped_out = nullptr,
-                      text_encoding encoding = text_encoding::shift_jis) {
-  skk_tables tables;
-  std::vector<line_problem> skipped;
-  convert_lines(text_in(text, encoding), entry_rules{}, false, tables,
-                collect(skipped));
-  const reading_table& table = tables.okuri_nasi;
+std::string rendered(const reading_table& table) {
   std::string out;
   for (const reading_entry& entry : table.entries) {
     if (!out.empty()) out += "|";
@@ -43,8 +36,19 @@ std::string converted(const std::string& text,
       out += std::string(table.candidates[c].word()) + "/";
     }
   }
-  if (skipped_out) *skipped_out = skipped;
   return out;
+}
+
+// The table of text converted with the default rules, rendered.
+std::string converted(const std::string& text,
+                      std::vector<line_problem>* skipped_out = nullptr,
+                      text_encoding encoding = text_encoding::shift_jis) {
+  skk_tables tables;
+  std::vector<line_problem> skipped;
+  convert_lines(text_in(text, encoding), entry_rules{}, false, tables,
+                collect(skipped));
+  if (skipped_out) *skipped_out = skipped;
+  return rendered(tables.okuri_nasi);
 }
 
 TEST(ConvertLines, LineEnds) {
@@ -120,6 +124,46 @@ TEST(ConvertLines, UndecodableLinesNameTheOffsetInTheFile) {
             "invalid Shift_JIS byte at byte offset 5; line skipped");
 }
 
+TEST(ConvertLines, RepeatedWords) {
+  struct {
+    const char* name;
+    std::string text;
+    bool unique;
+    std::string expected;
+    std::size_t taken_out;
+  } const cases[] = {
+      {"one source twice stays twice", "a\tw\na\tw\n", false, "a /w/w/", 0},
+      {"two sources meeting: once", "ｱ\tw\nあ\tw\n", false, "あ /w/", 1},
+      {"unchanged first, typed second", "あ\tw\nア\tw\n", false, "あ /w/", 1},
+      {"two typed sources", "ｱ\tw\nア\tw\n", false, "あ /w/", 1},
+      {"other words stay", "ｱ\tw\nあ\tv\nア\tw\n", false, "あ /w/v/", 1},
+      {"the first takes the annotation", "ｱ\tw\nあ\tw\tn\tnote\n", false,
+       "あ /w;note/", 1},
+      {"unless a kept one has one", "ｱ\tw\nｱ\tw\tn\tx\nあ\tw\tn\ty\n", false,
+       "あ /w/w;x/", 1},
+      {"the first annotation only", "ｱ\tw\nあ\tw\tn\tx\nア\tw\tn\ty\n", false,
+       "あ /w;x/", 2},
+      {"a word with its annotation is the same word", "ｱ\tw\tn\tx\nあ\tw\n",
+       false, "あ /w;x/", 1},
+      {"unique: every repeat goes", "a\tw\na\tv\na\tw\na\tw\tn\tz\n", true,
+       "a /w;z/v/", 2},
+      {"unique: across readings nothing", "a\tw\nb\tw\n", true, "a /w/|b /w/",
+       0},
+      {"raw readings never meet", "ｱ\tw\nあ\tw\n", false, "ｱ /w/|あ /w/", 0},
+  };
+  for (const auto& c : cases) {
+    skk_tables tables;
+    entry_rules rules;
+    rules.unique = c.unique;
+    rules.typed_readings = std::string(c.name) != "raw readings never meet";
+    const conversion_counts counts =
+        convert_lines(text_in(c.text, text_encoding::utf_8), rules, false,
+                      tables, [](const line_problem&) {});
+    EXPECT_EQ(rendered(tables.okuri_nasi), c.expected) << c.name;
+    EXPECT_EQ(counts.repeats_written_once, c.taken_out) << c.name;
+  }
+}
+
 TEST(ConvertLines, Counts) {
   skk_tables tables;
   std::vector<line_problem> skipped;
@@ -154,21 +198,6 @@ TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {
   ASSERT_EQ(table.entries.size(), 1u);
   EXPECT_EQ(table.entries[0].reading(), "\xE3\x81\x81");
   EXPECT_EQ(table.candidates[0].word(), "(concat \"\xE8\x81\x81\\057\")");
-}
-
-// The table rendered as converted() renders it.
-std::string rendered(const reading_table& table) {
-  std::string out;
-  for (const reading_entry& entry : table.entries) {
-    if (!out.empty()) out += "|";
-    out += std::string(entry.reading()) + " /";
-    std::vector<std::uint32_t> words;
-    words_of(table, entry, words);
-    for (std::uint32_t c : words) {
-      out += std::string(table.candidates[c].word()) + "/";
-    }
-  }
-  return out;
 }
 
 TEST(ConvertLines, OkuriAriFromThePartOfSpeechField) {

@@ -402,9 +402,11 @@ std::vector<model_entry> model_entries(
       skipped_lines.push_back(line_number);
       continue;
     }
-    model_entry entry{reading, std::string(fields[0]),
+    model_entry entry{reading,
+                      std::string(fields[0]),
                       resolve_quotes(fields[1], encoding, rules.csv_quotes),
-                      false, {}};
+                      false,
+                      {}};
     // Nothing may be left of a word or comment once its quotes go.
     if (entry.word.empty()) {
       skipped_lines.push_back(line_number);
@@ -848,23 +850,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           "a skipped line named by the wrong number");
   }
   // A word comes again under its reading only from the source reading of
-  // its first occurrence; the first of them takes the first annotation.
+  // its first occurrence; the first of them takes the annotation of one
+  // from another source when none kept has one.
   std::vector<std::string> readings;
   std::map<std::string, std::vector<model_entry>> words;
   std::size_t repeats = 0;
   for (const model_entry& entry : entries) {
     auto& list = words[entry.reading];
     if (list.empty()) readings.push_back(entry.reading);
-    const auto first =
-        std::find_if(list.begin(), list.end(), [&](const model_entry& e) {
-          return e.word == entry.word;
-        });
+    const auto same_word = [&](const model_entry& e) {
+      return e.word == entry.word;
+    };
+    const auto first = std::find_if(list.begin(), list.end(), same_word);
     if (first == list.end() || first->source == entry.source) {
       list.push_back(entry);
       continue;
     }
     ++repeats;
-    if (!first->annotated && entry.annotated) {
+    const bool kept_annotated = std::any_of(
+        list.begin(), list.end(),
+        [&](const model_entry& e) { return same_word(e) && e.annotated; });
+    if (!kept_annotated && entry.annotated) {
       first->annotated = true;
       first->annotation = entry.annotation;
     }
