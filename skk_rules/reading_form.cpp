@@ -122,7 +122,7 @@ std::uint32_t key_in_kana_mode(std::uint32_t ascii) {
 
 // Up to three code points a character becomes.
 struct typed_chars {
-  std::uint32_t code_points[3];
+  std::uint32_t code_points[3] = {};
   int count = 0;
   void add(std::uint32_t code_point) { code_points[count++] = code_point; }
 };
@@ -366,11 +366,41 @@ const char* untypable_message(untypable_reason reason) {
   return "";
 }
 
+// True for a reading of hiragana but "を" alone, most of all readings:
+// typed as it stands, by every client.
+bool plain_hiragana(const unsigned char* bytes, std::size_t size,
+                    text_encoding encoding) {
+  if (encoding == text_encoding::shift_jis) {
+    if (size % 2 != 0) return false;
+    for (std::size_t pos = 0; pos < size; pos += 2) {
+      if (bytes[pos] != 0x82 || bytes[pos + 1] < 0x9F ||
+          bytes[pos + 1] > 0xF1 || bytes[pos + 1] == 0xF0) {
+        return false;
+      }
+    }
+    return true;
+  }
+  if (size % 3 != 0) return false;
+  for (std::size_t pos = 0; pos < size; pos += 3) {
+    // U+3041-U+307F, U+3080-U+3093 but U+3092.
+    const unsigned second = bytes[pos + 1];
+    const unsigned third = bytes[pos + 2];
+    if (bytes[pos] != 0xE3 ||
+        !((second == 0x81 && third >= 0x81 && third <= 0xBF) ||
+          (second == 0x82 && third >= 0x80 && third <= 0x93 &&
+           third != 0x92))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 typed_form typed_reading(std::string_view reading, text_encoding encoding,
                          std::string& out) {
   out.clear();
   const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
   const std::size_t size = reading.size();
+  if (plain_hiragana(bytes, size, encoding)) return typed_form{};
   // A reading that starts with ";" cannot be an SKK line in abbrev mode's
   // ASCII; ▽ mode types it with "；" first.
   const bool kana_mode =
