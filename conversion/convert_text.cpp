@@ -252,8 +252,12 @@ conversion_counts convert_lines(const prepared_input& input,
     const std::size_t line_start = position;
     const std::string_view line_buffer = next_line(text, position);
     ++counts.lines;
+    if (counts.lines == 1) checks.bang = bang_lines_of(line_buffer, encoding);
     const tab_line line =
         read_tab_line(line_buffer, counts.lines == 1, encoding, checks);
+    if (line.mark_bytes != 0 && counts.lines_with_mark++ == 0) {
+      counts.first_line_with_mark = counts.lines;
+    }
     if (line.kind == line_kind::comment_or_empty) {
       ++counts.comment_or_empty_lines;
       continue;
@@ -273,6 +277,7 @@ conversion_counts convert_lines(const prepared_input& input,
       }
       continue;
     }
+    counts.bang_entry_lines += line.bang_entry ? 1 : 0;
     const skk_entry entry =
         check_record(line.fields, encoding, rules, reading_buffer);
     if (entry.reason != skip_reason::none) {
@@ -325,6 +330,11 @@ conversion_counts convert_lines(const prepared_input& input,
 bool convert_text(const conversion_request& request,
                   conversion_result& result) {
   prepared_input& input = result.input;
+  if (starts_as_zip(request.raw)) {
+    result.looks_like = foreign_format::zip_archive;
+    result.problem = {0, "a ZIP archive, not a text dictionary"};
+    return false;
+  }
   if (!decide_encoding(request.raw, request.encoding, input, result.problem) ||
       find_nul_byte(input.text, result.problem)) {
     return false;
@@ -332,6 +342,9 @@ bool convert_text(const conversion_request& request,
   if (!input.decoded.empty() && request.release_raw) request.release_raw();
   result.counts = convert_lines(input, request.rules, request.okuri_ari,
                                 result.tables, request.skipped);
+  if (result.counts.filed_lines == 0 && result.counts.skipped_lines != 0) {
+    result.looks_like = recognise_foreign_format(input.text);
+  }
   return true;
 }
 

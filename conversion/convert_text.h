@@ -12,6 +12,7 @@
 #include "base/line_problem.h"
 #include "dictionary/reading_table.h"
 #include "encodings/decide_encoding.h"
+#include "formats/foreign_format.h"
 #include "formats/record.h"
 #include "skk_rules/reading_form.h"
 #include "skk_rules/skk_entry.h"
@@ -23,6 +24,12 @@ struct conversion_counts {
   std::size_t comment_or_empty_lines = 0;
   std::size_t filed_lines = 0;
   std::size_t skipped_lines = 0;
+  // Entry lines starting with "!", in a text without a "!" header.
+  std::size_t bang_entry_lines = 0;
+  // Lines that started with a byte-order mark, dropped, and the number of
+  // the first of them (0 when there is none).
+  std::size_t lines_with_mark = 0;
+  std::size_t first_line_with_mark = 0;
   std::size_t skipped_by_reason[skip_reason_count] = {};
   std::size_t readings_typed = 0;  // readings changed to their typed form
   std::size_t annotations = 0;     // words written with an annotation
@@ -51,6 +58,7 @@ struct skk_tables {
 
 // Files the reading and SKK candidate (skk_candidate) of every record of
 // input's text (the TAB text format) in tables.okuri_nasi, read by rules.
+// Whether "!" lines are comments is told by the first line (bang_lines_of).
 // Comment and empty lines are passed over; lines and records that cannot be
 // filed go to skipped, an undecodable one named by the offset of its fault
 // in the file (input.offset being where the text starts in it). With
@@ -82,12 +90,16 @@ struct conversion_result {
   skk_tables tables;
   conversion_counts counts;
   line_problem problem;  // why the text could not be converted at all
+  // What the input looks like when it is a format brenlow does not read:
+  // told for a ZIP archive (then nothing is converted) and for a text with
+  // lines skipped and none filed.
+  foreign_format looks_like = foreign_format::none;
 };
 
 // Decides the encoding of request.raw (see decide_encoding), checks it for
 // NUL bytes and converts its lines into result.tables (convert_lines).
 // Returns false and fills result.problem when the text cannot be converted
-// at all.
+// at all; a ZIP archive is refused first, with result.looks_like set.
 bool convert_text(const conversion_request& request, conversion_result& result);
 
 }  // namespace brenlow

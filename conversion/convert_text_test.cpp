@@ -68,11 +68,26 @@ TEST(ConvertLines, LineEnds) {
       {"CR CR LF: a line and an empty line", "r\tw\r\r\nr\tv", "r /w/v/"},
       {"line of only CR LF", "\r\n\r\nr\tw\r\n", "r /w/"},
       {"lone line feeds", "\n\nr\tw\n\n", "r /w/"},
-      {"comment lines", "!r\tw\r\nr\tv\r\n", "r /v/"},
+      {"after a ! header, ! lines are comments", "!header\r\n!r\tw\r\nr\tv\r\n",
+       "r /v/"},
       {"! only special first", "r!\tw!\r\n", "r! /w!/"},
-      {"comment with fields", "!\tx\ty\r\n", ""},
+      {"after a ! header, a comment with fields", "!h\r\n!\tx\ty\r\n", ""},
+      {"the ATOK header", "!!ATOK_TANGO_TEXT_HEADER_1\r\n!!r\tw\r\nr\tv",
+       "r /v/"},
+      {"without a header, a ! line with a TAB is an entry",
+       "r\tv\n!in\tnot in\t\x8B\x4C\x8D\x86\n!c\n", "r /v/|!in /not in/"},
+      {"a first line with a TAB is no header", "!r\tw\r\n!s\tv\r\n!c\r\n",
+       "!r /w/|!s /v/"},
+      {"a header after empty lines is none", "\r\n!h\r\n!r\tw\r\n", "!r /w/"},
+      {"a header after a mark", "\xEF\xBB\xBF!h\n!r\tw\nr\tv\n", "r /v/"},
       {"empty text", "", ""},
       {"comments only", "!a\r\n!b", ""},
+      {"marks where files were joined are dropped",
+       "r\tw\n\xEF\xBB\xBFr\tv\n\xEF\xBB\xBF\xEF\xBB\xBFq\tu\n",
+       "r /w/v/|q /u/"},
+      {"a joined file's header is a comment, with or without a header first",
+       "r\tw\r\n\xEF\xBB\xBF!Microsoft IME Dictionary Tool\r\nq\tv\r\n",
+       "r /w/|q /v/"},
       {"long line is one line", "r\t" + std::string(2000, 'x') + "\r\n",
        "r /" + std::string(2000, 'x') + "/"},
       {"concat words", "r\ta/b\r\nr\tc\r\n", "r /(concat \"a\\057b\")/c/"},
@@ -184,6 +199,84 @@ TEST(ConvertLines, Counts) {
   EXPECT_EQ(counts.readings_typed, 3u);  // ｱ and ア, both あ, and ;c
   EXPECT_EQ(counts.annotations, 1u);
   EXPECT_EQ(table.entries.size(), 4u);
+}
+
+TEST(ConvertLines, BangEntriesAndMarksCounted) {
+  struct {
+    const char* name;
+    std::string text;
+    text_encoding encoding;
+    std::size_t bang_entries;
+    std::size_t lines_with_mark;
+    std::size_t first_line_with_mark;
+  } const cases[] = {
+      {"! lines without a header", "!a\tb\n!c\n!\tw\n!x\t\n",
+       text_encoding::utf_8, 3, 0, 0},  // "!\tw", "!x\t" skipped after
+      {"! lines after a header", "!h\n!a\tb\n", text_encoding::utf_8, 0, 0, 0},
+      {"an undecodable ! line is not read as an entry",
+       "r\tw\n!a\x82\tb\n!c\td\n", text_encoding::shift_jis, 1, 0, 0},
+      {"UTF-8 files joined", "r\tw\n\xEF\xBB\xBFs\tv\n\n\xEF\xBB\xBF\n",
+       text_encoding::utf_8, 0, 2, 2},
+      // A UTF-8 export joined after a Shift_JIS one: EF is no Shift_JIS lead
+      // byte that decodes, so the mark would make the line undecodable.
+      {"a UTF-8 mark in Shift_JIS",
+       "\x82\xA0\tw\r\n\xEF\xBB\xBF"
+       "abc\tdef\r\n",
+       text_encoding::shift_jis, 0, 1, 2},
+  };
+  for (const auto& c : cases) {
+    skk_tables tables;
+    std::vector<line_problem> skipped;
+    const conversion_counts counts =
+        convert_lines(text_in(c.text, c.encoding), entry_rules{}, false, tables,
+                      collect(skipped));
+    EXPECT_EQ(counts.bang_entry_lines, c.bang_entries) << c.name;
+    EXPECT_EQ(counts.lines_with_mark, c.lines_with_mark) << c.name;
+    EXPECT_EQ(counts.first_line_with_mark, c.first_line_with_mark) << c.name;
+    EXPECT_EQ(counts.skipped_lines, skipped.size()) << c.name;
+  }
+}
+
+TEST(ConvertLines, UndecodableOffsetsCountTheDroppedMark) {
+  skk_tables tables;
+  std::vector<line_problem> skipped;
+  convert_lines(text_in("r\tw\n\xEF\xBB\xBFr\tv\xE9\n", text_encoding::utf_8),
+                entry_rules{}, false, tables, collect(skipped));
+  ASSERT_EQ(skipped.size(), 1u);
+  EXPECT_EQ(skipped[0].message,
+            "invalid UTF-8 sequence at byte offset 10; line skipped");
+}
+
+TEST(ConvertText, WhatATextThatFilesNothingLooksLike) {
+  struct {
+    const char* name;
+    std::string raw;
+    bool converted;
+    foreign_format looks_like;
+  } const cases[] = {
+      {"a ZIP archive, refused before its NUL bytes",
+       std::string("PK\x03\x04\x14\x00\x00\x00", 8), false,
+       foreign_format::zip_archive},
+      {"a ZIP archive, whatever follows", "PK\x03\x04r\tw\n", false,
+       foreign_format::zip_archive},
+      {"a property list", "<?xml version=\"1.0\"?>\n<plist>\n</plist>\n", true,
+       foreign_format::xml_property_list},
+      {"Kotoeri text", "\"a\", \"b\", \"c\"\n", true,
+       foreign_format::quoted_comma_fields},
+      {"CSV", "a,b,c\r\n", true, foreign_format::comma_fields},
+      {"lines without a TAB", "abc\ndef\n", true, foreign_format::none},
+      {"entries filed: not looked at", "a,b\nr\tw\n", true,
+       foreign_format::none},
+      {"comments only", "!h\n!a,b\n", true, foreign_format::none},
+      {"PK without the rest", "PK\tw\n", true, foreign_format::none},
+  };
+  for (const auto& c : cases) {
+    conversion_request request;
+    request.raw = c.raw;
+    conversion_result result;
+    EXPECT_EQ(convert_text(request, result), c.converted) << c.name;
+    EXPECT_EQ(result.looks_like, c.looks_like) << c.name;
+  }
 }
 
 TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {

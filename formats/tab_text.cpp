@@ -98,14 +98,39 @@ std::string undecodable_message(text_encoding encoding, std::size_t offset) {
          " at byte offset " + std::to_string(offset) + "; line skipped";
 }
 
-tab_line read_tab_line(std::string_view line, bool first_line,
+std::size_t marks_at_start(std::string_view line) {
+  constexpr std::string_view mark = "\xEF\xBB\xBF";
+  std::size_t length = 0;
+  while (line.substr(length, mark.size()) == mark) length += mark.size();
+  return length;
+}
+
+bang_lines bang_lines_of(std::string_view first_line, text_encoding encoding) {
+  const std::string_view line = first_line.substr(marks_at_start(first_line));
+  return !line.empty() && line.front() == '!' &&
+                 field_end(line, 0, encoding) == line.size()
+             ? bang_lines::comments
+             : bang_lines::entries_with_tab;
+}
+
+tab_line read_tab_line(std::string_view whole_line, bool first_line,
                        text_encoding encoding, const line_checks& checks) {
   tab_line read;
+  read.mark_bytes = marks_at_start(whole_line);
+  const std::string_view line = whole_line.substr(read.mark_bytes);
   constexpr std::string_view gboard_header = "# Gboard Dictionary version:";
-  if (line.empty() || line.front() == '!' ||
+  if (line.empty() ||
       (first_line && line.substr(0, gboard_header.size()) == gboard_header)) {
     read.kind = line_kind::comment_or_empty;
     return read;
+  }
+  if (line.front() == '!') {
+    // Without a header, only a line that cannot be an entry is a comment.
+    if (checks.bang == bang_lines::comments ||
+        field_end(line, 0, encoding) == line.size()) {
+      read.kind = line_kind::comment_or_empty;
+      return read;
+    }
   }
   read.kind = line_kind::skipped;
   if (checks.decoding) {
@@ -118,7 +143,7 @@ tab_line read_tab_line(std::string_view line, bool first_line,
     const std::size_t fault = find_undecodable(line, encoding);
     if (fault != std::string_view::npos) {
       read.reason = skip_reason::undecodable;
-      read.fault_offset = fault;
+      read.fault_offset = read.mark_bytes + fault;
       return read;
     }
   }
@@ -131,6 +156,7 @@ tab_line read_tab_line(std::string_view line, bool first_line,
   }
   read.kind = line_kind::entry;
   read.reason = skip_reason::none;
+  read.bang_entry = line.front() == '!';
   fields.word = extract_word(line, word_start, encoding);
   const std::size_t word_end = word_start + fields.word.size();
   if (word_end < line.size()) {

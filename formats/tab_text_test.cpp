@@ -108,6 +108,100 @@ TEST(ReadTabLine, RecordsOfEntryLines) {
   }
 }
 
+// What each line is: "entry:READING", "comment", "skipped" (with the
+// reason's message), and "+mark N" for marks dropped, "+!" for an entry
+// starting with "!".
+TEST(ReadTabLine, KindsOfLines) {
+  constexpr auto utf_8 = text_encoding::utf_8;
+  constexpr auto comments = bang_lines::comments;
+  constexpr auto entries = bang_lines::entries_with_tab;
+  struct {
+    std::string line;
+    bool first_line;
+    bang_lines bang;
+    text_encoding encoding;
+    std::string expected;
+  } const cases[] = {
+      {"", false, entries, sjis, "comment"},
+      {"!comment", false, comments, sjis, "comment"},
+      {"!r\tw", false, comments, sjis, "comment"},
+      {"!comment", false, entries, sjis, "comment"},
+      {"!r\tw", false, entries, sjis, "entry:!r +!"},
+      {"!in\t\xE2\x88\x89\t\xE8\xA8\x98\xE5\x8F\xB7", false, entries, utf_8,
+       "entry:!in +!"},
+      {"!\tw", false, entries, sjis, "entry:! +!"},
+      // The TAB byte after a lead byte is the pair's second byte.
+      {"!\x82\tw", false, entries, sjis, "comment"},
+      {"!\x82\tw", false, entries, utf_8, "skipped:undecodable"},
+      {"!r\x82\tw", false, entries, utf_8, "skipped:undecodable"},
+      {"r!\tw", false, comments, sjis, "entry:r!"},
+      {"# Gboard Dictionary version:1", true, entries, utf_8, "comment"},
+      {"# Gboard Dictionary version:1", false, entries, utf_8,
+       "skipped:no TAB after the reading"},
+      {"\xEF\xBB\xBF# Gboard Dictionary version:1", true, entries, utf_8,
+       "comment +mark 3"},
+      {"\xEF\xBB\xBFr\tw", false, comments, utf_8, "entry:r +mark 3"},
+      {"\xEF\xBB\xBFr\tw", false, comments, sjis, "entry:r +mark 3"},
+      {"\xEF\xBB\xBF\xEF\xBB\xBFr\tw", false, comments, utf_8,
+       "entry:r +mark 6"},
+      {"\xEF\xBB\xBF", false, comments, utf_8, "comment +mark 3"},
+      {"\xEF\xBB\xBF!h", false, comments, sjis, "comment +mark 3"},
+      {"\xEF\xBB\xBF!r\tw", false, entries, utf_8, "entry:!r +mark 3 +!"},
+      {"\xEF\xBBr\tw", false, comments, utf_8, "skipped:undecodable"},
+      {"r\xEF\xBB\xBF\tw", false, comments, utf_8, "entry:r\xEF\xBB\xBF"},
+      {"\xEF\xBB\xBFnotab", false, comments, utf_8,
+       "skipped:no TAB after the reading +mark 3"},
+  };
+  for (const auto& c : cases) {
+    line_checks checks;
+    checks.bang = c.bang;
+    const tab_line read =
+        read_tab_line(c.line, c.first_line, c.encoding, checks);
+    std::string got = read.kind == line_kind::entry
+                          ? "entry:" + std::string(read.fields.reading)
+                      : read.kind == line_kind::comment_or_empty
+                          ? "comment"
+                          : "skipped:" + std::string(skip_message(read.reason));
+    if (read.mark_bytes != 0)
+      got += " +mark " + std::to_string(read.mark_bytes);
+    if (read.bang_entry) got += " +!";
+    EXPECT_EQ(got, c.expected) << "line: " << shown_bytes(c.line);
+  }
+}
+
+TEST(ReadTabLine, FaultOffsetsCountTheMarks) {
+  const tab_line read =
+      read_tab_line("\xEF\xBB\xBFr\t\x82", false, text_encoding::shift_jis, {});
+  EXPECT_EQ(read.reason, skip_reason::undecodable);
+  EXPECT_EQ(read.fault_offset, 5u);
+}
+
+TEST(BangLinesOf, HeadersAreFirstLinesOfBangWithoutATab) {
+  struct {
+    std::string first_line;
+    text_encoding encoding;
+    bang_lines expected;
+  } const cases[] = {
+      {"!Microsoft IME Dictionary Tool", sjis, bang_lines::comments},
+      {"!!ATOK_TANGO_TEXT_HEADER_1", sjis, bang_lines::comments},
+      {"!", sjis, bang_lines::comments},
+      {"\xEF\xBB\xBF!Microsoft IME Dictionary Tool", text_encoding::utf_8,
+       bang_lines::comments},
+      {"!\x82\t", sjis, bang_lines::comments},  // a pair, no TAB
+      {"!in\t\xE2\x88\x89\t\xE8\xA8\x98\xE5\x8F\xB7", text_encoding::utf_8,
+       bang_lines::entries_with_tab},
+      {"", sjis, bang_lines::entries_with_tab},
+      {" !h", sjis, bang_lines::entries_with_tab},
+      {"# Gboard Dictionary version:1", text_encoding::utf_8,
+       bang_lines::entries_with_tab},
+      {"r\tw", sjis, bang_lines::entries_with_tab},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(bang_lines_of(c.first_line, c.encoding), c.expected)
+        << "line: " << shown_bytes(c.first_line);
+  }
+}
+
 }  // namespace
 
 }  // namespace brenlow

@@ -158,6 +158,10 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
          std::to_string(counts.filed_lines) + " entries filed under " +
          std::to_string(table.entries.size()) + " readings, " +
          std::to_string(counts.skipped_lines) + " skipped" + reasons + "; " +
+         (counts.bang_entry_lines == 0
+              ? std::string()
+              : std::to_string(counts.bang_entry_lines) +
+                    " lines starting with ! read as entries (no ! header); ") +
          std::to_string(counts.readings_typed) +
          " readings changed to their typed form, " +
          std::to_string(counts.annotations) + " annotations written, " +
@@ -189,6 +193,62 @@ void report_untypable(const std::string& shown_name,
          ": readings no key sequence gives in Emacs SKK or libskk, filed as "
          "they are: " +
          reasons);
+}
+
+// What a user can do with a file of a format brenlow does not read.
+std::string foreign_format_advice(foreign_format format) {
+  switch (format) {
+    case foreign_format::zip_archive:
+      return "this is a ZIP archive (Gboard exports its dictionary so): unzip "
+             "it and convert the dictionary.txt inside";
+    case foreign_format::xml_property_list:
+      return "this is an XML property list (macOS's user dictionary), which "
+             "this version of brenlow does not read";
+    case foreign_format::quoted_comma_fields:
+      return "its lines are quoted fields separated by commas (Kotoeri's "
+             "text), a format this version of brenlow does not read yet";
+    case foreign_format::comma_fields:
+      return "its lines are fields separated by commas, without a TAB (a "
+             "CSV export such as macOS's), a format this version of brenlow "
+             "does not read yet";
+    case foreign_format::none: break;
+  }
+  return "";
+}
+
+// "no entry filed: 500 of 500 lines skipped (500 no TAB after the
+// reading)", the most frequent reason named, and what the text looks like
+// where it looks like a format brenlow does not read.
+std::string nothing_filed_message(const conversion_counts& counts,
+                                  foreign_format looks_like) {
+  std::size_t most = 0;
+  for (std::size_t i = 1; i < skip_reason_count; ++i) {
+    if (counts.skipped_by_reason[i] > counts.skipped_by_reason[most]) most = i;
+  }
+  std::string message =
+      "no entry filed: " + std::to_string(counts.skipped_lines) + " of " +
+      std::to_string(counts.lines) + " lines skipped (" +
+      std::to_string(counts.skipped_by_reason[most]) + " " +
+      skip_message(static_cast<skip_reason>(most)) + ")";
+  if (looks_like != foreign_format::none) {
+    message += "; " + foreign_format_advice(looks_like);
+  }
+  return message;
+}
+
+// One warning for every line that started with a byte-order mark: they
+// come where files were joined, one at the start of each after the first.
+void report_marks(const std::string& shown_name,
+                  const conversion_counts& counts) {
+  if (counts.lines_with_mark == 0) return;
+  report_at(shown_name,
+            line_problem{counts.first_line_with_mark,
+                         "byte-order mark inside the text (files joined?) "
+                         "dropped at the start of " +
+                             (counts.lines_with_mark == 1
+                                  ? std::string("this line")
+                                  : std::to_string(counts.lines_with_mark) +
+                                        " lines, this the first")});
 }
 
 // The output's layout, from the options and the input's encoding (the
@@ -226,10 +286,15 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   conversion_result result;
   if (!convert_text(request, result)) {
     warnings.flush();
-    report_at(shown_name, result.problem);
+    if (result.looks_like != foreign_format::none) {
+      report(shown_name + ": " + foreign_format_advice(result.looks_like));
+    } else {
+      report_at(shown_name, result.problem);
+    }
     return exit_failure;
   }
   warnings.flush();
+  report_marks(shown_name, result.counts);
   const conversion_counts& counts = result.counts;
   report_untypable(shown_name, counts);
   reading_table& table = result.tables.okuri_nasi;
@@ -241,6 +306,14 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   if (options.strict && counts.skipped_lines != 0) {
     report(shown_name + ": " + std::to_string(counts.skipped_lines) +
            " line(s) could not be converted; nothing written (--strict)");
+    return exit_failure;
+  }
+  // Lines were read and none was filed: an empty dictionary would hide
+  // that the input is not what it was taken for. (A text of comments and
+  // empty lines alone gives an empty dictionary.)
+  if (counts.filed_lines == 0 && counts.skipped_lines != 0) {
+    report(shown_name + ": " +
+           nothing_filed_message(counts, result.looks_like));
     return exit_failure;
   }
   const skk_layout layout = layout_for(options, result.input.encoding);

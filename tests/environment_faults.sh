@@ -227,9 +227,11 @@ memory_shape() {
 }
 if [ "$sanitized" = 0 ] && [ -x /usr/bin/time ]; then
   # 8,000,000 lines without a TAB: every one named on standard error as it
-  # is read, none kept.
-  awk 'BEGIN { for (n = 0; n < 8000000; n++) print "x" }' > "$work/shape.txt"
-  memory_shape lines_without_tab 2 0 0 16000000
+  # is read, none kept. (A last entry line is filed: a text of which nothing
+  # is filed is an error.)
+  awk 'BEGIN { for (n = 0; n < 8000000; n++) print "x"; print "a\tb" }' \
+    > "$work/shape.txt"
+  memory_shape lines_without_tab 3 1 1 16000004
   if [ "$(wc -l < "$work/err")" != 8000000 ]; then
     echo "FAIL memory_lines_without_tab: $(wc -l < "$work/err") warnings, expected 8000000"
     failures=$((failures + 1))

@@ -44,6 +44,8 @@ EXPORTS = [
         ("Qki-pa-", [('Keeper of "Nature"', None)]),
         ("Qmemo", [("メモ", "*大事")]),
         ("Qemuesu", [("MS", "(kill-emacs)")]),
+        # No "!" header: a "!" line with a TAB is an entry.
+        ("/!in", [("∉", None)]),
     ]),
     ("atok.txt", "cp932", [
         ("Qatoku", [("ATOK", None)]),

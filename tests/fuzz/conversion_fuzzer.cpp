@@ -347,27 +347,19 @@ std::vector<model_entry> model_entries(
   std::vector<std::uint32_t> chars;
   std::size_t start = 0;
   std::size_t line_number = 0;
+  bool bang_comments = false;
   while (start < text.size()) {
     ++line_number;
     // LF, CR LF and a lone CR end a line.
     std::size_t end = start;
     while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-    const std::string_view line = text.substr(start, end - start);
+    std::string_view line = text.substr(start, end - start);
     start = end + 1;
     if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') {
       ++start;
     }
-    if (line.empty() || line[0] == '!' ||
-        (line_number == 1 &&
-         line.rfind("# Gboard Dictionary version:", 0) == 0)) {
-      continue;
-    }
-    if (!decode_line(line, encoding, chars) ||
-        (skip_utf_8_lines && encoding == text_encoding::shift_jis &&
-         reads_as_utf_8_model(line))) {
-      skipped_lines.push_back(line_number);
-      continue;
-    }
+    // Marks where files were joined go, in Shift_JIS too.
+    while (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
     // The fields, split at the TABs among the characters.
     std::vector<std::string_view> fields;
     std::size_t field_start = 0;
@@ -379,6 +371,21 @@ std::vector<model_entry> model_entries(
       i += two_byte_lead(static_cast<unsigned char>(line[i]), encoding) ? 2 : 1;
     }
     fields.push_back(line.substr(field_start));
+    // A first line "!..." without a TAB is a header, after which every "!"
+    // line is a comment; otherwise only those without a TAB are.
+    const bool bang = !line.empty() && line[0] == '!';
+    if (line_number == 1) bang_comments = bang && fields.size() == 1;
+    if (line.empty() || (bang && (bang_comments || fields.size() == 1)) ||
+        (line_number == 1 &&
+         line.rfind("# Gboard Dictionary version:", 0) == 0)) {
+      continue;
+    }
+    if (!decode_line(line, encoding, chars) ||
+        (skip_utf_8_lines && encoding == text_encoding::shift_jis &&
+         reads_as_utf_8_model(line))) {
+      skipped_lines.push_back(line_number);
+      continue;
+    }
     if (fields.size() < 2 || fields[0].empty()) {
       skipped_lines.push_back(line_number);
       continue;
