@@ -24,7 +24,7 @@ struct run_options {
   line_end eol = line_end::crlf;
   bool strict = false;
   entry_rules rules;  // --csv-quotes, --raw-readings, --unique,
-                     // --no-annotations
+                      // --no-annotations
   bool verbose = false;
   bool help = false;
   bool version = false;

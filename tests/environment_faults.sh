@@ -9,8 +9,13 @@ work=$(mktemp -d)
 trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
 failures=0
 
+# The warning that counts readings no key sequence gives is part of a run
+# on such vocabulary, not of the fault under test.
+untyped_warning=': readings no key sequence gives in Emacs SKK or libskk'
 check() {  # name, expected status, expected stderr, actual status, actual stderr
-  if [ "$4" != "$2" ] || [ "$5" != "$3" ]; then
+  local got
+  got=$(printf '%s\n' "$5" | grep -v -e "$untyped_warning")
+  if [ "$4" != "$2" ] || [ "$got" != "$3" ]; then
     echo "FAIL $1: status $4 (expected $2), stderr '$5' (expected '$3')"
     failures=$((failures + 1))
   else
@@ -208,7 +213,8 @@ memory_shape() {
   # Skipped lines, and the one long line of a shape with a single reading,
   # are warned about; nothing else may be.
   check "memory_$name" 0 "" "$status" \
-    "$(grep -v -e 'line skipped$' -e 'search this dictionary linearly' "$work/err")"
+    "$(grep -v -e 'line skipped$' -e 'search this dictionary linearly' \
+      -e "$untyped_warning" "$work/err")"
   local lines peak_kib limit
   lines=$(wc -l < "$work/out")
   peak_kib=$(tail -1 "$work/rss")
@@ -245,12 +251,15 @@ if [ "$sanitized" = 0 ] && [ -x /usr/bin/time ]; then
   awk 'BEGIN { for (n = 0; n < 4000000; n++) print "a\tb" }' > "$work/shape.txt"
   memory_shape short_lines 3 4000000 1 16000000
   # 2,000,000 distinct three-byte readings (Shift_JIS bytes that are no lead
-  # bytes; no "!" or ";" first, which make a comment or a skipped line).
+  # bytes; no "!" or ";" first, which make a comment or a skipped line; none
+  # of the keys ▽ mode types as kana signs, which would make two readings
+  # with half-width katakana one).
   # Those holding half-width katakana are copied in their typed form
   # (hiragana, two bytes a character): 4 bytes per byte of such a reading.
   python3 -c '
 import sys
-values = list(range(0x21, 0x7F)) + list(range(0xA1, 0xE0))
+values = [v for v in range(0x21, 0x7F) if chr(v) not in ",.-[]:;?"] + \
+    list(range(0xA1, 0xE0))
 first = [v for v in values if v not in (0x21, 0x3B)]
 out = bytearray()
 changed = 0
