@@ -17,8 +17,7 @@ reports for each export how many readings the client finds. Every reading
 must be found: libskk finds one at a code iconv does not give back only if
 brenlow has written it at the code iconv gives (canonical_cp932_pair).
 Emacs SKK decodes every code of a character to the same character and finds
-them all. Not yet a CTest test: the reading form still keeps the export's
-code, so libskk misses the readings at the other codes.
+them all. CTest runs it per client (clients_cp932_duplicates_CLIENT).
 """
 import argparse
 import json
