@@ -253,7 +253,7 @@ conversion_counts convert_lines(const prepared_input& input,
     const std::string_view line_buffer = next_line(text, position);
     ++counts.lines;
     if (counts.lines == 1) checks.bang = bang_lines_of(line_buffer, encoding);
-    const tab_line line =
+    const entry_line line =
         read_tab_line(line_buffer, counts.lines == 1, encoding, checks);
     if (line.mark_bytes != 0 && counts.lines_with_mark++ == 0) {
       counts.first_line_with_mark = counts.lines;

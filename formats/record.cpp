@@ -15,6 +15,10 @@ const char* skip_message(skip_reason reason) {
       return "reading holds a control character";
     case skip_reason::reads_as_utf_8:
       return "line reads as UTF-8 in a Shift_JIS file";
+    case skip_reason::no_comma: return "no comma after the reading";
+    case skip_reason::unclosed_quote: return "a quoted field is not closed";
+    case skip_reason::missing_key:
+      return "an entry without its shortcut or its phrase";
     case skip_reason::none: break;
   }
   return "";

@@ -28,8 +28,27 @@ enum class skip_reason {
   reading_holds_blank,
   reading_holds_control,
   reads_as_utf_8,
+  no_comma,        // CSV and Kotoeri text: one field only
+  unclosed_quote,  // CSV and Kotoeri text: a quoted field not closed
+  missing_key,     // property list: a dict without shortcut or phrase
 };
-constexpr std::size_t skip_reason_count = 9;
+constexpr std::size_t skip_reason_count = 12;
+
+enum class line_kind { entry, comment_or_empty, skipped };
+
+// One line as its format reads it (in a property list, one entry, numbered
+// by the line it starts on).
+struct entry_line {
+  line_kind kind = line_kind::entry;
+  record fields;                           // entry lines
+  skip_reason reason = skip_reason::none;  // skipped lines: why
+  std::size_t fault_offset = 0;  // undecodable lines: offset in the line
+  std::size_t mark_bytes = 0;    // byte-order marks dropped from its start
+  bool bang_entry = false;       // an entry line starting with "!"
+  // The fields view the reader's own storage (quotes or entities resolved)
+  // rather than the text: the filing keeps copies of them.
+  bool fields_in_buffer = false;
+};
 
 // "no TAB after the reading" and so on; "undecodable" for undecodable
 // lines, whose message also names the place (see undecodable_message).

@@ -56,18 +56,6 @@ struct line_checks {
   bang_lines bang = bang_lines::comments;  // see bang_lines_of
 };
 
-enum class line_kind { entry, comment_or_empty, skipped };
-
-// One line as the format reads it.
-struct tab_line {
-  line_kind kind = line_kind::entry;
-  record fields;                           // entry lines
-  skip_reason reason = skip_reason::none;  // skipped lines: why
-  std::size_t fault_offset = 0;  // undecodable lines: offset in the line
-  std::size_t mark_bytes = 0;    // byte-order marks dropped from its start
-  bool bang_entry = false;       // an entry line starting with "!"
-};
-
 // Reads a line without its line end, byte-order marks at its start dropped
 // first (mark_bytes). Empty lines, Gboard's first line "# Gboard Dictionary
 // version:..." and lines starting with "!" are comments, the last only
@@ -76,7 +64,7 @@ struct tab_line {
 // as UTF-8) or when no TAB follows the reading; otherwise its fields are the
 // record: reading, word, part of speech (Gboard puts a locale there) and
 // comment, each up to the next TAB, empty where the line has none.
-tab_line read_tab_line(std::string_view line, bool first_line,
+entry_line read_tab_line(std::string_view line, bool first_line,
                        text_encoding encoding, const line_checks& checks);
 
 // "invalid UTF-8 sequence at byte offset N; line skipped" and the like, N

@@ -98,7 +98,7 @@ TEST(ReadTabLine, RecordsOfEntryLines) {
        "\x82\xA9|\x8F\x91\x82\xAD|\x83\x4A\x8D\x73\x8C\xDC\x92\x69|"},
   };
   for (const auto& c : cases) {
-    const tab_line read = read_tab_line(c.line, false, sjis, {});
+    const entry_line read = read_tab_line(c.line, false, sjis, {});
     ASSERT_EQ(read.kind, line_kind::entry) << shown_bytes(c.line);
     const record& f = read.fields;
     EXPECT_EQ(std::string(f.reading) + "|" + std::string(f.word) + "|" +
@@ -155,7 +155,7 @@ TEST(ReadTabLine, KindsOfLines) {
   for (const auto& c : cases) {
     line_checks checks;
     checks.bang = c.bang;
-    const tab_line read =
+    const entry_line read =
         read_tab_line(c.line, c.first_line, c.encoding, checks);
     std::string got = read.kind == line_kind::entry
                           ? "entry:" + std::string(read.fields.reading)
@@ -170,7 +170,7 @@ TEST(ReadTabLine, KindsOfLines) {
 }
 
 TEST(ReadTabLine, FaultOffsetsCountTheMarks) {
-  const tab_line read =
+  const entry_line read =
       read_tab_line("\xEF\xBB\xBFr\t\x82", false, text_encoding::shift_jis, {});
   EXPECT_EQ(read.reason, skip_reason::undecodable);
   EXPECT_EQ(read.fault_offset, 5u);

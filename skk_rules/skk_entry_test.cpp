@@ -149,7 +149,7 @@ std::string read_line(std::string_view line, text_encoding encoding = sjis,
   rules.typed_readings = typed;
   rules.csv_quotes = csv_quotes;
   std::string buffer;
-  const tab_line read = read_tab_line(line, first_line, encoding, {});
+  const entry_line read = read_tab_line(line, first_line, encoding, {});
   switch (read.kind) {
     case line_kind::comment_or_empty: return "comment";
     case line_kind::skipped:
@@ -315,7 +315,7 @@ TEST(SkkCandidate, WordsAndAnnotations) {
     entry_rules rules;
     std::string out;
     rules.csv_quotes = c.csv_quotes;
-    const tab_line read =
+    const entry_line read =
         read_tab_line(c.line, false, text_encoding::utf_8, {});
     ASSERT_EQ(read.kind, line_kind::entry) << c.line;
     bool annotated = false;
@@ -328,7 +328,7 @@ TEST(SkkCandidate, WordsAndAnnotations) {
   without.annotations = false;
   std::string out;
   bool annotated = true;
-  const tab_line read =
+  const entry_line read =
       read_tab_line("r\tw\tn\tnote", false, text_encoding::utf_8, {});
   EXPECT_FALSE(skk_candidate(read.fields, text_encoding::utf_8, without, out,
                              annotated));
