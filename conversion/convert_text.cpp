@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/comma_text.h"
 #include "formats/tab_text.h"
 #include "skk_rules/okuri_ari.h"
 #include "skk_rules/part_of_speech.h"
@@ -226,64 +227,62 @@ std::size_t write_each_word_once(reading_table& table) {
 
 }  // namespace
 
-conversion_counts convert_lines(const prepared_input& input,
-                                const entry_rules& rules, bool okuri_ari,
-                                skk_tables& tables,
-                                const skipped_line_sink& skipped) {
-  const std::string_view text = input.text;
-  const text_encoding encoding = input.encoding;
-  // What the encoding decision leaves to be checked line by line.
-  line_checks checks;
-  checks.decoding = !input.decodes_throughout;
-  checks.utf_8_lines = input.guessed;
-  conversion_counts counts;
-  reserve_for_lines(text, tables.okuri_nasi);
-  word_batch batch(tables.okuri_nasi);
-  okuri_ari_filing okuri_ari_keys(okuri_ari ? &tables.okuri_ari : nullptr);
-  std::string reading_buffer;
-  std::string candidate_buffer;
-  std::vector<typed_filing> typed_filings;
-  const auto skip = [&](skip_reason reason, std::string message) {
-    ++counts.skipped_lines;
-    ++counts.skipped_by_reason[static_cast<std::size_t>(reason)];
-    skipped(line_problem{counts.lines, std::move(message)});
-  };
-  for (std::size_t position = 0; position < text.size();) {
-    const std::size_t line_start = position;
-    const std::string_view line_buffer = next_line(text, position);
-    ++counts.lines;
-    if (counts.lines == 1) checks.bang = bang_lines_of(line_buffer, encoding);
-    const entry_line line =
-        read_tab_line(line_buffer, counts.lines == 1, encoding, checks);
-    if (line.mark_bytes != 0 && counts.lines_with_mark++ == 0) {
-      counts.first_line_with_mark = counts.lines;
+namespace {
+
+// Files the entries a reader yields, line by line, and counts them.
+class entry_filing {
+ public:
+  entry_filing(const prepared_input& input, const entry_rules& rules,
+               bool okuri_ari, skk_tables& tables,
+               const skipped_line_sink& skipped)
+      : input_(input),
+        rules_(rules),
+        tables_(tables),
+        skipped_(skipped),
+        batch_(tables.okuri_nasi),
+        okuri_ari_keys_(okuri_ari ? &tables.okuri_ari : nullptr) {}
+
+  // Files line, number line_number, whose bytes (for a line format) are
+  // line_bytes, starting at line_start in the text.
+  void file(const entry_line& line, std::size_t line_number,
+            std::string_view line_bytes = {}, std::size_t line_start = 0) {
+    const text_encoding encoding = input_.encoding;
+    if (line.mark_bytes != 0 && counts_.lines_with_mark++ == 0) {
+      counts_.first_line_with_mark = line_number;
     }
     if (line.kind == line_kind::comment_or_empty) {
-      ++counts.comment_or_empty_lines;
-      continue;
+      ++counts_.comment_or_empty_lines;
+      return;
     }
     if (line.kind == line_kind::skipped) {
       if (line.reason != skip_reason::undecodable) {
-        skip(line.reason,
+        skip(line_number, line.reason,
              std::string(skip_message(line.reason)) + "; line skipped");
-      } else if (input.from_utf_16) {
-        skip(line.reason,
-             std::string(utf_16_fault_message(line_buffer[line.fault_offset])) +
+      } else if (input_.from_utf_16) {
+        skip(line_number, line.reason,
+             std::string(utf_16_fault_message(line_bytes[line.fault_offset])) +
                  "; line skipped");
       } else {
-        skip(line.reason,
+        skip(line_number, line.reason,
              undecodable_message(
-                 encoding, input.offset + line_start + line.fault_offset));
+                 encoding, input_.offset + line_start + line.fault_offset));
       }
-      continue;
+      return;
     }
-    counts.bang_entry_lines += line.bang_entry ? 1 : 0;
+    counts_.bang_entry_lines += line.bang_entry ? 1 : 0;
+    record fields = line.fields;
+    if (line.fields_in_buffer) {
+      // The reader's storage is reused: the table needs its own copies of
+      // what it keeps views of.
+      fields.reading = keep(tables_.okuri_nasi, fields.reading);
+      fields.word = keep(tables_.okuri_nasi, fields.word);
+    }
     const skk_entry entry =
-        check_record(line.fields, encoding, rules, reading_buffer);
+        check_record(fields, encoding, rules_, reading_buffer_);
     if (entry.reason != skip_reason::none) {
-      skip(entry.reason,
+      skip(line_number, entry.reason,
            std::string(skip_message(entry.reason)) + "; line skipped");
-      continue;
+      return;
     }
     for (std::size_t reason = 0;
          entry.untypable != 0 && reason < untypable_reason_count; ++reason) {
@@ -291,47 +290,131 @@ conversion_counts convert_lines(const prepared_input& input,
            untypable_bit(static_cast<untypable_reason>(reason))) == 0) {
         continue;
       }
-      if (counts.untypable_by_reason[reason]++ == 0) {
-        counts.first_untypable_line[reason] = counts.lines;
+      if (counts_.untypable_by_reason[reason]++ == 0) {
+        counts_.first_untypable_line[reason] = line_number;
       }
     }
     // The buffers are reused by the next line: the table needs its own
     // copies.
     std::string_view reading = entry.reading;
     if (entry.reading_typed) {
-      reading = keep(tables.okuri_nasi, reading);
-      ++counts.readings_typed;
+      reading = keep(tables_.okuri_nasi, reading);
+      ++counts_.readings_typed;
       // Every line filed before this one gave the table one word.
-      typed_filings.push_back(
-          typed_filing{static_cast<std::uint32_t>(counts.filed_lines),
-                       source_hash(tables.okuri_nasi, line.fields.reading)});
+      typed_filings_.push_back(
+          typed_filing{static_cast<std::uint32_t>(counts_.filed_lines),
+                       source_hash(tables_.okuri_nasi, fields.reading)});
     }
-    std::string_view word = line.fields.word;
+    std::string_view word = fields.word;
     bool annotated = false;
-    if (skk_candidate(line.fields, encoding, rules, candidate_buffer,
-                      annotated)) {
-      word = keep(tables.okuri_nasi, candidate_buffer);
+    if (skk_candidate(fields, encoding, rules_, candidate_buffer_, annotated)) {
+      word = keep(tables_.okuri_nasi, candidate_buffer_);
     }
-    counts.annotations += annotated ? 1 : 0;
-    if (!okuri_ari_keys.file(line.fields, reading, encoding, rules)) {
-      ++counts.lines_without_okuri_ari;
+    counts_.annotations += annotated ? 1 : 0;
+    if (!okuri_ari_keys_.file(fields, reading, encoding, rules_)) {
+      ++counts_.lines_without_okuri_ari;
     }
-    batch.add(reading, word);
-    ++counts.filed_lines;
+    batch_.add(reading, word);
+    ++counts_.filed_lines;
   }
-  batch.flush();
-  counts.repeats_written_once =
-      rules.unique
-          ? write_each_word_once(tables.okuri_nasi)
-          : write_once_across_sources(tables.okuri_nasi, typed_filings);
-  return counts;
+
+  conversion_counts& counts() { return counts_; }
+
+  // Files what is left and writes repeated words once.
+  conversion_counts finish() {
+    batch_.flush();
+    counts_.repeats_written_once =
+        rules_.unique
+            ? write_each_word_once(tables_.okuri_nasi)
+            : write_once_across_sources(tables_.okuri_nasi, typed_filings_);
+    return counts_;
+  }
+
+ private:
+  void skip(std::size_t line_number, skip_reason reason, std::string message) {
+    ++counts_.skipped_lines;
+    ++counts_.skipped_by_reason[static_cast<std::size_t>(reason)];
+    skipped_(line_problem{line_number, std::move(message)});
+  }
+
+  const prepared_input& input_;
+  const entry_rules& rules_;
+  skk_tables& tables_;
+  const skipped_line_sink& skipped_;
+  conversion_counts counts_;
+  word_batch batch_;
+  okuri_ari_filing okuri_ari_keys_;
+  std::string reading_buffer_;
+  std::string candidate_buffer_;
+  std::vector<typed_filing> typed_filings_;
+};
+
+// The rules for a format whose reader resolves quotes itself.
+entry_rules rules_for(const entry_rules& rules, input_format format) {
+  entry_rules adjusted = rules;
+  if (format != input_format::tab_text) adjusted.csv_quotes = false;
+  return adjusted;
+}
+
+}  // namespace
+
+conversion_counts convert_lines(const prepared_input& input,
+                                const entry_rules& given_rules, bool okuri_ari,
+                                skk_tables& tables,
+                                const skipped_line_sink& skipped,
+                                input_format format) {
+  const std::string_view text = input.text;
+  const text_encoding encoding = input.encoding;
+  const entry_rules rules = rules_for(given_rules, format);
+  // What the encoding decision leaves to be checked line by line.
+  line_checks checks;
+  checks.decoding = !input.decodes_throughout;
+  checks.utf_8_lines = input.guessed;
+  reserve_for_lines(text, tables.okuri_nasi);
+  entry_filing filing(input, rules, okuri_ari, tables, skipped);
+  conversion_counts& counts = filing.counts();
+  std::string fields_buffer;
+  for (std::size_t position = 0; position < text.size();) {
+    const std::size_t line_start = position;
+    const std::string_view line_bytes = next_line(text, position);
+    ++counts.lines;
+    if (format != input_format::tab_text) {
+      filing.file(read_comma_line(line_bytes, encoding, checks, fields_buffer),
+                  counts.lines, line_bytes, line_start);
+      continue;
+    }
+    if (counts.lines == 1) checks.bang = bang_lines_of(line_bytes, encoding);
+    filing.file(read_tab_line(line_bytes, counts.lines == 1, encoding, checks),
+                counts.lines, line_bytes, line_start);
+  }
+  return filing.finish();
+}
+
+conversion_counts convert_property_list(const prepared_input& input,
+                                        const property_list& list,
+                                        const entry_rules& given_rules,
+                                        bool okuri_ari, skk_tables& tables,
+                                        const skipped_line_sink& skipped) {
+  const entry_rules rules = rules_for(given_rules, input_format::property_list);
+  entry_filing filing(input, rules, okuri_ari, tables, skipped);
+  conversion_counts& counts = filing.counts();
+  try {
+    reserve_words(tables.okuri_nasi, list.entries.size());
+  } catch (const std::bad_alloc&) {
+    // Only a hint, as for lines.
+  }
+  for (const property_list_entry& entry : list.entries) {
+    ++counts.lines;
+    filing.file(entry.read, entry.line);
+  }
+  return filing.finish();
 }
 
 bool convert_text(const conversion_request& request,
                   conversion_result& result) {
   prepared_input& input = result.input;
   if (starts_as_zip(request.raw)) {
-    result.looks_like = foreign_format::zip_archive;
+    result.zip_archive = true;
     result.problem = {0, "a ZIP archive, not a text dictionary"};
     return false;
   }
@@ -340,11 +423,19 @@ bool convert_text(const conversion_request& request,
     return false;
   }
   if (!input.decoded.empty() && request.release_raw) request.release_raw();
-  result.counts = convert_lines(input, request.rules, request.okuri_ari,
-                                result.tables, request.skipped);
-  if (result.counts.filed_lines == 0 && result.counts.skipped_lines != 0) {
-    result.looks_like = recognise_foreign_format(input.text);
+  result.looks_like = detect_format(input.text);
+  result.format =
+      request.format_forced ? request.format : result.looks_like.format;
+  if (result.format == input_format::property_list) {
+    property_list list;
+    if (!read_property_list(input.text, list, result.problem)) return false;
+    result.counts =
+        convert_property_list(input, list, request.rules, request.okuri_ari,
+                              result.tables, request.skipped);
+    return true;
   }
+  result.counts = convert_lines(input, request.rules, request.okuri_ari,
+                                result.tables, request.skipped, result.format);
   return true;
 }
 

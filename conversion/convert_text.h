@@ -12,7 +12,8 @@
 #include "base/line_problem.h"
 #include "dictionary/reading_table.h"
 #include "encodings/decide_encoding.h"
-#include "formats/foreign_format.h"
+#include "formats/input_format.h"
+#include "formats/property_list.h"
 #include "formats/record.h"
 #include "skk_rules/reading_form.h"
 #include "skk_rules/skk_entry.h"
@@ -57,8 +58,11 @@ struct skk_tables {
 };
 
 // Files the reading and SKK candidate (skk_candidate) of every record of
-// input's text (the TAB text format) in tables.okuri_nasi, read by rules.
-// Whether "!" lines are comments is told by the first line (bang_lines_of).
+// input's text, in the line format given (TAB text, CSV or Kotoeri text),
+// in tables.okuri_nasi, read by rules (whose csv_quotes only TAB text
+// takes: the comma formats resolve their quotes themselves). In TAB text,
+// whether "!" lines are comments is told by the first line
+// (bang_lines_of).
 // Comment and empty lines are passed over; lines and records that cannot be
 // filed go to skipped, an undecodable one named by the offset of its fault
 // in the file (input.offset being where the text starts in it). With
@@ -68,7 +72,16 @@ struct skk_tables {
 conversion_counts convert_lines(const prepared_input& input,
                                 const entry_rules& rules, bool okuri_ari,
                                 skk_tables& tables,
-                                const skipped_line_sink& skipped);
+                                const skipped_line_sink& skipped,
+                                input_format format = input_format::tab_text);
+
+// Files the entries of a property list read from input's text as
+// convert_lines files lines, each named by the line its entry starts on.
+conversion_counts convert_property_list(const prepared_input& input,
+                                        const property_list& list,
+                                        const entry_rules& rules,
+                                        bool okuri_ari, skk_tables& tables,
+                                        const skipped_line_sink& skipped);
 
 // What a conversion is asked to do.
 struct conversion_request {
@@ -76,6 +89,9 @@ struct conversion_request {
   encoding_choice encoding = encoding_choice::guess;
   entry_rules rules;
   bool okuri_ari = false;  // okuri-ari keys wanted
+  // --format: the format to read; otherwise it is told from the text.
+  bool format_forced = false;
+  input_format format = input_format::tab_text;
   skipped_line_sink skipped = [](const line_problem&) {};
   // Called, when raw was UTF-16 and is decoded, before the lines are
   // converted: raw is no longer needed, and its memory can go before the
@@ -89,17 +105,20 @@ struct conversion_result {
   prepared_input input;
   skk_tables tables;
   conversion_counts counts;
-  line_problem problem;  // why the text could not be converted at all
-  // What the input looks like when it is a format brenlow does not read:
-  // told for a ZIP archive (then nothing is converted) and for a text with
-  // lines skipped and none filed.
-  foreign_format looks_like = foreign_format::none;
+  line_problem problem;      // why the text could not be converted at all
+  bool zip_archive = false;  // refused before anything else
+  // The format read, and what the text looks like (the format read unless
+  // --format named another).
+  input_format format = input_format::tab_text;
+  format_guess looks_like;
 };
 
 // Decides the encoding of request.raw (see decide_encoding), checks it for
-// NUL bytes and converts its lines into result.tables (convert_lines).
+// NUL bytes, tells its format (detect_format, unless request names one)
+// and converts it into result.tables (convert_lines, or
+// read_property_list and convert_property_list).
 // Returns false and fills result.problem when the text cannot be converted
-// at all; a ZIP archive is refused first, with result.looks_like set.
+// at all; a ZIP archive is refused first, with result.zip_archive set.
 bool convert_text(const conversion_request& request, conversion_result& result);
 
 }  // namespace brenlow

@@ -247,35 +247,49 @@ TEST(ConvertLines, UndecodableOffsetsCountTheDroppedMark) {
             "invalid UTF-8 sequence at byte offset 10; line skipped");
 }
 
-TEST(ConvertText, WhatATextThatFilesNothingLooksLike) {
+TEST(ConvertText, FormatsToldAndRead) {
+  constexpr auto tab = input_format::tab_text;
+  constexpr auto csv = input_format::csv;
+  constexpr auto kotoeri = input_format::kotoeri;
   struct {
     const char* name;
     std::string raw;
+    const char* forced;  // --format, or nullptr
     bool converted;
-    foreign_format looks_like;
+    input_format format;
+    std::string expected;  // the table rendered
   } const cases[] = {
       {"a ZIP archive, refused before its NUL bytes",
-       std::string("PK\x03\x04\x14\x00\x00\x00", 8), false,
-       foreign_format::zip_archive},
-      {"a ZIP archive, whatever follows", "PK\x03\x04r\tw\n", false,
-       foreign_format::zip_archive},
-      {"a property list", "<?xml version=\"1.0\"?>\n<plist>\n</plist>\n", true,
-       foreign_format::xml_property_list},
-      {"Kotoeri text", "\"a\", \"b\", \"c\"\n", true,
-       foreign_format::quoted_comma_fields},
-      {"CSV", "a,b,c\r\n", true, foreign_format::comma_fields},
-      {"lines without a TAB", "abc\ndef\n", true, foreign_format::none},
-      {"entries filed: not looked at", "a,b\nr\tw\n", true,
-       foreign_format::none},
-      {"comments only", "!h\n!a,b\n", true, foreign_format::none},
-      {"PK without the rest", "PK\tw\n", true, foreign_format::none},
+       std::string("PK\x03\x04\x14\x00\x00\x00", 8), nullptr, false, tab, ""},
+      {"a ZIP archive, whatever follows", "PK\x03\x04r\tw\n", nullptr, false,
+       tab, ""},
+      {"PK without the rest", "PK\tw\n", nullptr, true, tab, "PK /w/"},
+      {"TAB text", "r\tw\tn\n", nullptr, true, tab, "r /w/"},
+      {"Kotoeri text", "\"a\", \"b\", \"c\"\r\"d\", \"e\"\r", nullptr, true,
+       kotoeri, "a /b/|d /e/"},
+      {"CSV", "a,b,c\r\nd,\"e,f\",g\r\n", nullptr, true, csv, "a /b/|d /e,f/"},
+      {"CSV quotes resolved by the reader, whatever --csv-quotes",
+       "a,\"say \"\"hi\"\"\"\n", nullptr, true, csv,
+       "a /(concat \"say \\042hi\\042\")/"},
+      {"CSV forced on TAB text: every line skipped", "r\tw\n", "csv", true, csv,
+       ""},
+      {"TAB forced on CSV", "a,b\n", "tab", true, tab, ""},
+      {"Kotoeri forced on CSV: the same reader", "a,b\n", "kotoeri", true,
+       kotoeri, "a /b/"},
+      {"comments only: TAB text", "!h\n!a,b\n", nullptr, true, tab, ""},
   };
   for (const auto& c : cases) {
     conversion_request request;
     request.raw = c.raw;
+    if (c.forced != nullptr) {
+      request.format_forced = format_of_name(c.forced, request.format);
+    }
     conversion_result result;
     EXPECT_EQ(convert_text(request, result), c.converted) << c.name;
-    EXPECT_EQ(result.looks_like, c.looks_like) << c.name;
+    EXPECT_EQ(result.zip_archive, !c.converted) << c.name;
+    if (!c.converted) continue;
+    EXPECT_EQ(result.format, c.format) << c.name;
+    EXPECT_EQ(rendered(result.tables.okuri_nasi), c.expected) << c.name;
   }
 }
 

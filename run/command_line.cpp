@@ -74,6 +74,18 @@ constexpr option_entry option_table[] = {
        }
        return true;
      }},
+    {nullptr, "--format", option_value::required, "NAME",
+     "the input's format: tab, csv, kotoeri or plist\n"
+     "(default: told from its first line)",
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (!format_of_name(value, o.format)) {
+         error =
+             "unknown format '" + value + "' (use tab, csv, kotoeri or plist)";
+         return false;
+       }
+       o.format_forced = true;
+       return true;
+     }},
     {nullptr, "--sort", option_value::after_equals, "skk|bytes",
      "entries sorted: skk (the default) as Emacs SKK\n"
      "compares readings, bytes in byte order (libskk)",

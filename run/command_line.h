@@ -9,6 +9,7 @@
 #include "base/output_stream.h"
 #include "dictionary/skk_order.h"
 #include "encodings/text_encoding.h"
+#include "formats/input_format.h"
 #include "skk_rules/skk_entry.h"
 
 namespace brenlow {
@@ -19,6 +20,8 @@ struct run_options {
   bool has_output = false;
   std::string output_name;
   encoding_choice encoding = encoding_choice::guess;
+  bool format_forced = false;  // --format; otherwise told from the text
+  input_format format = input_format::tab_text;
   sort_order sort = sort_order::input;
   bool okuri_ari = false;
   line_end eol = line_end::crlf;

@@ -141,9 +141,15 @@ int write_dictionary(const run_options& options, reading_table& table,
   return finish_standard_output(stream);
 }
 
-void report_summary(const std::string& shown_name, const prepared_input& input,
-                    const conversion_counts& counts, const reading_table& table,
+void report_summary(const std::string& shown_name,
+                    const conversion_result& result, const reading_table& table,
                     const reading_table* okuri_ari) {
+  const prepared_input& input = result.input;
+  const conversion_counts& counts = result.counts;
+  std::string format = format_description(result.format);
+  format += result.format == result.looks_like.format
+                ? std::string(" (") + result.looks_like.why + ")"
+                : std::string(" (--format)");
   std::string reasons;
   for (std::size_t i = 0; i < skip_reason_count; ++i) {
     if (counts.skipped_by_reason[i] == 0) continue;
@@ -153,7 +159,9 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
   }
   if (!reasons.empty()) reasons += ")";
   report(shown_name + ": " + encoding_name(input.encoding) + " (" +
-         input.reason + "); " + std::to_string(counts.lines) + " lines read, " +
+         input.reason + "), " + format + "; " + std::to_string(counts.lines) +
+         (result.format == input_format::property_list ? " entries read, "
+                                                       : " lines read, ") +
          std::to_string(counts.comment_or_empty_lines) + " comment or empty, " +
          std::to_string(counts.filed_lines) + " entries filed under " +
          std::to_string(table.entries.size()) + " readings, " +
@@ -167,8 +175,9 @@ void report_summary(const std::string& shown_name, const prepared_input& input,
          std::to_string(counts.annotations) + " annotations written, " +
          std::to_string(counts.repeats_written_once) +
          " repeated words written once" +
-         (okuri_ari == nullptr
-              ? std::string()
+         (okuri_ari == nullptr ? std::string()
+          : result.format == input_format::property_list
+              ? "; no okuri-ari keys: a property list has no part of speech"
               : "; " + std::to_string(okuri_ari->entries.size()) +
                     " okuri-ari keys written, " +
                     std::to_string(counts.lines_without_okuri_ari) +
@@ -195,32 +204,15 @@ void report_untypable(const std::string& shown_name,
          reasons);
 }
 
-// What a user can do with a file of a format brenlow does not read.
-std::string foreign_format_advice(foreign_format format) {
-  switch (format) {
-    case foreign_format::zip_archive:
-      return "this is a ZIP archive (Gboard exports its dictionary so): unzip "
-             "it and convert the dictionary.txt inside";
-    case foreign_format::xml_property_list:
-      return "this is an XML property list (macOS's user dictionary), which "
-             "this version of brenlow does not read";
-    case foreign_format::quoted_comma_fields:
-      return "its lines are quoted fields separated by commas (Kotoeri's "
-             "text), a format this version of brenlow does not read yet";
-    case foreign_format::comma_fields:
-      return "its lines are fields separated by commas, without a TAB (a "
-             "CSV export such as macOS's), a format this version of brenlow "
-             "does not read yet";
-    case foreign_format::none: break;
-  }
-  return "";
-}
+constexpr const char* zip_archive_advice =
+    "this is a ZIP archive (Gboard exports its dictionary so): unzip it and "
+    "convert the dictionary.txt inside";
 
 // "no entry filed: 500 of 500 lines skipped (500 no TAB after the
-// reading)", the most frequent reason named, and what the text looks like
-// where it looks like a format brenlow does not read.
+// reading)", the most frequent reason named, and, when the text looks like
+// another format than the one --format named, that format.
 std::string nothing_filed_message(const conversion_counts& counts,
-                                  foreign_format looks_like) {
+                                  const conversion_result& result) {
   std::size_t most = 0;
   for (std::size_t i = 1; i < skip_reason_count; ++i) {
     if (counts.skipped_by_reason[i] > counts.skipped_by_reason[most]) most = i;
@@ -230,8 +222,11 @@ std::string nothing_filed_message(const conversion_counts& counts,
       std::to_string(counts.lines) + " lines skipped (" +
       std::to_string(counts.skipped_by_reason[most]) + " " +
       skip_message(static_cast<skip_reason>(most)) + ")";
-  if (looks_like != foreign_format::none) {
-    message += "; " + foreign_format_advice(looks_like);
+  if (result.looks_like.format != result.format) {
+    message += std::string("; it looks like ") +
+               format_description(result.looks_like.format) + " (" +
+               result.looks_like.why + "): try --format " +
+               format_name(result.looks_like.format);
   }
   return message;
 }
@@ -277,6 +272,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   request.encoding = options.encoding;
   request.rules = options.rules;
   request.okuri_ari = options.okuri_ari;
+  request.format_forced = options.format_forced;
+  request.format = options.format;
   request.skipped = [&](const line_problem& line) {
     warnings.add(message_at(shown_name, line));
   };
@@ -286,8 +283,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   conversion_result result;
   if (!convert_text(request, result)) {
     warnings.flush();
-    if (result.looks_like != foreign_format::none) {
-      report(shown_name + ": " + foreign_format_advice(result.looks_like));
+    if (result.zip_archive) {
+      report(shown_name + ": " + zip_archive_advice);
     } else {
       report_at(shown_name, result.problem);
     }
@@ -301,7 +298,7 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   reading_table* okuri_ari =
       options.okuri_ari ? &result.tables.okuri_ari : nullptr;
   if (options.verbose) {
-    report_summary(shown_name, result.input, counts, table, okuri_ari);
+    report_summary(shown_name, result, table, okuri_ari);
   }
   if (options.strict && counts.skipped_lines != 0) {
     report(shown_name + ": " + std::to_string(counts.skipped_lines) +
@@ -312,8 +309,7 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   // that the input is not what it was taken for. (A text of comments and
   // empty lines alone gives an empty dictionary.)
   if (counts.filed_lines == 0 && counts.skipped_lines != 0) {
-    report(shown_name + ": " +
-           nothing_filed_message(counts, result.looks_like));
+    report(shown_name + ": " + nothing_filed_message(counts, result));
     return exit_failure;
   }
   const skk_layout layout = layout_for(options, result.input.encoding);

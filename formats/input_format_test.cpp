@@ -1,4 +1,4 @@
-#include "formats/foreign_format.h"
+#include "formats/input_format.h"
 
 #include <gtest/gtest.h>
 
@@ -28,14 +28,14 @@ TEST(StartsAsZip, TheLocalFileHeader) {
   }
 }
 
-TEST(RecogniseForeignFormat, ByTheFirstBytesOrLine) {
-  constexpr auto none = foreign_format::none;
-  constexpr auto plist = foreign_format::xml_property_list;
-  constexpr auto kotoeri = foreign_format::quoted_comma_fields;
-  constexpr auto csv = foreign_format::comma_fields;
+TEST(DetectFormat, ByTheFirstBytesOrLine) {
+  constexpr auto none = input_format::tab_text;
+  constexpr auto plist = input_format::property_list;
+  constexpr auto kotoeri = input_format::kotoeri;
+  constexpr auto csv = input_format::csv;
   struct {
     std::string text;
-    foreign_format expected;
+    input_format expected;
   } const cases[] = {
       {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist>", plist},
       {"\r\n  \t<?xml version=\"1.0\"?>", plist},
@@ -59,8 +59,28 @@ TEST(RecogniseForeignFormat, ByTheFirstBytesOrLine) {
       {"abc\na,b\n", none},  // the first line decides
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(recognise_foreign_format(c.text), c.expected)
-        << shown_bytes(c.text);
+    EXPECT_EQ(detect_format(c.text).format, c.expected) << shown_bytes(c.text);
+  }
+}
+
+TEST(FormatOfName, TheNamesOfFormatAnyCase) {
+  struct {
+    const char* name;
+    bool known;
+    input_format expected;
+  } const cases[] = {
+      {"tab", true, input_format::tab_text},
+      {"CSV", true, input_format::csv},
+      {"Kotoeri", true, input_format::kotoeri},
+      {"plist", true, input_format::property_list},
+      {"xml", false, input_format::tab_text},
+      {"", false, input_format::tab_text},
+      {"tabs", false, input_format::tab_text},
+  };
+  for (const auto& c : cases) {
+    input_format format = input_format::tab_text;
+    EXPECT_EQ(format_of_name(c.name, format), c.known) << c.name;
+    EXPECT_EQ(format, c.expected) << c.name;
   }
 }
 
