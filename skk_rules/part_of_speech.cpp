@@ -81,6 +81,9 @@ constexpr named_class names[] = {
     {"形容詞イ", keiyoushi},
     {"形容詞ウ", keiyoushi},
     {"形容詞エ", keiyoushi},
+    // Kotoeri and macOS (their other verb names are ATOK's).
+    {"一段", ichidan},
+    {"ア行五段", godan('w')},
 };
 
 // The kanji of the names above, in Shift_JIS and as code points.

@@ -1,6 +1,6 @@
 // The part-of-speech field of an entry line, as far as it decides how a
-// word conjugates: the names Google Japanese Input (Mozc), Microsoft IME and
-// ATOK export for verbs and adjectives.
+// word conjugates: the names Google Japanese Input (Mozc), Microsoft IME,
+// ATOK, Kotoeri and macOS export for verbs and adjectives.
 #pragma once
 
 #include <string_view>

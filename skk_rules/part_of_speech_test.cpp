@@ -103,6 +103,12 @@ TEST(PartOfSpeech, NamesOfEveryIme) {
       {"形容詞エ$", "\x8C\x60\x97\x65\x8E\x8C\x83\x47\x24", keiyoushi},
       {"名詞サ変*", "\x96\xBC\x8E\x8C\x83\x54\x95\xCF\x2A", sahen},
       {"名詞形動$", "\x96\xBC\x8E\x8C\x8C\x60\x93\xAE\x24", none},
+      // Kotoeri and macOS (their 五段 names and 形容詞 are ATOK's)
+      {"一段", "\x88\xEA\x92\x69", ichidan},
+      {"ア行五段", "\x83\x41\x8D\x73\x8C\xDC\x92\x69", godan('w')},
+      {"ラ行五段", "\x83\x89\x8D\x73\x8C\xDC\x92\x69", godan('r')},
+      {"サ変名詞", "\x83\x54\x95\xCF\x96\xBC\x8E\x8C", sahen},
+      {"普通名詞", "\x95\x81\x92\xCA\x96\xBC\x8E\x8C", none},
       // Names of words that do not conjugate, and near misses
       {"名詞", "\x96\xBC\x8E\x8C", none},
       {"固有名詞", "\x8C\xC5\x97\x4C\x96\xBC\x8E\x8C", none},
