@@ -560,6 +560,8 @@ void check_okuri_ari_filing(std::string_view raw, encoding_choice choice,
   request.encoding = choice;
   request.rules = rules;
   request.okuri_ari = true;
+  request.format_forced = true;  // the model reads TAB text
+  request.format = input_format::tab_text;
   conversion_result result;
   check(convert_text(request, result),
         "okuri-ari filing failed where the plain conversion did not");
@@ -709,6 +711,8 @@ void check_mixed_encodings(std::string_view raw) {
   conversion_request request;
   request.raw = joined;
   request.rules = rules;
+  request.format_forced = true;  // the model reads TAB text
+  request.format = input_format::tab_text;
   conversion_result result;
   const bool converted = convert_text(request, result);
   const prepared_input& input = result.input;
@@ -771,6 +775,41 @@ void check_mixed_encodings(std::string_view raw) {
   }
 }
 
+// The comma formats and the property list, read from the same bytes: every
+// line or entry is counted once, as a comment, filed or skipped, and every
+// word filed has a reading.
+void check_other_formats(std::string_view raw, encoding_choice choice,
+                         const entry_rules& rules) {
+  for (const input_format format : {input_format::csv, input_format::kotoeri,
+                                    input_format::property_list}) {
+    conversion_request request;
+    request.raw = raw;
+    request.encoding = choice;
+    request.rules = rules;
+    request.format_forced = true;
+    request.format = format;
+    std::size_t skipped = 0;
+    request.skipped = [&](const line_problem& line) {
+      check(line.line_number >= 1, "a skipped line without its number");
+      ++skipped;
+    };
+    conversion_result result;
+    if (!convert_text(request, result)) {
+      check(!result.problem.message.empty(), "a failure without a message");
+      continue;
+    }
+    const conversion_counts& counts = result.counts;
+    check(counts.comment_or_empty_lines + counts.filed_lines +
+                  counts.skipped_lines ==
+              counts.lines,
+          "a line or entry neither a comment, filed nor skipped");
+    check(skipped == counts.skipped_lines, "skipped lines miscounted");
+    for (const reading_entry& entry : result.tables.okuri_nasi.entries) {
+      check(!entry.reading().empty(), "a word filed under no reading");
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -802,7 +841,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   request.raw = raw;
   request.encoding = choice;
   request.rules = rules;
+  request.format_forced = true;  // the model reads TAB text
+  request.format = input_format::tab_text;
   request.skipped = [&](const line_problem& line) { skipped.push_back(line); };
+  check_other_formats(raw, choice, rules);
   conversion_result result;
   const prepared_input& input = result.input;
   const conversion_counts& counts = result.counts;
