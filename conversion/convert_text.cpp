@@ -129,7 +129,7 @@ class repeated_words {
     kept_.clear();
     first_.clear();
     for (const std::uint32_t c : filed_) {
-      candidate& word = table.candidates[c];
+      const candidate& word = table.candidates[c];
       const std::string_view part = word_part(word.word());
       const bool annotated = part.size() < word.size;
       const auto found = first_.emplace(part, occurrence{c, annotated});

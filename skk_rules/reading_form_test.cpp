@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "tests/shown_bytes.h"
@@ -117,6 +119,9 @@ TEST(TypedReading, Utf8) {
       {"「．", "「。", "C"},
       {"Ｔしゃつ", "Tしゃつ", "A"},
       {"あｘい", "あxい", "A"},
+      {"あｚ", "あz", "A"},
+      {"Zあ", "Zあ", "A"},
+      {"、ａ", "、a", "A"},  // "、" is typed in ▽ mode only
       {"￥えん", "￥えん", "N"},
       {"#あ%&'(*+=^_`{|~\"", "#あ%&'(*+=^_`{|~\""},
       {"あ　い", "あ い"},
@@ -205,6 +210,36 @@ TEST(TypedReading, ShiftJis) {
       {"\xFD\xFF", "\xFD\xFF", "N"},
   };
   for (const reading_case& c : cases) check(c, text_encoding::shift_jis);
+}
+
+// Each reading in a buffer of its own size: under the sanitizers a look at
+// a byte past its end fails (a cut pair, an odd length of hiragana).
+TEST(TypedReading, ReadsNoByteBeyondTheReading) {
+  const struct {
+    std::string reading;
+    text_encoding encoding;
+    std::string typed;
+  } cases[] = {
+      {"\x82\xA0\x82", text_encoding::shift_jis, "\x82\xA0\x82"},
+      {"\x82\xA0\x82\xA2\x82", text_encoding::shift_jis,
+       "\x82\xA0\x82\xA2\x82"},
+      {"\x82", text_encoding::shift_jis, "\x82"},
+      {"\xB6\x82", text_encoding::shift_jis, "\x82\xA9\x82"},  // ｶ, a cut pair
+      {"\xE3\x81\x82\xE3\x81", text_encoding::utf_8, "\xE3\x81\x82\xE3\x81"},
+      {"\xE3\x81\x8B\xE3\x82", text_encoding::utf_8,
+       "\xE3\x81\x8B\xE3\x82"},  // か, a cut mark
+      {"\xEF\xBD\xB6\xEF\xBE", text_encoding::utf_8,
+       "\xE3\x81\x8B\xEF\xBE"},  // ｶ, a cut ﾞ
+  };
+  for (const auto& c : cases) {
+    const std::unique_ptr<char[]> own(new char[c.reading.size()]);
+    std::copy(c.reading.begin(), c.reading.end(), own.get());
+    std::string out;
+    const typed_form form = typed_reading(
+        std::string_view(own.get(), c.reading.size()), c.encoding, out);
+    EXPECT_EQ(form.changed ? out : c.reading, c.typed)
+        << shown_bytes(c.reading);
+  }
 }
 
 }  // namespace
