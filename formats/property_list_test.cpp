@@ -68,6 +68,7 @@ std::string pair(const std::string& key, const std::string& value) {
 }
 
 TEST(ReadPropertyList, EntriesOfTheList) {
+  if (!property_lists_readable()) GTEST_SKIP() << "no XML reader";
   struct {
     std::string text;
     std::string expected;
@@ -152,6 +153,7 @@ TEST(ReadPropertyList, EntriesOfTheList) {
 }
 
 TEST(ReadPropertyList, RefusedDocuments) {
+  if (!property_lists_readable()) GTEST_SKIP() << "no XML reader";
   const std::string entry = dict(pair("shortcut", "r") + pair("phrase", "w"));
   struct {
     std::string text;
@@ -257,6 +259,7 @@ TEST(ReadPropertyList, RefusedDocuments) {
 }
 
 TEST(ReadPropertyList, FieldsOutliveTheReaderAndMoves) {
+  if (!property_lists_readable()) GTEST_SKIP() << "no XML reader";
   property_list list;
   line_problem problem;
   ASSERT_TRUE(read_property_list(
@@ -270,9 +273,25 @@ TEST(ReadPropertyList, FieldsOutliveTheReaderAndMoves) {
   EXPECT_EQ(moved.entries[1].read.fields.word, std::string(100, 'w'));
 }
 
-TEST(PropertyListsReadable, InThisBuild) {
+#ifdef _WIN32
+TEST(PropertyListsReadable, NotInTheWindowsProgram) {
+  EXPECT_FALSE(property_lists_readable());
+  property_list list;
+  line_problem problem;
+  EXPECT_FALSE(read_property_list(
+      listed(dict(pair("shortcut", "r") + pair("phrase", "w"))), list,
+      problem));
+  EXPECT_TRUE(list.entries.empty());
+  EXPECT_EQ(problem.line_number, 0U);
+  EXPECT_EQ(problem.message,
+            "property lists need the Linux or macOS build of brenlow: this "
+            "Windows program has no XML reader");
+}
+#else
+TEST(PropertyListsReadable, InTheLinuxAndMacOSBuilds) {
   EXPECT_TRUE(property_lists_readable());
 }
+#endif
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 # test needs (the Windows build and Wine included); with --bench what the
 # benchmark needs. Packages already present are left alone.
 set -e
+# expat: the XML parser of the property list reader.
 packages="cmake make g++ libexpat1-dev"
 windows=no
 if [ "${1:-}" = "--windows" ]; then
