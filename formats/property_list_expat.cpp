@@ -124,9 +124,10 @@ bool read_property_list(std::string_view text, property_list& out,
                   last ? XML_TRUE : XML_FALSE);
     done += piece;
     if (status == XML_STATUS_OK) continue;
-    if (state.stopped) {
-      problem = state.problem.message.empty() ? state.shape.problem()
-                                              : std::move(state.problem);
+    if (state.stopped && state.problem.message.empty()) {
+      problem = state.shape.problem();
+    } else if (state.stopped) {
+      problem = std::move(state.problem);
     } else {
       problem.line_number = XML_GetCurrentLineNumber(parser.get());
       problem.message = std::string("not well-formed XML: ") +

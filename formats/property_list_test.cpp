@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "tests/shown_bytes.h"
 
@@ -38,15 +39,17 @@ std::string read_shown(const std::string& text) {
 
 // macOS's export as it starts and ends: the array opens on line 4, so the
 // first dict of a body is on line 5.
-const std::string head =
+constexpr std::string_view head =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
     "<plist version=\"1.0\">\n"
     "<array>\n";
-const std::string tail = "</array>\n</plist>\n";
+constexpr std::string_view tail = "</array>\n</plist>\n";
 
-std::string listed(const std::string& body) { return head + body + tail; }
+std::string listed(const std::string& body) {
+  return std::string(head) + body + std::string(tail);
+}
 
 std::string repeated(const std::string& part, std::size_t times) {
   std::string whole;
