@@ -4,7 +4,8 @@
 # test needs (the Windows build and Wine included); with --bench what the
 # benchmark needs. Packages already present are left alone.
 set -e
-packages="cmake make g++"
+# expat: the XML parser of the property list reader.
+packages="cmake make g++ libexpat1-dev"
 windows=no
 if [ "${1:-}" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 file"

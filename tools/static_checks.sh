@@ -33,5 +33,5 @@ cppcheck --platform=win32W --library=windows -D_WIN32 --std=c++17 \
   --language=c++ --enable=warning,style,performance,portability \
   --inline-suppr --quiet --error-exitcode=1 -I . \
   --suppressions-list=tools/cppcheck_suppressions.txt \
-  run/main.cpp run/*_windows.cpp
+  run/main.cpp run/*_windows.cpp formats/*_windows.cpp
 echo "static checks: clean"
