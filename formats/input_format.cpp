@@ -49,7 +49,7 @@ const char* format_description(input_format format) {
     case input_format::tab_text: return "TAB text";
     case input_format::csv: return "CSV";
     case input_format::kotoeri: return "Kotoeri text";
-    case input_format::property_list: return "property list";
+    case input_format::property_list: return "a property list";
   }
   return "";
 }

@@ -18,7 +18,7 @@ enum class input_format {
 // "tab", "csv", "kotoeri", "plist": the names --format takes.
 const char* format_name(input_format format);
 
-// "TAB text", "CSV", "Kotoeri text", "property list": the format in
+// "TAB text", "CSV", "Kotoeri text", "a property list": the format in
 // messages.
 const char* format_description(input_format format);
 

@@ -208,6 +208,16 @@ constexpr const char* zip_archive_advice =
     "this is a ZIP archive (Gboard exports its dictionary so): unzip it and "
     "convert the dictionary.txt inside";
 
+// When --format named another format than the text looks like, "; it
+// looks like CSV (...): try --format csv"; else nothing.
+std::string other_format_advice(const conversion_result& result) {
+  if (result.looks_like.format == result.format) return "";
+  return std::string("; it looks like ") +
+         format_description(result.looks_like.format) + " (" +
+         result.looks_like.why + "): try --format " +
+         format_name(result.looks_like.format);
+}
+
 // "no entry filed: 500 of 500 lines skipped (500 no TAB after the
 // reading)", the most frequent reason named, and, when the text looks like
 // another format than the one --format named, that format.
@@ -222,13 +232,7 @@ std::string nothing_filed_message(const conversion_counts& counts,
       std::to_string(counts.lines) + " lines skipped (" +
       std::to_string(counts.skipped_by_reason[most]) + " " +
       skip_message(static_cast<skip_reason>(most)) + ")";
-  if (result.looks_like.format != result.format) {
-    message += std::string("; it looks like ") +
-               format_description(result.looks_like.format) + " (" +
-               result.looks_like.why + "): try --format " +
-               format_name(result.looks_like.format);
-  }
-  return message;
+  return message + other_format_advice(result);
 }
 
 // One warning for every line that started with a byte-order mark: they
@@ -286,7 +290,9 @@ int convert_file(const run_options& options, const std::string& shown_name) {
     if (result.zip_archive) {
       report(shown_name + ": " + zip_archive_advice);
     } else {
-      report_at(shown_name, result.problem);
+      line_problem problem = result.problem;
+      problem.message += other_format_advice(result);
+      report_at(shown_name, problem);
     }
     return exit_failure;
   }
