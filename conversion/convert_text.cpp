@@ -390,24 +390,20 @@ conversion_counts convert_lines(const prepared_input& input,
   return filing.finish();
 }
 
-conversion_counts convert_property_list(const prepared_input& input,
-                                        const property_list& list,
-                                        const entry_rules& given_rules,
-                                        bool okuri_ari, skk_tables& tables,
-                                        const skipped_line_sink& skipped) {
+bool convert_property_list(const prepared_input& input,
+                           const entry_rules& given_rules, bool okuri_ari,
+                           skk_tables& tables, const skipped_line_sink& skipped,
+                           conversion_counts& counts, line_problem& problem) {
   const entry_rules rules = rules_for(given_rules, input_format::property_list);
   entry_filing filing(input, rules, okuri_ari, tables, skipped);
-  conversion_counts& counts = filing.counts();
-  try {
-    reserve_words(tables.okuri_nasi, list.entries.size());
-  } catch (const std::bad_alloc&) {
-    // Only a hint, as for lines.
-  }
-  for (const property_list_entry& entry : list.entries) {
-    ++counts.lines;
+  property_list list;
+  list.sink = [&](const property_list_entry& entry) {
+    ++filing.counts().lines;
     filing.file(entry.read, entry.line);
-  }
-  return filing.finish();
+  };
+  if (!read_property_list(input.text, list, problem)) return false;
+  counts = filing.finish();
+  return true;
 }
 
 bool convert_text(const conversion_request& request,
@@ -427,12 +423,9 @@ bool convert_text(const conversion_request& request,
   result.format =
       request.format_forced ? request.format : result.looks_like.format;
   if (result.format == input_format::property_list) {
-    property_list list;
-    if (!read_property_list(input.text, list, result.problem)) return false;
-    result.counts =
-        convert_property_list(input, list, request.rules, request.okuri_ari,
-                              result.tables, request.skipped);
-    return true;
+    return convert_property_list(input, request.rules, request.okuri_ari,
+                                 result.tables, request.skipped, result.counts,
+                                 result.problem);
   }
   result.counts = convert_lines(input, request.rules, request.okuri_ari,
                                 result.tables, request.skipped, result.format);

@@ -75,13 +75,15 @@ conversion_counts convert_lines(const prepared_input& input,
                                 const skipped_line_sink& skipped,
                                 input_format format = input_format::tab_text);
 
-// Files the entries of a property list read from input's text as
-// convert_lines files lines, each named by the line its entry starts on.
-conversion_counts convert_property_list(const prepared_input& input,
-                                        const property_list& list,
-                                        const entry_rules& rules,
-                                        bool okuri_ari, skk_tables& tables,
-                                        const skipped_line_sink& skipped);
+// Reads input's text as a property list (read_property_list) and files
+// its entries as they are read, as convert_lines files lines, each named by
+// the line its entry starts on; sets counts. Returns false with problem
+// set when the text is no property list of that shape: the tables are then
+// partly filled, and nothing of them is to be written.
+bool convert_property_list(const prepared_input& input,
+                           const entry_rules& rules, bool okuri_ari,
+                           skk_tables& tables, const skipped_line_sink& skipped,
+                           conversion_counts& counts, line_problem& problem);
 
 // What a conversion is asked to do.
 struct conversion_request {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ struct property_list_entry {
 };
 
 struct property_list {
+  // When set, each entry goes to sink as it is read, its fields viewing the
+  // reader's own storage until the call returns, and entries and strings
+  // stay empty: a list of millions of entries is never held whole.
+  std::function<void(const property_list_entry&)> sink;
   std::vector<property_list_entry> entries;  // in document order
   // The decoded texts the entries' records view (fields_in_buffer): a deque,
   // so that they never move.

@@ -14,8 +14,16 @@ namespace brenlow {
 
 namespace {
 
+// expat counts lines as it is asked: only where a line is needed.
+struct expat_lines final : line_source {
+  explicit expat_lines(XML_Parser p) : parser(p) {}
+  std::size_t line() const override { return XML_GetCurrentLineNumber(parser); }
+  XML_Parser parser;
+};
+
 struct reading_state {
   XML_Parser parser;
+  expat_lines lines;
   property_list_shape shape;
   line_problem problem;  // a refusal of this reader's own, not the shape's
   bool stopped = false;
@@ -41,13 +49,13 @@ void refuse(reading_state& state, std::string message) {
 void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char**) {
   auto& state = *static_cast<reading_state*>(data);
   if (state.stopped) return;
-  if (!state.shape.start_element(name, current_line(state))) stop(state);
+  if (!state.shape.start_element(name, state.lines)) stop(state);
 }
 
 void XMLCALL on_end(void* data, const XML_Char* name) {
   auto& state = *static_cast<reading_state*>(data);
   if (state.stopped) return;
-  if (!state.shape.end_element(name, current_line(state))) stop(state);
+  if (!state.shape.end_element(name, state.lines)) stop(state);
 }
 
 void XMLCALL on_text(void* data, const XML_Char* text, int length) {
@@ -55,7 +63,7 @@ void XMLCALL on_text(void* data, const XML_Char* text, int length) {
   if (state.stopped) return;
   if (!state.shape.text(
           std::string_view(text, static_cast<std::size_t>(length)),
-          current_line(state))) {
+          state.lines)) {
     stop(state);
   }
 }
@@ -96,7 +104,8 @@ bool read_property_list(std::string_view text, property_list& out,
   const std::unique_ptr<XML_ParserStruct, parser_free> parser(
       XML_ParserCreate("UTF-8"));
   if (!parser) throw std::bad_alloc();
-  reading_state state{parser.get(), property_list_shape(out), {}};
+  reading_state state{
+      parser.get(), expat_lines(parser.get()), property_list_shape(out), {}};
   XML_SetUserData(parser.get(), &state);
   XML_SetElementHandler(parser.get(), on_start, on_end);
   XML_SetCharacterDataHandler(parser.get(), on_text);
@@ -113,11 +122,14 @@ bool read_property_list(std::string_view text, property_list& out,
                                                                 1U << 20U);
 #endif
 
-  // XML_Parse takes an int length: the text goes in pieces.
+  // The text goes in pieces: XML_Parse takes an int length, and copies
+  // what it is given into a buffer of its own, which stays small.
+  constexpr std::size_t piece_size = std::size_t{1} << 20;
+  static_assert(piece_size <= INT_MAX);
   std::size_t done = 0;
   do {
     const std::size_t piece =
-        std::min<std::size_t>(text.size() - done, INT_MAX);
+        std::min<std::size_t>(text.size() - done, piece_size);
     const bool last = done + piece == text.size();
     const XML_Status status =
         XML_Parse(parser.get(), text.data() + done, static_cast<int>(piece),
@@ -135,7 +147,7 @@ bool read_property_list(std::string_view text, property_list& out,
     }
     return false;
   } while (done < text.size());
-  if (!state.shape.finish(XML_GetCurrentLineNumber(parser.get()))) {
+  if (!state.shape.finish(state.lines)) {
     problem = state.shape.problem();
     return false;
   }

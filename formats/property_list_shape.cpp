@@ -25,38 +25,39 @@ const char* property_list_shape::expected() const {
   return "expected nothing after </plist>";
 }
 
-bool property_list_shape::refuse(std::size_t line, const std::string& found) {
-  problem_.line_number = line;
+bool property_list_shape::refuse(const line_source& where,
+                                 const std::string& found) {
+  problem_.line_number = where.line();
   problem_.message = std::string(expected()) + ", found " + found;
   return false;
 }
 
 bool property_list_shape::start_element(std::string_view name,
-                                        std::size_t line) {
+                                        const line_source& where) {
   const auto found = [&] { return "<" + std::string(name) + ">"; };
   switch (place_) {
     case place::document:
-      if (name != "plist") return refuse(line, found());
+      if (name != "plist") return refuse(where, found());
       place_ = place::plist;
       return true;
     case place::plist:
-      if (name != "array") return refuse(line, found());
+      if (name != "array") return refuse(where, found());
       place_ = place::array;
       return true;
     case place::array:
-      if (name != "dict") return refuse(line, found());
+      if (name != "dict") return refuse(where, found());
       place_ = place::dict;
-      dict_line_ = line;
-      reading_ = nullptr;
-      word_ = nullptr;
+      dict_line_ = where.line();
+      has_reading_ = false;
+      has_word_ = false;
       return true;
     case place::dict:
-      if (name != "key") return refuse(line, found());
+      if (name != "key") return refuse(where, found());
       place_ = place::key;
       text_.clear();
       return true;
     case place::before_value:
-      if (name != "string") return refuse(line, found());
+      if (name != "string") return refuse(where, found());
       place_ = place::value;
       text_.clear();
       return true;
@@ -65,10 +66,11 @@ bool property_list_shape::start_element(std::string_view name,
     case place::value:
     case place::after_plist: break;
   }
-  return refuse(line, found());
+  return refuse(where, found());
 }
 
-bool property_list_shape::end_element(std::string_view name, std::size_t line) {
+bool property_list_shape::end_element(std::string_view name,
+                                      const line_source& where) {
   switch (place_) {
     case place::array: place_ = place::after_array; return true;
     case place::after_array: place_ = place::after_plist; return true;
@@ -82,22 +84,33 @@ bool property_list_shape::end_element(std::string_view name, std::size_t line) {
       // A key given twice: the later string counts, as when the list is
       // read into a dictionary object.
       if (value_field_ == field::reading) {
-        reading_ = &out_.strings.emplace_back(text_);
+        reading_.swap(text_);
+        has_reading_ = true;
       } else if (value_field_ == field::word) {
-        word_ = &out_.strings.emplace_back(text_);
+        word_.swap(text_);
+        has_word_ = true;
       }
       place_ = place::dict;
       return true;
     case place::dict: {
-      property_list_entry& entry = out_.entries.emplace_back();
+      property_list_entry entry;
       entry.line = dict_line_;
-      if (reading_ == nullptr || word_ == nullptr) {
+      if (!has_reading_ || !has_word_) {
         entry.read.kind = line_kind::skipped;
         entry.read.reason = skip_reason::missing_key;
-      } else {
-        entry.read.fields.reading = *reading_;
-        entry.read.fields.word = *word_;
+      } else if (out_.sink) {
+        entry.read.fields.reading = reading_;
+        entry.read.fields.word = word_;
         entry.read.fields_in_buffer = true;
+      } else {
+        entry.read.fields.reading = out_.strings.emplace_back(reading_);
+        entry.read.fields.word = out_.strings.emplace_back(word_);
+        entry.read.fields_in_buffer = true;
+      }
+      if (out_.sink) {
+        out_.sink(entry);
+      } else {
+        out_.entries.push_back(entry);
       }
       place_ = place::array;
       return true;
@@ -107,22 +120,23 @@ bool property_list_shape::end_element(std::string_view name, std::size_t line) {
     case place::before_value:
     case place::after_plist: break;
   }
-  return refuse(line, "</" + std::string(name) + ">");
+  return refuse(where, "</" + std::string(name) + ">");
 }
 
-bool property_list_shape::text(std::string_view data, std::size_t line) {
+bool property_list_shape::text(std::string_view data,
+                               const line_source& where) {
   if (place_ == place::key ||
       (place_ == place::value && value_field_ != field::none)) {
     text_.append(data);
     return true;
   }
   if (place_ == place::value || blank(data)) return true;
-  return refuse(line, "text");
+  return refuse(where, "text");
 }
 
-bool property_list_shape::finish(std::size_t line) {
+bool property_list_shape::finish(const line_source& where) {
   if (place_ == place::after_plist) return true;
-  return refuse(line, "the end of the document");
+  return refuse(where, "the end of the document");
 }
 
 }  // namespace brenlow

@@ -15,6 +15,16 @@
 
 namespace brenlow {
 
+// Where the parser is in the document, asked only when a line number is
+// needed (a <dict>, a refusal): counting lines at every event costs.
+class line_source {
+ public:
+  virtual std::size_t line() const = 0;
+
+ protected:
+  ~line_source() = default;
+};
+
 class property_list_shape {
  public:
   // Entries go into out, in document order.
@@ -24,14 +34,14 @@ class property_list_shape {
   // at the first event outside the shape; nothing is to be reported after
   // that. An element deeper than the shape allows is refused at its start,
   // so a parser stopped there never holds more than five open elements.
-  bool start_element(std::string_view name, std::size_t line);
-  bool end_element(std::string_view name, std::size_t line);
+  bool start_element(std::string_view name, const line_source& where);
+  bool end_element(std::string_view name, const line_source& where);
   // Character data, in any number of pieces (CDATA sections included):
   // kept inside <key> and <string>, blanks only anywhere else.
-  bool text(std::string_view data, std::size_t line);
+  bool text(std::string_view data, const line_source& where);
   // After the parser has read the whole document: false unless <plist>
   // was closed.
-  bool finish(std::size_t line);
+  bool finish(const line_source& where);
 
   const line_problem& problem() const { return problem_; }
 
@@ -49,17 +59,20 @@ class property_list_shape {
   };
   enum class field { none, reading, word };
 
-  bool refuse(std::size_t line, const std::string& found);
+  bool refuse(const line_source& where, const std::string& found);
   const char* expected() const;
 
   property_list& out_;
   line_problem problem_;
   place place_ = place::document;
   std::size_t dict_line_ = 0;
-  field value_field_ = field::none;       // what the <string> being read is
-  std::string text_;                      // of the <key> or wanted <string>
-  const std::string* reading_ = nullptr;  // of the dict being read
-  const std::string* word_ = nullptr;
+  field value_field_ = field::none;  // what the <string> being read is
+  std::string text_;                 // of the <key> or wanted <string>
+  // Of the dict being read.
+  std::string reading_;
+  std::string word_;
+  bool has_reading_ = false;
+  bool has_word_ = false;
 };
 
 }  // namespace brenlow

@@ -114,7 +114,7 @@ bang_lines bang_lines_of(std::string_view first_line, text_encoding encoding) {
 }
 
 entry_line read_tab_line(std::string_view whole_line, bool first_line,
-                       text_encoding encoding, const line_checks& checks) {
+                         text_encoding encoding, const line_checks& checks) {
   entry_line read;
   read.mark_bytes = marks_at_start(whole_line);
   const std::string_view line = whole_line.substr(read.mark_bytes);

@@ -65,7 +65,7 @@ struct line_checks {
 // record: reading, word, part of speech (Gboard puts a locale there) and
 // comment, each up to the next TAB, empty where the line has none.
 entry_line read_tab_line(std::string_view line, bool first_line,
-                       text_encoding encoding, const line_checks& checks);
+                         text_encoding encoding, const line_checks& checks);
 
 // "invalid UTF-8 sequence at byte offset N; line skipped" and the like, N
 // being the offset of the fault in the file.
