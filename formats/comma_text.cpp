@@ -83,14 +83,13 @@ entry_line read_comma_line(std::string_view whole_line, text_encoding encoding,
   }
   buffer.clear();
   buffer.reserve(line.size());
-  std::string_view* const fields[] = {&read.fields.reading, &read.fields.word,
-                                      &read.fields.part_of_speech,
-                                      &read.fields.comment};
+  record& fields = read.fields;
+  std::string_view* const order[] = {&fields.reading, &fields.word,
+                                     &fields.part_of_speech, &fields.comment};
   std::size_t pos = 0;
   int count = 0;
-  for (std::string_view* field : fields) {
-    if (pos == std::string_view::npos) break;
-    if (!next_field(line, pos, buffer, *field, read.fields_in_buffer)) {
+  for (std::size_t k = 0; k < 4 && pos != std::string_view::npos; ++k) {
+    if (!next_field(line, pos, buffer, *order[k], read.fields_in_buffer)) {
       read.reason = skip_reason::unclosed_quote;
       return read;
     }
