@@ -6,7 +6,12 @@ in Shift_JIS, ATOK's (with registration marks) in UTF-16.
 
 A capital letter marks where the okurigana starts, as SKK users type: the
 client must find the word under the okuri-ari key and show the conjugated
-form. Then, with Debian's mecab-ipadic present, its verbs and adjectives
+form. The same for the verbs and adjectives of the macOS exports in
+examples/ (Kotoeri's text, macOS's CSV; every such line must be in
+EXAMPLE_WORDS), converted on the README's recipe for the client; the
+property list, which has no part of speech, must convert with no
+okuri-ari entry and its words found by typing their readings. Then, with
+Debian's mecab-ipadic present, its verbs and adjectives
 (as in okuri_ari_round_trip.py) make one large sorted dictionary, in which
 a sample of them is typed up to the first okurigana kana: the client must
 offer the word's stem, found by its binary search. Failures name the
@@ -22,10 +27,12 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, ".."))
-from client_suite import KANA, missing_client  # noqa: E402
+from client_suite import KANA, RECIPES, missing_client  # noqa: E402
 import okuri_ari_round_trip  # noqa: E402
+import typed_readings_suite  # noqa: E402
 
 SKIP = 77
+EXAMPLES = typed_readings_suite.EXAMPLES
 # Words of the large dictionary typed, at most.
 SAMPLE = 150
 LIBSKK_OPTIONS = ["--sort=bytes", "--eol", "lf"]
@@ -62,6 +69,52 @@ WORDS = [
 ]
 
 
+# The verbs and adjectives of the macOS exports in examples/, as each
+# names them: (example, reading, word, part of speech, [(keys, text shown)]),
+# typed in the forms used above for the same classes.
+EXAMPLE_WORDS = [
+    ("kotoeri.txt", "はしる", "走る", "ラ行五段",
+     [("HasiRu", "走る"), ("HasiTta", "走った"), ("HasiRanai", "走らない")]),
+    ("kotoeri.txt", "かく", "書く", "カ行五段",
+     [("KaKu", "書く"), ("KaIta", "書いた")]),
+    ("kotoeri.txt", "たべる", "食べる", "一段",
+     [("TaBeru", "食べる"), ("TaBeta", "食べた")]),
+    ("kotoeri.txt", "うつくしい", "美しい", "形容詞",
+     [("UtsukuShii", "美しい"), ("UtsukuShikatta", "美しかった")]),
+    ("macos.csv", "かける", "掛ける", "一段",
+     [("KaKeru", "掛ける"), ("KaKeta", "掛けた")]),
+    ("macos.csv", "つかう", "使う", "ア行五段",
+     [("TukaU", "使う"), ("TukaTta", "使った"), ("TukaWanai", "使わない"),
+      ("TukaEba", "使えば")]),
+]
+# The names of verbs and adjectives among macOS's parts of speech (サ変名詞
+# stays okuri-nasi, as in SKK's dictionaries).
+MACOS_CONJUGATED = ("五段", "一段", "形容詞")
+
+
+def example_words_listed():
+    """Failures: a verb or adjective line of the examples missing from
+    EXAMPLE_WORDS, or a row of it the example does not hold."""
+    listed = {(e, r, w, pos) for e, r, w, pos, _ in EXAMPLE_WORDS}
+    held = {(name, fields[0], fields[1], fields[2])
+            for name in {e for e, *_ in EXAMPLE_WORDS}
+            for _, fields in typed_readings_suite.example_fields(name)
+            if len(fields) > 2 and fields[2].endswith(MACOS_CONJUGATED)}
+    return ([f"examples/{e}: {r} {w} {pos} is not typed here"
+             for e, r, w, pos in sorted(held - listed)] +
+            [f"examples/{e} holds no line {r} {w} {pos}"
+             for e, r, w, pos in sorted(listed - held)])
+
+
+def okuri_ari_lines(dictionary):
+    """The entry lines of a dictionary's okuri-ari section."""
+    with open(dictionary, encoding="utf-8") as f:
+        lines = f.read().splitlines()
+    start = lines.index(";; okuri-ari entries.")
+    end = lines.index(";; okuri-nasi entries.")
+    return [line for line in lines[start + 1:end] if not line.startswith(";")]
+
+
 def write_exports(work):
     """(name, path, output coding) of one export per IME."""
     google = "".join(f"{r}\t{w}\t{g}\t\n" for r, w, g, _, _, _ in WORDS)
@@ -82,8 +135,10 @@ def write_exports(work):
     return out
 
 
-def convert(program, source, options):
-    out = source + ".skk"
+def convert(program, source, options, out=None):
+    """The dictionary brenlow --okuri-ari writes (to out, by default beside
+    the source)."""
+    out = out or source + ".skk"
     proc = subprocess.run([program, "--okuri-ari"] + options +
                           ["-o", out, source], capture_output=True)
     if proc.returncode != 0:
@@ -211,6 +266,53 @@ def main():
                           f"expected {also[0]} among the candidates, the "
                           f"client offered {offered}")
             print(f"{args.client}, {name}: {len(typed)} words typed")
+        # The macOS exports in examples/ (UTF-8 output), on the README's
+        # recipe for the client.
+        options = RECIPES[(args.client, "utf-8")][0]
+        for failure in example_words_listed():
+            failures += 1
+            print(f"FAIL {args.client}: {failure}")
+        for name in sorted({e for e, *_ in EXAMPLE_WORDS}):
+            typed = [t for e, *_, forms in EXAMPLE_WORDS if e == name
+                     for t in forms]
+            skk = convert(program, os.path.join(EXAMPLES, name), options,
+                          os.path.join(work, name + ".skk"))
+            typist = type_in_emacs if args.client == "emacs" else \
+                type_in_libskk
+            shown, proc = typist(skk, "utf-8", typed)
+            if proc.returncode != 0:
+                print(proc.stderr.decode()[-2000:])
+                failures += 1
+            for keys, expected in typed:
+                checked += 1
+                got = shown.get(keys, (None, []))[0]
+                if got is None or got.replace("▼", "") != expected:
+                    failures += 1
+                    print(f"FAIL {args.client}, examples/{name} --okuri-ari: "
+                          f"typed {keys}: expected {expected}, the client "
+                          f"showed {got}")
+            print(f"{args.client}, examples/{name} --okuri-ari: "
+                  f"{len(typed)} words typed")
+        # A property list has no part of speech: no okuri-ari key, and its
+        # words are still found by their readings.
+        skk = convert(program, os.path.join(EXAMPLES, "macos.plist"),
+                      options, os.path.join(work, "macos.plist.skk"))
+        keys = okuri_ari_lines(skk)
+        if keys:
+            failures += 1
+            print(f"FAIL {args.client}, examples/macos.plist --okuri-ari: "
+                  f"okuri-ari entries {keys}, expected none")
+        rows = typed_readings_suite.example_rows("macos.plist")
+        typed, found, words, words_found, _, failed = \
+            typed_readings_suite.check(args.client, "examples/macos.plist "
+                                       "--okuri-ari", skk, "utf-8", rows, work)
+        checked += words
+        failures += len(failed)
+        for failure in failed:
+            print(f"FAIL {args.client}: {failure}")
+        print(f"{args.client}, examples/macos.plist --okuri-ari: {typed} "
+              f"readings typed, {found} found with all their words "
+              f"({words_found} of {words} words)")
         if not os.path.exists(
                 os.path.join(okuri_ari_round_trip.IPADIC, "Verb.csv")):
             print("mecab-ipadic is not installed: no large dictionary typed")

@@ -5,8 +5,10 @@ skk-large-jisyo) or libskk (an Skk.FileDict in an Skk.Context).
 
 tests/clients/typed_readings_suite.py --program build/brenlow --client emacs
 
-Converted on the README's recipe for the client: the exports in examples/,
-and a generated Microsoft IME file, written in Shift_JIS, UTF-8 and UTF-16LE
+Converted on the README's recipe for the client: every export in examples/
+(TAB text, macOS's CSV, Kotoeri's text, macOS's property list), as it is and
+with --okuri-ari, whose words are read from each format's own fields here
+(Python's csv and plistlib), never from brenlow's output; and a generated Microsoft IME file, written in Shift_JIS, UTF-8 and UTF-16LE
 with its mark, whose readings hold every symbol class (ASCII and full-width
 : ; - [ ] , . ! ? < > @ $ / and a digit first, inside and last, in readings
 with kana and without), katakana, half-width katakana, combining voicing
@@ -27,8 +29,10 @@ each of its reasons, with the first line. The word of "M!in" and "M！in"
 must be offered, and written, once.
 """
 import argparse
+import csv
 import json
 import os
+import plistlib
 import re
 import subprocess
 import sys
@@ -232,24 +236,86 @@ def export_bytes(entries, encoding):
     return data, rows
 
 
-def example_rows(name):
-    """[(line number, reading, word)] of an export in examples/."""
+def example_text(data):
+    """The text of an export's bytes: UTF-16 by its mark, else UTF-8, else
+    Shift_JIS."""
+    if data[:2] in (b"\xff\xfe", b"\xfe\xff"):
+        return data.decode("utf-16")
+    try:
+        return data.decode("utf-8-sig")
+    except UnicodeDecodeError:
+        return data.decode("cp932")
+
+
+def example_format(data):
+    """Which export the bytes are, told as a user tells them: a property
+    list is XML, Kotoeri's lines are quoted fields, macOS's CSV lines hold
+    commas and no TAB; anything else is TAB text."""
+    text = example_text(data)
+    first = re.split(r"\r\n|\r|\n", text.lstrip(), maxsplit=1)[0]
+    if first.startswith(("<?xml", "<plist", "<!DOCTYPE plist")):
+        return "plist"
+    if first.startswith('"'):
+        return "kotoeri"
+    if "," in first and "\t" not in first:
+        return "csv"
+    return "tab"
+
+
+def example_fields(name):
+    """[(line number, fields)] of the entries of an export in examples/,
+    read from the export's own fields: reading, word and what follows (a
+    property list's entries are [shortcut, phrase], without a line number:
+    None)."""
     with open(os.path.join(EXAMPLES, name), "rb") as f:
         data = f.read()
-    if data.startswith(b"\xff\xfe"):
-        text = data[2:].decode("utf-16-le")
-    else:
-        try:
-            text = data.decode("utf-8")
-        except UnicodeDecodeError:
-            text = data.decode("cp932")
-    rows = []
-    for number, line in enumerate(text.replace("\r\n", "\n").split("\n"), 1):
-        fields = line.split("\t")
-        if line.startswith("!") or len(fields) < 2:
+    kind = example_format(data)
+    if kind == "plist":
+        return [(None, [entry["shortcut"], entry["phrase"]])
+                for entry in plistlib.loads(data)
+                if entry.get("shortcut") and entry.get("phrase")]
+    entries = []
+    # LF, CR LF and a lone CR each end a line (Kotoeri's text has CR).
+    lines = re.split(r"\r\n|\r|\n", example_text(data))
+    for number, line in enumerate(lines, 1):
+        if kind == "tab":
+            fields = line.split("\t")
+            if line.startswith("!"):
+                continue
+        elif kind == "kotoeri":  # "reading", "word", "part of speech"
+            fields = next(csv.reader([line], skipinitialspace=True), [])
+        else:  # reading,word,part of speech; "a,b" and "1""" quoted
+            fields = next(csv.reader([line]), [])
+        if len(fields) >= 2:
+            entries.append((number, fields))
+    return entries
+
+
+def example_rows(name):
+    """[(line number, reading, word)] of an export in examples/."""
+    return [(number, fields[0], fields[1])
+            for number, fields in example_fields(name)]
+
+
+def example_inputs():
+    """(name, path, rows, output encoding) of every export in examples/
+    (the dictionaries made from them, *.skk, left out)."""
+    inputs = []
+    for name in sorted(os.listdir(EXAMPLES)):
+        path = os.path.join(EXAMPLES, name)
+        if name.endswith(".skk") or not os.path.isfile(path):
             continue
-        rows.append((number, fields[0], fields[1]))
-    return rows
+        with open(path, "rb") as f:
+            data = f.read()
+        shift_jis = not data.startswith((b"\xff\xfe", b"\xfe\xff"))
+        try:
+            data.decode("utf-8")
+            shift_jis = False
+        except UnicodeDecodeError:
+            pass
+        inputs.append((name, path, example_rows(name),
+                       SHIFT_JIS if shift_jis else UTF_8))
+    return inputs
 
 
 # ---------------------------------------------------------------------------
@@ -397,7 +463,8 @@ def check_warning(name, stderr, rows):
 
 
 def check(client, name, dictionary, coding, rows, work):
-    """Types each reading the client can type; returns (typed, found,
+    """Types each reading the client can type; returns (readings typed,
+    found with all their words, words expected, words found, readings
     untypable there, failures)."""
     words, skipped = {}, set()
     for _, reading, word in rows:
@@ -411,9 +478,10 @@ def check(client, name, dictionary, coding, rows, work):
             if word not in listed:
                 listed.append(word)
     results = type_readings(client, dictionary, coding, list(words), work)
-    found, failures = 0, []
+    found, words_found, failures = 0, 0, []
     for keys, (form, expected) in words.items():
         reading, offered = results.get(keys, ("<not typed>", []))
+        words_found += sum(word in offered for word in expected)
         if all(word in offered for word in expected):
             found += 1
         else:
@@ -424,7 +492,8 @@ def check(client, name, dictionary, coding, rows, work):
             if word == "めいん語" and offered.count(word) != 1:
                 failures.append(f"{name}: {keys!r} offered {word} "
                                 f"{offered.count(word)} times, expected once")
-    return len(words), found, len(skipped), failures
+    return (len(words), found, sum(len(w) for _, w in words.values()),
+            words_found, len(skipped), failures)
 
 
 def written_once(dictionary, coding, name):
@@ -458,33 +527,36 @@ def main():
     failures = []
     total_typed = total_found = 0
     with tempfile.TemporaryDirectory() as work:
-        inputs = [(name, os.path.join(EXAMPLES, name), example_rows(name),
-                   SHIFT_JIS if name == "atok.txt" else UTF_8)
-                  for name in ("microsoft_ime.txt", "google_japanese_input.txt",
-                               "atok.txt")]
+        # Each export converted as is and with --okuri-ari, which must
+        # leave its okuri-nasi readings as they were.
+        inputs = [(name + okuri_ari_name, path, rows, output, okuri_ari)
+                  for name, path, rows, output in example_inputs()
+                  for okuri_ari, okuri_ari_name in (([], ""), (
+                      ["--okuri-ari"], " --okuri-ari"))]
         for encoding in (SHIFT_JIS, UTF_8, UTF_16):
             data, rows = export_bytes(generated_entries(), encoding)
             path = os.path.join(work, f"symbols_{encoding}.txt")
             with open(path, "wb") as f:
                 f.write(data)
             inputs.append((f"symbols_{encoding}.txt", path, rows,
-                           SHIFT_JIS if encoding == SHIFT_JIS else UTF_8))
-        for name, path, rows, output in inputs:
+                           SHIFT_JIS if encoding == SHIFT_JIS else UTF_8, []))
+        for number, (name, path, rows, output, more) in enumerate(inputs):
             options, coding = RECIPES[(args.client, output)]
             coding = "cp932" if coding.lower() == "cp932" else "utf-8"
-            dictionary = os.path.join(work, name + ".skk")
-            status, stderr = convert(program, options, path, dictionary)
+            dictionary = os.path.join(work, f"{number}.skk")
+            status, stderr = convert(program, options + more, path,
+                                     dictionary)
             if status != 0:
                 failures.append(f"{name}: brenlow exited {status}: {stderr}")
                 continue
             failures += check_warning(name, stderr, rows)
             if name.startswith("symbols_"):
                 failures += written_once(dictionary, coding, name)
-            typed, found, skipped, failed = check(args.client, name,
-                                                  dictionary, coding, rows,
-                                                  work)
+            typed, found, words, words_found, skipped, failed = check(
+                args.client, name, dictionary, coding, rows, work)
             print(f"{args.client}, {name}: {typed} readings typed, {found} "
-                  f"found; {skipped} readings no key sequence gives there")
+                  f"found with all their words ({words_found} of {words} "
+                  f"words); {skipped} readings no key sequence gives there")
             total_typed += typed
             total_found += found
             failures += failed
