@@ -33,6 +33,9 @@ enum class skip_reason {
   missing_key,     // property list: a dict without shortcut or phrase
 };
 constexpr std::size_t skip_reason_count = 12;
+static_assert(static_cast<std::size_t>(skip_reason::missing_key) + 1 ==
+                  skip_reason_count,
+              "skip_reason_count counts every reason");
 
 enum class line_kind { entry, comment_or_empty, skipped };
 
