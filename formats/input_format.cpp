@@ -84,6 +84,11 @@ format_guess detect_format(std::string_view text) {
   std::size_t position = text.substr(0, start).find_last_of("\r\n");
   position = position == std::string_view::npos ? 0 : position + 1;
   const std::string_view line = next_line(text, position);
+  // Only TAB text has headers: Microsoft IME's and ATOK's "!" lines and
+  // Gboard's "# Gboard Dictionary version:1", which may hold commas.
+  if (rest.front() == '!' || rest.front() == '#') {
+    return {input_format::tab_text, "it starts with a header line"};
+  }
   // Quotes and commas are ASCII bytes that are never the second byte of a
   // Shift_JIS pair, so the bytes tell in either encoding.
   if (line.find('\t') != std::string_view::npos) {

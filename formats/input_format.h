@@ -37,7 +37,8 @@ struct format_guess {
 
 // The format of text (in an encoding whose ASCII bytes are ASCII, without
 // its mark): a property list when it starts, after blanks, with "<?xml",
-// "<plist" or "<!DOCTYPE plist"; else, by its first line that is not blank,
+// "<plist" or "<!DOCTYPE plist"; TAB text when it starts with a header
+// line ("!" or "#" first); else, by its first line that is not blank,
 // Kotoeri text when its fields are quoted and separated by commas, CSV when
 // it has a comma and no TAB; TAB text otherwise.
 format_guess detect_format(std::string_view text);

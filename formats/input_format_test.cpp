@@ -56,7 +56,13 @@ TEST(DetectFormat, ByTheFirstBytesOrLine) {
       {"abc\n", none},
       {"", none},
       {" \r\n\t", none},
-      {"abc\na,b\n", none},  // the first line decides
+      {"abc\na,b\n", none},  // the first entry line decides
+      // Headers and comments of TAB text pass over, commas or not.
+      {"!Hard words: every form, backslashes\r\nr\tw\r\n", none},
+      {"!Microsoft IME Dictionary Tool\r\na,b\r\n", none},
+      {"# Gboard Dictionary version:1, x\nr\tw\tja-JP\n", none},
+      {"\r\n  !a,b\n\"e\", \"f\"\n", none},
+      {"!only, a comment\n", none},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(detect_format(c.text).format, c.expected) << shown_bytes(c.text);
