@@ -234,8 +234,10 @@ class entry_filing {
  public:
   entry_filing(const prepared_input& input, const entry_rules& rules,
                bool okuri_ari, skk_tables& tables,
-               const skipped_line_sink& skipped)
-      : input_(input),
+               const skipped_line_sink& skipped,
+               const char* skipped_what = "; line skipped")
+      : skipped_what_(skipped_what),
+        input_(input),
         rules_(rules),
         tables_(tables),
         skipped_(skipped),
@@ -257,7 +259,7 @@ class entry_filing {
     if (line.kind == line_kind::skipped) {
       if (line.reason != skip_reason::undecodable) {
         skip(line_number, line.reason,
-             std::string(skip_message(line.reason)) + "; line skipped");
+             std::string(skip_message(line.reason)) + skipped_what_);
       } else if (input_.from_utf_16) {
         skip(line_number, line.reason,
              std::string(utf_16_fault_message(line_bytes[line.fault_offset])) +
@@ -281,7 +283,7 @@ class entry_filing {
         check_record(fields, encoding, rules_, reading_buffer_);
     if (entry.reason != skip_reason::none) {
       skip(line_number, entry.reason,
-           std::string(skip_message(entry.reason)) + "; line skipped");
+           std::string(skip_message(entry.reason)) + skipped_what_);
       return;
     }
     for (std::size_t reason = 0;
@@ -337,6 +339,8 @@ class entry_filing {
     skipped_(line_problem{line_number, std::move(message)});
   }
 
+  // "; line skipped", or for a property list "; entry skipped".
+  const char* skipped_what_;
   const prepared_input& input_;
   const entry_rules& rules_;
   skk_tables& tables_;
@@ -395,7 +399,8 @@ bool convert_property_list(const prepared_input& input,
                            skk_tables& tables, const skipped_line_sink& skipped,
                            conversion_counts& counts, line_problem& problem) {
   const entry_rules rules = rules_for(given_rules, input_format::property_list);
-  entry_filing filing(input, rules, okuri_ari, tables, skipped);
+  entry_filing filing(input, rules, okuri_ari, tables, skipped,
+                      "; entry skipped");
   property_list list;
   list.sink = [&](const property_list_entry& entry) {
     ++filing.counts().lines;

@@ -1,7 +1,5 @@
 #include "formats/comma_text.h"
 
-#include "encodings/decodable.h"
-
 namespace brenlow {
 
 namespace {
@@ -68,19 +66,7 @@ entry_line read_comma_line(std::string_view whole_line, text_encoding encoding,
     return read;
   }
   read.kind = line_kind::skipped;
-  if (checks.decoding) {
-    if (checks.utf_8_lines && encoding == text_encoding::shift_jis &&
-        reads_as_utf_8(line)) {
-      read.reason = skip_reason::reads_as_utf_8;
-      return read;
-    }
-    const std::size_t fault = find_undecodable(line, encoding);
-    if (fault != std::string_view::npos) {
-      read.reason = skip_reason::undecodable;
-      read.fault_offset = read.mark_bytes + fault;
-      return read;
-    }
-  }
+  if (!passes_checks(line, encoding, checks, read)) return read;
   buffer.clear();
   buffer.reserve(line.size());
   record& fields = read.fields;

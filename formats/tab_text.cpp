@@ -113,6 +113,22 @@ bang_lines bang_lines_of(std::string_view first_line, text_encoding encoding) {
              : bang_lines::entries_with_tab;
 }
 
+bool passes_checks(std::string_view line, text_encoding encoding,
+                   const line_checks& checks, entry_line& read) {
+  if (!checks.decoding) return true;
+  // A UTF-8 line is named so, whether or not it decodes as Shift_JIS.
+  if (checks.utf_8_lines && encoding == text_encoding::shift_jis &&
+      reads_as_utf_8(line)) {
+    read.reason = skip_reason::reads_as_utf_8;
+    return false;
+  }
+  const std::size_t fault = find_undecodable(line, encoding);
+  if (fault == std::string_view::npos) return true;
+  read.reason = skip_reason::undecodable;
+  read.fault_offset = read.mark_bytes + fault;
+  return false;
+}
+
 entry_line read_tab_line(std::string_view whole_line, bool first_line,
                          text_encoding encoding, const line_checks& checks) {
   entry_line read;
@@ -133,20 +149,7 @@ entry_line read_tab_line(std::string_view whole_line, bool first_line,
     }
   }
   read.kind = line_kind::skipped;
-  if (checks.decoding) {
-    // A UTF-8 line is named so, whether or not it decodes as Shift_JIS.
-    if (checks.utf_8_lines && encoding == text_encoding::shift_jis &&
-        reads_as_utf_8(line)) {
-      read.reason = skip_reason::reads_as_utf_8;
-      return read;
-    }
-    const std::size_t fault = find_undecodable(line, encoding);
-    if (fault != std::string_view::npos) {
-      read.reason = skip_reason::undecodable;
-      read.fault_offset = read.mark_bytes + fault;
-      return read;
-    }
-  }
+  if (!passes_checks(line, encoding, checks, read)) return read;
   record& fields = read.fields;
   const std::size_t word_start =
       extract_reading(line, fields.reading, encoding);

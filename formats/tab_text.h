@@ -56,6 +56,13 @@ struct line_checks {
   bang_lines bang = bang_lines::comments;  // see bang_lines_of
 };
 
+// What every line format checks of a line (without its marks, which
+// read.mark_bytes counts) before its fields: true when it passes checks;
+// otherwise false, with read's reason (undecodable, or reads_as_utf_8) and
+// fault offset in the whole line set.
+bool passes_checks(std::string_view line, text_encoding encoding,
+                   const line_checks& checks, entry_line& read);
+
 // Reads a line without its line end, byte-order marks at its start dropped
 // first (mark_bytes). Empty lines, Gboard's first line "# Gboard Dictionary
 // version:..." and lines starting with "!" are comments, the last only
