@@ -1,0 +1,51 @@
+// The encodings a dictionary can be written in, and the re-encoding of the
+// text the conversion holds (Shift_JIS or UTF-8) into them. The EUC-JP,
+// EUC-JIS-2004 and code page 932 mappings are Emacs's own coders' (as SKK
+// users' Emacs reads and writes these files), generated once by
+// tools/make_output_tables.el.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "base/byte_facts.h"
+
+namespace brenlow {
+
+enum class output_encoding { shift_jis, utf_8, euc_jp, euc_jis_2004, utf_16le };
+
+// "shift_jis", "utf-8", "euc-jp", "euc-jis-2004", "utf-16le": the names
+// --to takes.
+const char* output_encoding_name(output_encoding encoding);
+
+// The encoding --to names (in any case; "sjis" and "cp932" are Shift_JIS,
+// "utf8" is UTF-8, "eucjp" EUC-JP). Returns false for any other name.
+bool output_encoding_of_name(std::string_view name, output_encoding& encoding);
+
+// The output encoding that writes text as it is held (no re-encoding).
+output_encoding same_as(text_encoding held);
+
+// The first character of text (valid text in held) that encoding cannot
+// write, or none (offset npos). Shift_JIS text is read as code page 932
+// (as Emacs's cp932 decodes it); UTF-8 and UTF-16LE write every character.
+struct unencodable_character {
+  std::size_t offset = std::string_view::npos;  // in text
+  char32_t code_point = 0;
+};
+unencodable_character find_unencodable(std::string_view text,
+                                       text_encoding held,
+                                       output_encoding encoding);
+
+// Appends text (valid in held, every character of it writable in encoding:
+// see find_unencodable) to out, written in encoding. UTF-16LE is written
+// without a mark.
+void append_recoded(std::string_view text, text_encoding held,
+                    output_encoding encoding, std::string& out);
+
+// Appends the UTF-8 form of text written in encoding, as Emacs decodes it
+// (the characters Emacs SKK compares when it searches such a file).
+void append_utf_8_of(std::string_view text, output_encoding encoding,
+                     std::string& out);
+
+}  // namespace brenlow
