@@ -170,7 +170,8 @@ int write_dictionary(const run_options& options, reading_table& table,
 
 void report_summary(const std::string& shown_name,
                     const conversion_result& result, const reading_table& table,
-                    const reading_table* okuri_ari, output_encoding written) {
+                    const reading_table* okuri_ari,
+                    const std::string& written) {
   const prepared_input& input = result.input;
   const conversion_counts& counts = result.counts;
   std::string format = format_description(result.format);
@@ -186,8 +187,8 @@ void report_summary(const std::string& shown_name,
   }
   if (!reasons.empty()) reasons += ")";
   report(shown_name + ": " + encoding_name(input.encoding) + " (" +
-         input.reason + "), " + format + ", written as " +
-         output_encoding_title(written) + "; " + std::to_string(counts.lines) +
+         input.reason + "), " + format + written + "; " +
+         std::to_string(counts.lines) +
          (result.format == input_format::property_list ? " entries read, "
                                                        : " lines read, ") +
          std::to_string(counts.comment_or_empty_lines) + " comment or empty, " +
@@ -359,7 +360,13 @@ int convert_file(const run_options& options, const std::string& shown_name) {
       options.okuri_ari ? &result.tables.okuri_ari : nullptr;
   const skk_layout layout = layout_for(options, result.input.encoding);
   if (options.verbose) {
-    report_summary(shown_name, result, table, okuri_ari, layout.encoding);
+    // The output's encoding is named where it is not the input's.
+    const std::string written =
+        layout.encoding == same_as(result.input.encoding)
+            ? ""
+            : std::string(", written as ") +
+                  output_encoding_title(layout.encoding);
+    report_summary(shown_name, result, table, okuri_ari, written);
   }
   if (options.strict && counts.skipped_lines != 0) {
     report(shown_name + ": " + std::to_string(counts.skipped_lines) +
