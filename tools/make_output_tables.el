@@ -27,8 +27,9 @@
 ;; mark do, nor to a character of Emacs's own beyond U+10FFFF, nor to a raw
 ;; byte).
 ;;
-;; Then, for each coding, the codes brenlow must never write, each with the
-;; code Emacs writes its character as (0 for none): codes whose character
+;; Then, for each coding, the codes brenlow must never write, ascending and
+;; ended by 0xFFFFFFFF (no code), each with the code Emacs writes its
+;; character as (0 for none): codes whose character
 ;; Emacs encodes to another code (code page 932's NEC and IBM duplicates),
 ;; or does not encode at all, or only with an ISO-2022 escape (euc-jp
 ;; writes U+00A5 as ESC ( J 0x5C ESC ( B, which is no EUC code; an
@@ -179,12 +180,13 @@ the codes never to write as ((code . preferred) ...) ascending."
   (insert "\n};\n\n"))
 
 (defun brenlow-insert-not-written (name not-written)
-  "Inserts NOT-WRITTEN as the C++ array NAME of output_code_pair."
+  "Inserts NOT-WRITTEN as the C++ array NAME of output_code_pair, ended
+by a row of code 0xFFFFFFFF (no code), so that no array is empty."
   (insert (format "constexpr output_code_pair %s[%d] = {\n" name
-                  (length not-written)))
+                  (1+ (length not-written))))
   (dolist (pair not-written)
     (insert (format "    {0x%X, 0x%X},\n" (car pair) (cdr pair))))
-  (insert "};\n\n"))
+  (insert "    {0xFFFFFFFF, 0x0},\n};\n\n"))
 
 (defun brenlow-insert-coding (coding prefix tables)
   "Studies CODING and inserts its TABLES and its codes not written, their
@@ -207,7 +209,8 @@ C++ names starting with PREFIX."
             " in the Japanese\n// language environment. Do not edit: run the script again.\n"
             "// The character each code decodes to (0 for none), dense and indexed\n"
             "// by the code as the script tells; then the codes never written, each\n"
-            "// with the code Emacs writes its character as (0 for none).\n\n")
+            "// with the code Emacs writes its character as (0 for none), ended by\n"
+            "// 0xFFFFFFFF.\n\n")
     (insert "// cp932: single bytes, then lead index * 189 + trail - 0x40.\n")
     (let ((codes (brenlow-cp932-codes)))
       (brenlow-insert-coding 'cp932 "cp932"
