@@ -531,8 +531,7 @@ std::size_t write_recoded(std::string_view text, text_encoding held,
   if (direct == nullptr) {
     std::string recoded;
     append_recoded(text, held, encoding, recoded);
-    if (!recoded.empty()) std::memcpy(out, recoded.data(), recoded.size());
-    return recoded.size();
+    return recoded.copy(out, recoded.size());
   }
   // The common case, a Shift_JIS export written in another encoding: a
   // table lookup a character, no code point.
