@@ -296,6 +296,17 @@ const char* output_encoding_name(output_encoding encoding) {
   return "shift_jis";
 }
 
+const char* output_encoding_title(output_encoding encoding) {
+  switch (encoding) {
+    case output_encoding::shift_jis: return "Shift_JIS";
+    case output_encoding::utf_8: return "UTF-8";
+    case output_encoding::euc_jp: return "EUC-JP";
+    case output_encoding::euc_jis_2004: return "EUC-JIS-2004";
+    case output_encoding::utf_16le: return "UTF-16LE";
+  }
+  return "Shift_JIS";
+}
+
 bool output_encoding_of_name(std::string_view name, output_encoding& encoding) {
   // Lower case, the name --to documents first.
   static constexpr struct {

@@ -289,11 +289,20 @@ TEST(OutputEncoding, Names) {
     EXPECT_EQ(output_encoding_of_name(row.name, found), row.known) << row.name;
     EXPECT_EQ(found, row.known ? row.encoding : before) << row.name;
   }
-  for (const char* name :
-       {"shift_jis", "utf-8", "euc-jp", "euc-jis-2004", "utf-16le"}) {
+  // The name --to takes gives the encoding whose name and title it is.
+  struct {
+    const char* name;
+    const char* title;
+  } const names[] = {
+      {"shift_jis", "Shift_JIS"}, {"utf-8", "UTF-8"},
+      {"euc-jp", "EUC-JP"},       {"euc-jis-2004", "EUC-JIS-2004"},
+      {"utf-16le", "UTF-16LE"},
+  };
+  for (const auto& row : names) {
     output_encoding found{};
-    ASSERT_TRUE(output_encoding_of_name(name, found)) << name;
-    EXPECT_STREQ(output_encoding_name(found), name);
+    ASSERT_TRUE(output_encoding_of_name(row.name, found)) << row.name;
+    EXPECT_STREQ(output_encoding_name(found), row.name);
+    EXPECT_STREQ(output_encoding_title(found), row.title);
   }
   EXPECT_EQ(same_as(sjis), output_encoding::shift_jis);
   EXPECT_EQ(same_as(utf8), output_encoding::utf_8);
