@@ -4,14 +4,17 @@ by Emacs and by glibc iconv.
 
 tests/clients/encoding_round_trip.py --program build/brenlow
 
-Two IME text exports, one word a line, each word one character under a
+Three IME text exports, one word a line, each word one character under a
 reading of its own:
 
 - UTF-8: every distinct character of the words of the benchmark's corpus
   (bench/make_corpus.py, built in a temporary folder) and of the whole of
   /usr/share/skk/SKK-JISYO.L;
 - Shift_JIS: every code of code page 932 that glibc iconv "CP932" decodes
-  (the codes brenlow reads), the user-defined area included.
+  (the codes brenlow reads), the user-defined area included;
+- UTF-8: every character Emacs's euc-jp and euc-jis-2004 decode a code to
+  (JIS X 0212 and all of JIS X 0213), so that every code brenlow can write
+  in EUC is written and read back.
 
 Each is converted with --to TARGET --eol lf for shift_jis, euc-jp,
 euc-jis-2004 and utf-16le. Each line of the export must then either come
@@ -100,6 +103,37 @@ EMACS_SCRIPT = r"""
 """
 
 
+# Prints, in hex, every character Emacs's euc-jp and euc-jis-2004 decode a
+# code (0x8E kana, pair, 0x8F triple) to, once.
+EMACS_EUC_CHARACTERS = r"""
+(set-language-environment "Japanese")
+(let ((seen (make-hash-table))
+      (bytes (number-sequence #xa1 #xfe)))
+  (dolist (coding '(euc-jp-unix euc-jis-2004-unix))
+    (dolist (first bytes)
+      (dolist (code (cons (unibyte-string #x8e first)
+                          (apply #'append
+                                 (mapcar (lambda (second)
+                                           (list (unibyte-string first second)
+                                                 (unibyte-string #x8f first
+                                                                 second)))
+                                         bytes))))
+        (let ((text (decode-coding-string code coding)))
+          (when (and (= (length text) 1) (<= (aref text 0) #x10ffff))
+            (puthash (aref text 0) t seen))))))
+  (maphash (lambda (character _) (princ (format "%X\n" character))) seen))
+"""
+
+
+def run_emacs(work, script_text, args):
+    """Emacs in batch on a script; its standard output."""
+    script = os.path.join(work, "script.el")
+    with open(script, "w") as f:
+        f.write(script_text)
+    return subprocess.run(["emacs", "-Q", "--batch", "-l", script] + args,
+                          capture_output=True, check=True, text=True).stdout
+
+
 def reading_of(n):
     digits = []
     while True:
@@ -134,15 +168,23 @@ def glibc_decode(data, name):
     return result.stdout.decode("utf-8", errors="surrogateescape")
 
 
-def utf_8_export(work):
+def utf_8_words(characters):
+    # Control characters, TAB and the line ends are no word's.
+    return [c.encode("utf-8") for c in sorted(characters)
+            if ord(c) >= 0x20 and not 0x7F <= ord(c) <= 0x9F]
+
+
+def vocabulary_export(work):
     characters = corpus_characters(work)
     if os.path.exists(SKK_JISYO_L):
         with open(SKK_JISYO_L, "rb") as f:
             characters.update(glibc_decode(f.read(), "EUC-JISX0213"))
-    # Control characters, TAB and the line ends are no word's.
-    words = sorted(c for c in characters
-                   if ord(c) >= 0x20 and not 0x7F <= ord(c) <= 0x9F)
-    return [w.encode("utf-8") for w in words]
+    return utf_8_words(characters)
+
+
+def euc_export(work):
+    return utf_8_words(chr(int(line, 16)) for line in
+                       run_emacs(work, EMACS_EUC_CHARACTERS, []).split())
 
 
 def shift_jis_export():
@@ -208,18 +250,18 @@ WARNING = re.compile(r"^brenlow: (.*):(\d+): .*U\+([0-9A-F]{4,6}).*"
                      r"; line skipped$")
 
 
-def check(program, work, export, export_coding, words, expected, summary,
+def check(program, work, export, label, words, expected, summary,
           differences):
     """Converts the export to each target; returns the faults found."""
     faults = []
     outputs = []
     for target in TARGETS:
-        out = os.path.join(work, f"{export_coding}-{target}.skk")
+        out = os.path.join(work, f"{label}-{target}.skk")
         run = subprocess.run([program, "--to", target, "--eol", "lf", "-o",
                               out, export], capture_output=True)
         stderr = run.stderr.decode("utf-8", errors="replace")
         if run.returncode != 0:
-            faults.append(f"{export_coding} -> {target}: exit status "
+            faults.append(f"{label} -> {target}: exit status "
                           f"{run.returncode}: {stderr[:2000]}")
             continue
         outputs.append((target, out, stderr))
@@ -231,7 +273,7 @@ def check(program, work, export, export_coding, words, expected, summary,
         for line in stderr.splitlines():
             match = WARNING.match(line)
             if not match or match.group(1) != export:
-                faults.append(f"{export_coding} -> {target}: unexpected "
+                faults.append(f"{label} -> {target}: unexpected "
                               f"message: {line}")
                 continue
             warned[int(match.group(2))] = int(match.group(3), 16)
@@ -241,13 +283,8 @@ def check(program, work, export, export_coding, words, expected, summary,
         for target, warned in skipped.items():
             for code_point in sorted(set(warned.values())):
                 f.write(f"{TARGETS[target][0]}\t{code_point:X}\n")
-    script = os.path.join(work, "decode.el")
-    with open(script, "w") as f:
-        f.write(EMACS_SCRIPT)
-    verdicts = subprocess.run(
-        ["emacs", "-Q", "--batch", "-l", script] + emacs_args + [checks],
-        capture_output=True, check=True, text=True).stdout.split("\n")
-    verdict_rows = iter(verdicts)
+    verdict_rows = iter(run_emacs(work, EMACS_SCRIPT,
+                                  emacs_args + [checks]).split("\n"))
     writable = {}
     for target, warned in skipped.items():
         for code_point in sorted(set(warned.values())):
@@ -267,7 +304,7 @@ def check(program, work, export, export_coding, words, expected, summary,
         for n, word in enumerate(words):
             reading, line = reading_of(n), n + 1
             character = expected[n]
-            where = f"{export_coding} -> {target}: line {line} " \
+            where = f"{label} -> {target}: line {line} " \
                     f"{word.hex().upper()} (U+{ord(character):04X})"
             if line in warned:
                 if warned[line] != ord(character):
@@ -303,10 +340,10 @@ def check(program, work, export, export_coding, words, expected, summary,
                 differences.add((target, code.hex().upper(), character,
                                  glibc_back[0] if glibc_back else None))
         if wrong > 50:
-            faults.append(f"{export_coding} -> {target}: {wrong} lines read "
+            faults.append(f"{label} -> {target}: {wrong} lines read "
                           "back wrong in all")
         shown = " ".join(f"U+{c:04X}" for c in sorted(set(warned.values()))[:12])
-        summary.append(f"{export_coding} -> {target}: {written} of "
+        summary.append(f"{label} -> {target}: {written} of "
                        f"{len(words)} characters written, {len(warned)} "
                        f"skipped{': ' + shown if shown else ''}"
                        f"{' ...' if len(set(warned.values())) > 12 else ''}")
@@ -315,16 +352,11 @@ def check(program, work, export, export_coding, words, expected, summary,
 
 def emacs_readings(work, export, coding, count):
     """What Emacs decodes each export line's word to."""
-    script = os.path.join(work, "decode.el")
-    with open(script, "w") as f:
-        f.write(EMACS_SCRIPT)
     out = export + ".emacs"
-    subprocess.run(["emacs", "-Q", "--batch", "-l", script, export, coding,
-                    out], check=True, capture_output=True)
+    run_emacs(work, EMACS_SCRIPT, [export, coding, out])
     with open(out, "rb") as f:
         lines = f.read().decode("utf-8", "surrogateescape").split("\n")
-    words = [line.split("\t")[1] for line in lines[:count]]
-    return words
+    return [line.split("\t")[1] for line in lines[:count]]
 
 
 def main():
@@ -341,19 +373,19 @@ def main():
     with tempfile.TemporaryDirectory() as temporary:
         work = args.work or temporary
         os.makedirs(work, exist_ok=True)
-        for export_coding in EXPORT_CODINGS:
-            words = (utf_8_export(work) if export_coding == "utf-8"
-                     else shift_jis_export())
-            export = os.path.join(work, f"export-{export_coding}.txt")
-            write_export(export, words, export_coding)
-            expected = emacs_readings(work, export,
-                                      EXPORT_CODINGS[export_coding][0],
+        exports = [("vocabulary", "utf-8", vocabulary_export(work)),
+                   ("cp932", "shift_jis", shift_jis_export()),
+                   ("euc", "utf-8", euc_export(work))]
+        for label, coding, words in exports:
+            export = os.path.join(work, f"export-{label}.txt")
+            write_export(export, words, coding)
+            expected = emacs_readings(work, export, EXPORT_CODINGS[coding][0],
                                       len(words))
             for n, character in enumerate(expected):
                 if len(character) != 1:
-                    faults.append(f"{export_coding}: line {n + 1}: Emacs "
-                                  f"reads {words[n].hex()} as {character!r}")
-            faults += check(program, work, export, export_coding, words,
+                    faults.append(f"{label}: line {n + 1}: Emacs reads "
+                                  f"{words[n].hex()} as {character!r}")
+            faults += check(program, work, export, label, words,
                             [c[:1] for c in expected], summary, differences)
     print("\n".join(summary))
     if differences:
