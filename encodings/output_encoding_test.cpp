@@ -313,30 +313,29 @@ TEST(OutputEncoding, Names) {
 // area) is a character Emacs reads, the same one glibc reads.
 TEST(OutputEncoding, ShiftJisPairsAsGlibcReadsThem) {
   iconv_t cd = iconv_open("UTF-8", "CP932");
-  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  ASSERT_NE(reinterpret_cast<std::intptr_t>(cd), -1);
   int pairs = 0;
   for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
     for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-      const unsigned char bytes[2] = {static_cast<unsigned char>(lead),
-                                      static_cast<unsigned char>(trail)};
+      char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      const auto* bytes = reinterpret_cast<const unsigned char*>(pair);
       if (shift_jis_length(bytes, 2, 0) != 2) continue;
       ++pairs;
-      const std::string_view pair(reinterpret_cast<const char*>(bytes), 2);
-      char in_bytes[2] = {pair[0], pair[1]};
       char glibc[8];
-      char* in = in_bytes;
+      char* in = pair;
       char* out = glibc;
       std::size_t in_left = 2, out_left = sizeof glibc;
       ASSERT_NE(iconv(cd, &in, &in_left, &out, &out_left),
                 static_cast<std::size_t>(-1))
           << std::hex << lead << trail;
-      EXPECT_EQ(find_unencodable(pair, sjis, output_encoding::utf_8).offset,
+      const std::string_view text(pair, 2);
+      EXPECT_EQ(find_unencodable(text, sjis, output_encoding::utf_8).offset,
                 npos)
           << std::hex << lead << trail;
       std::string ours;
-      append_recoded(pair, sjis, output_encoding::utf_8, ours);
+      append_recoded(text, sjis, output_encoding::utf_8, ours);
       EXPECT_EQ(shown_bytes(ours),
-                shown_bytes(std::string_view(glibc, out - glibc)))
+                shown_bytes(std::string_view(glibc, sizeof glibc - out_left)))
           << std::hex << lead << trail;
     }
   }
