@@ -342,11 +342,12 @@ def check(program, work, export, label, words, expected, summary,
         if wrong > 50:
             faults.append(f"{label} -> {target}: {wrong} lines read "
                           "back wrong in all")
-        shown = " ".join(f"U+{c:04X}" for c in sorted(set(warned.values()))[:12])
-        summary.append(f"{label} -> {target}: {written} of "
-                       f"{len(words)} characters written, {len(warned)} "
-                       f"skipped{': ' + shown if shown else ''}"
-                       f"{' ...' if len(set(warned.values())) > 12 else ''}")
+        named = sorted(set(warned.values()))
+        shown = "".join(f" U+{c:04X}" for c in named[:12])
+        summary.append(f"{label} -> {target}: {written} of {len(words)} "
+                       f"characters written, {len(warned)} skipped"
+                       f"{':' + shown if shown else ''}"
+                       f"{' ...' if len(named) > 12 else ''}")
     return faults
 
 
