@@ -16,19 +16,19 @@ reading of its own:
   (JIS X 0212 and all of JIS X 0213), so that every code brenlow can write
   in EUC is written and read back.
 
-Each is converted with --to TARGET --eol lf for shift_jis, euc-jp,
-euc-jis-2004 and utf-16le. Each line of the export must then either come
-back as the same character when the output is decoded by Emacs (cp932,
-euc-jp, euc-jis-2004, utf-16le, as Emacs SKK reads the file), the character
-being what Emacs decodes the export's line to, or have been skipped with
-the warning "brenlow: FILE:LINE: ... U+XXXX ...; line skipped" naming its
-character; a skipped character must be one Emacs cannot write in the
-target (encode-coding-char gives no code that decodes back to it). The
+Each is converted with --to TARGET --eol lf for shift_jis, euc-jp, euc-
+jis-2004, utf-16le and utf-8. Each line of the export must then either come
+back as the same character when the output is decoded by Emacs (cp932, euc-
+jp, euc-jis-2004, utf-16le, utf-8, as Emacs SKK reads the file), the
+character being what Emacs decodes the export's line to, or have been
+skipped with the warning "brenlow: FILE:LINE: ... U+XXXX ...; line skipped"
+naming its character; a skipped character must be one Emacs cannot write in
+the target (encode-coding-char gives no code that decodes back to it). The
 output is also decoded by glibc iconv (CP932, EUC-JP, EUC-JISX0213,
-UTF-16LE), as libskk reads it: where glibc reads a code as another
-character than Emacs does, that is no fault of the output but a
-difference of the two readers, printed as a table at the end (the README
-lists it). CTest runs it under the label clients (encoding_round_trip).
+UTF-16LE, UTF-8), as libskk reads it: where glibc reads a code as another
+character than Emacs does, that is no fault of the output but a difference
+of the two readers, printed as a table at the end (the README lists it).
+CTest runs it under the label clients (encoding_round_trip).
 """
 import argparse
 import concurrent.futures
@@ -54,6 +54,8 @@ TARGETS = {
     "euc-jp": ("euc-jp", "EUC-JP"),
     "euc-jis-2004": ("euc-jis-2004", "EUC-JISX0213"),
     "utf-16le": ("utf-16le", "UTF-16LE"),
+    # Shift_JIS text re-encoded; UTF-8 text copied.
+    "utf-8": ("utf-8", "UTF-8"),
 }
 EXPORT_CODINGS = {"utf-8": ("utf-8", "UTF-8"), "shift_jis": ("cp932", "CP932")}
 
