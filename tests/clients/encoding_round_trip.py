@@ -16,10 +16,10 @@ reading of its own:
   (JIS X 0212 and all of JIS X 0213), so that every code brenlow can write
   in EUC is written and read back.
 
-Each is converted with --to TARGET --eol lf for shift_jis, euc-jp, euc-
-jis-2004, utf-16le and utf-8. Each line of the export must then either come
-back as the same character when the output is decoded by Emacs (cp932, euc-
-jp, euc-jis-2004, utf-16le, utf-8, as Emacs SKK reads the file), the
+Each is converted with --to TARGET --eol lf for shift_jis, euc-jp,
+euc-jis-2004, utf-16le and utf-8. Each line of the export must then either
+come back as the same character when the output is decoded by Emacs (cp932,
+euc-jp, euc-jis-2004, utf-16le, utf-8, as Emacs SKK reads the file), the
 character being what Emacs decodes the export's line to, or have been
 skipped with the warning "brenlow: FILE:LINE: ... U+XXXX ...; line skipped"
 naming its character; a skipped character must be one Emacs cannot write in
