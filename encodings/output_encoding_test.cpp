@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/byte_facts.h"
+#include "encodings/cp932_duplicates.h"
 #include "encodings/decodable.h"
 #include "tests/shown_bytes.h"
 
@@ -305,6 +306,36 @@ TEST(OutputEncoding, Names) {
   }
   EXPECT_EQ(same_as(sjis), output_encoding::shift_jis);
   EXPECT_EQ(same_as(utf8), output_encoding::utf_8);
+}
+
+// Every pair read as UTF-8 and written back in Shift_JIS gives the code
+// glibc iconv's CP932 gives (cp932_duplicates.inc, made from glibc): the
+// code both clients type.
+TEST(OutputEncoding, ShiftJisPairsWrittenBackAtTheCodeGlibcGives) {
+  int moved = 0;
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      const auto* bytes = reinterpret_cast<const unsigned char*>(pair);
+      if (shift_jis_length(bytes, 2, 0) != 2) continue;
+      std::string text;
+      append_recoded(std::string_view(pair, 2), sjis, output_encoding::utf_8,
+                     text);
+      ASSERT_EQ(find_unencodable(text, utf8, output_encoding::shift_jis).offset,
+                npos)
+          << std::hex << lead << trail;
+      std::string back;
+      append_recoded(text, utf8, output_encoding::shift_jis, back);
+      ASSERT_EQ(back.size(), 2u) << std::hex << lead << trail;
+      const unsigned code = (static_cast<unsigned char>(back[0]) << 8u) |
+                            static_cast<unsigned char>(back[1]);
+      EXPECT_EQ(code, canonical_cp932_pair(lead, trail))
+          << std::hex << lead << trail;
+      if (code != ((lead << 8u) | trail)) ++moved;
+    }
+  }
+  // The NEC and IBM duplicates: as many as glibc has.
+  EXPECT_EQ(moved, 398);
 }
 
 #if BRENLOW_HAVE_ICONV
