@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -533,7 +532,7 @@ std::size_t write_recoded(std::string_view text, text_encoding held,
   if (direct == nullptr) {
     std::string recoded;
     append_recoded(text, held, encoding, recoded);
-    if (!recoded.empty()) std::memcpy(out, recoded.data(), recoded.size());
+    std::copy(recoded.begin(), recoded.end(), out);
     return recoded.size();
   }
   // The common case, a Shift_JIS export written in another encoding: a
