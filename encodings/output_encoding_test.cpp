@@ -207,6 +207,15 @@ TEST(OutputEncoding, RecodingRows) {
     append_recoded(text, row.held, row.target, out);
     EXPECT_EQ(shown_bytes(out), shown_bytes("<" + from_hex(row.expected_hex)))
         << row.what;
+    // Written in place, through the direct tables where held is
+    // Shift_JIS: the same bytes, within the room promised.
+    std::string room(4 * text.size() + 1, '\xFF');
+    const std::size_t written =
+        write_recoded(text, row.held, row.target, room.data());
+    EXPECT_EQ(shown_bytes(room.substr(0, written)),
+              shown_bytes(from_hex(row.expected_hex)))
+        << row.what << " (write_recoded)";
+    EXPECT_EQ(room.back(), '\xFF') << row.what << " (write_recoded)";
     // Read back as Emacs reads the file: the same characters.
     if (row.held == utf8) {
       std::string back;
@@ -246,6 +255,32 @@ const reading_row reading_rows[] = {
     {"UTF-16LE surrogate pair", "40D80BDC", output_encoding::utf_16le, "𠀋"},
     {"UTF-8", "E6BCA2", output_encoding::utf_8, "漢"},
 };
+
+// Where find_unencodable need not look: the held encoding itself, and the
+// Unicode encodings.
+TEST(OutputEncoding, WritesEveryCharacter) {
+  struct {
+    text_encoding held;
+    output_encoding target;
+    bool every;
+  } const rows[] = {
+      {sjis, output_encoding::shift_jis, true},
+      {sjis, output_encoding::utf_8, true},
+      {sjis, output_encoding::utf_16le, true},
+      {sjis, output_encoding::euc_jp, false},
+      {sjis, output_encoding::euc_jis_2004, false},
+      {utf8, output_encoding::utf_8, true},
+      {utf8, output_encoding::utf_16le, true},
+      {utf8, output_encoding::shift_jis, false},
+      {utf8, output_encoding::euc_jp, false},
+      {utf8, output_encoding::euc_jis_2004, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(writes_every_character(row.held, row.target), row.every)
+        << output_encoding_name(row.target)
+        << (row.held == sjis ? " from Shift_JIS" : " from UTF-8");
+  }
+}
 
 TEST(OutputEncoding, ReadingRows) {
   for (const reading_row& row : reading_rows) {
