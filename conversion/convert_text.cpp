@@ -85,7 +85,8 @@ class okuri_ari_filing {
     std::string_view candidate = pairs_.front().candidate;
     if (okuri_ari_candidate_form(candidate, encoding, rules.csv_quotes,
                                  form_)) {
-      if (form_.empty()) return false;  // nothing left to write
+      // Nothing left to write, or a form the program shows as code.
+      if (form_.empty() || !concat_readable(form_, rules.concat)) return false;
       candidate = keep(*table_, form_);
     }
     for (const okuri_ari_pair& pair : pairs_) {
