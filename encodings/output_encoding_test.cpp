@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -253,6 +254,10 @@ const reading_row reading_rows[] = {
     {"EUC-JIS-2004 8FA1A1", "8FA1A1", output_encoding::euc_jis_2004, "𠂉"},
     {"UTF-16LE kana", "42304430", output_encoding::utf_16le, "あい"},
     {"UTF-16LE surrogate pair", "40D80BDC", output_encoding::utf_16le, "𠀋"},
+    // Cut short, the high surrogate stands alone (as its three bytes) and
+    // the odd byte after it is no unit: nothing past the text is read.
+    {"UTF-16LE high surrogate, then one byte", "3DD800",
+     output_encoding::utf_16le, "\xED\xA0\xBD"},
     {"UTF-8", "E6BCA2", output_encoding::utf_8, "漢"},
 };
 
@@ -284,8 +289,14 @@ TEST(OutputEncoding, WritesEveryCharacter) {
 
 TEST(OutputEncoding, ReadingRows) {
   for (const reading_row& row : reading_rows) {
+    // In a buffer of its exact size, so that the sanitizers see a read
+    // past its end.
+    const std::string bytes = from_hex(row.hex);
+    const std::unique_ptr<char[]> exact(new char[bytes.size()]);
+    bytes.copy(exact.get(), bytes.size());
     std::string out = "<";
-    append_utf_8_of(from_hex(row.hex), row.encoding, out);
+    append_utf_8_of(std::string_view(exact.get(), bytes.size()), row.encoding,
+                    out);
     EXPECT_EQ(shown_bytes(out), shown_bytes(std::string("<") + row.expected))
         << row.what;
   }
