@@ -106,6 +106,25 @@ std::string gvariant_string(const std::string& text) {
   return quoted + "'";
 }
 
+// A word for a POSIX shell: as it is when it holds only characters no
+// shell treats specially, else in single quotes.
+std::string shell_word(const std::string& text) {
+  const bool plain =
+      !text.empty() && text.find_first_not_of(
+                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVW"
+                           "XYZ0123456789/._-+,:=@%") == std::string::npos;
+  if (plain) return text;
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted.push_back(c);
+    }
+  }
+  return quoted + "'";
+}
+
 }  // namespace
 
 const program_preset* find_preset(const std::string& name) {
@@ -196,7 +215,7 @@ std::vector<std::string> registration(const program_preset& preset,
       return {use + ", have dbskkd-cdb serve it (as root):",
               "update-alternatives --install /usr/share/skk/SKK-JISYO.cdb "
               "SKK-JISYO.cdb " +
-                  path + " 100"};
+                  shell_word(path) + " 100"};
     }
     return {use +
                 ", put this line in /etc/default/yaskkserv, then run "
@@ -238,6 +257,19 @@ std::vector<std::string> registration(const program_preset& preset,
 
 std::string name_warning(const program_preset& preset,
                          const written_file& file) {
+  if (std::string(preset.name) == "skkserv" && !file.cdb &&
+      file.path.find_first_of(" \t\"'$`\\") != std::string::npos) {
+    // Debian's update-skkdic-yaskkserv splits LOCAL_DICS at blanks.
+    return "yaskkserv's LOCAL_DICS cannot name a file whose name holds a "
+           "blank, a quote, $, ` or a backslash: move it to a folder "
+           "without them";
+  }
+  if (std::string(preset.name) == "fcitx5-skk" &&
+      file.path.find(',') != std::string::npos) {
+    // Its dictionary_list splits a line at every comma, with no escape.
+    return "fcitx5-skk cannot name a file whose name holds a comma: move it "
+           "to a folder without one";
+  }
   if (std::string(preset.name) != "macskk" ||
       file.encoding != output_encoding::utf_8 ||
       file.path.find("utf8") != std::string::npos) {
