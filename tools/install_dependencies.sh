@@ -5,7 +5,7 @@
 # benchmark needs. Packages already present are left alone.
 set -e
 # expat: the XML parser of the property list reader.
-packages="cmake make g++ libexpat1-dev"
+packages="cmake make g++ libexpat1-dev libcdb-dev"
 windows=no
 if [ "${1:-}" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 file"
@@ -13,6 +13,8 @@ fi
 if [ "${1:-}" = "--tests" ]; then
   # The SKK clients the output is read back with: Emacs SKK and libskk.
   packages="$packages libgtest-dev python3 skkdic emacs-nox ddskk python3-gi gir1.2-skk-1.0 libskk-dev"
+  # tinycdb's cdb command dumps the CDB files the cases write.
+  packages="$packages tinycdb"
   # Words with conjugation classes, to measure the okuri-ari keys against
   # SKK-JISYO.L.
   packages="$packages mecab-ipadic"

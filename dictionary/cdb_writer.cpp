@@ -1,0 +1,103 @@
+#include "dictionary/cdb_writer.h"
+
+#include <cdb.h>
+
+#include <cerrno>
+#include <string>
+#include <unordered_map>
+
+namespace brenlow {
+
+namespace {
+
+// Appends "word/" for each word of entry, first to last. The chain runs
+// from the last word back, so it is turned around, walked and turned back,
+// as the text writer does: no list of the words is made.
+void append_words(reading_table& table, const reading_entry& entry,
+                  std::string& value) {
+  auto& candidates = table.candidates;
+  std::uint32_t first = no_candidate;
+  for (std::uint32_t c = entry.last_candidate; c != no_candidate;) {
+    const std::uint32_t before = candidates[c].previous;
+    candidates[c].previous = first;
+    first = c;
+    c = before;
+  }
+  std::uint32_t before = no_candidate;
+  for (std::uint32_t c = first; c != no_candidate;) {
+    candidate& word = candidates[c];
+    value.append(word.word());
+    value.push_back('/');
+    const std::uint32_t after = word.previous;
+    word.previous = before;
+    before = c;
+    c = after;
+  }
+}
+
+// The words of readings a little ahead are fetched early: they were filed
+// anywhere in the input.
+void prefetch_ahead(const reading_table& table, std::size_t e) {
+  constexpr std::size_t ahead = 16;
+  if (e + ahead < table.entries.size()) {
+    const reading_entry& entry = table.entries[e + ahead];
+    __builtin_prefetch(&table.candidates[entry.last_candidate]);
+    __builtin_prefetch(entry.reading_bytes);
+  }
+}
+
+}  // namespace
+
+bool cdb_writable() { return true; }
+
+int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
+                         int fd) {
+  // tinycdb (Debian's libcdb) lays out the file; only the values are made
+  // here.
+  struct cdb_make maker;
+  if (cdb_make_start(&maker, fd) < 0) return errno ? errno : EIO;
+  std::unordered_map<std::string_view, const reading_entry*> okuri_ari_keys;
+  if (okuri_ari != nullptr) {
+    for (const reading_entry& entry : okuri_ari->entries) {
+      okuri_ari_keys.emplace(entry.reading(), &entry);
+    }
+  }
+  std::string value;
+  int error = 0;
+  const auto add = [&](std::string_view key) {
+    if (error == 0 &&
+        cdb_make_add(&maker, key.data(), static_cast<unsigned>(key.size()),
+                     value.data(), static_cast<unsigned>(value.size())) < 0) {
+      error = errno ? errno : EIO;
+    }
+  };
+  for (std::size_t e = 0; e < okuri_nasi.entries.size(); ++e) {
+    prefetch_ahead(okuri_nasi, e);
+    const reading_entry& entry = okuri_nasi.entries[e];
+    value.assign("/");
+    append_words(okuri_nasi, entry, value);
+    const auto both = okuri_ari_keys.empty()
+                          ? okuri_ari_keys.end()
+                          : okuri_ari_keys.find(entry.reading());
+    if (both != okuri_ari_keys.end()) {
+      append_words(*okuri_ari, *both->second, value);
+      both->second = nullptr;  // written here
+    }
+    add(entry.reading());
+  }
+  if (okuri_ari != nullptr) {
+    for (const reading_entry& entry : okuri_ari->entries) {
+      if (okuri_ari_keys.at(entry.reading()) == nullptr) continue;
+      value.assign("/");
+      append_words(*okuri_ari, entry, value);
+      add(entry.reading());
+    }
+  }
+  // The maker's memory is freed by finishing; a failed add still finishes.
+  errno = 0;
+  const int finished = cdb_make_finish(&maker);
+  if (error == 0 && finished < 0) error = errno ? errno : EIO;
+  return error;
+}
+
+}  // namespace brenlow
