@@ -87,8 +87,27 @@ LIBSKK_ENCODINGS = {"utf-8": {"UTF-8", "UTF8"}, "euc_jp": {"EUC-JP", "EUCJP"},
                     "euc_jis_2004": {"EUC-JISX0213"}}
 
 
+# The client's name of each encoding.
+ENCODER = {"emacs": {"utf-8": "utf-8", "euc_jp": "euc-jp",
+                     "euc_jis_2004": "euc-jis-2004"},
+           "libskk": {"utf-8": "UTF-8", "euc_jp": "EUC-JP",
+                      "euc_jis_2004": "EUC-JISX0213"}}
+
+
 class SettingError(Exception):
     pass
+
+
+class Refused(SettingError):
+    pass
+
+
+# libskk looks a reading up through glibc's EUC-JISX0213 converter, which
+# holds back a kana that a combining mark may follow (か き く け こ ...) and
+# is never flushed: that reading is not found and the kana is put before the
+# next one looked up. brenlow may refuse EUC-JIS-2004 for libskk instead of
+# writing a file its users cannot search.
+MAY_REFUSE = {"libskk --to euc-jis-2004": "euc-jis-2004"}
 
 
 # ---------------------------------------------------------------------------
@@ -223,31 +242,71 @@ def apply_libskk(lines, path, cdb):
 
 
 # ---------------------------------------------------------------------------
-def readings(ime_text, codec):
-    """{reading: [word]} as the client should give them, text, each word
-    once; and the words a codec cannot write, which must be left out."""
-    wanted, left_out = {}, []
-    for reading, words in expected_entries(ime_text).items():
-        reading = reading.decode("cp932")
-        if not writable(reading, codec):
-            left_out += [(reading, w.decode("cp932")) for w in words]
+SKIPPED = re.compile(r"^brenlow: [^:]*:(\d+): the (reading|word) holds "
+                     r"U\+([0-9A-F]{4,6}), which ([-A-Za-z0-9]+) cannot "
+                     r"write; line skipped$")
+
+
+def client_writes(client, coding, characters):
+    """The characters the client's own encoder writes in that encoding:
+    Emacs's coding system, or glibc's iconv, which libskk converts with."""
+    if not characters:
+        return set()
+    if client == "emacs":
+        lisp = ("(dolist (c (string-to-list (car command-line-args-left))) "
+                "(princ (if (unencodable-char-position 0 1 '%s nil "
+                "(string c)) \"n\" \"y\")))" % coding)
+        proc = subprocess.run(["emacs", "-Q", "--batch", "--eval", lisp,
+                               "".join(characters)], capture_output=True,
+                              text=True, env=dict(os.environ,
+                                                  LC_ALL="C.UTF-8"))
+        return {c for c, y in zip(characters, proc.stdout) if y == "y"}
+    return {c for c in characters
+            if subprocess.run(["iconv", "-f", "UTF-8", "-t", coding],
+                              input=c.encode(),
+                              capture_output=True).returncode == 0}
+
+
+def skipped_lines(told, ime_text, client, coding):
+    """{line number} of the lines brenlow left out as holding a character
+    the output's encoding lacks, and the failures: every other message (but
+    the one naming readings no key sequence gives) is one, and so is a line
+    left out whose character the line does not hold or the client's own
+    encoder writes."""
+    lines = ime_text.split(b"\r\n")
+    numbers, failures, left_out = set(), [], {}
+    for message in told:
+        found = SKIPPED.match(message)
+        if not found:
+            if (b": readings no key sequence gives in Emacs SKK or libskk"
+                    not in message.encode() and " to use '" not in message):
+                failures.append(f"brenlow said {message!r}")
             continue
-        kept = []
-        for word in dict.fromkeys(w.decode("cp932") for w in words):
-            if writable(word, codec):
-                kept.append(word)
-            else:
-                left_out.append((reading, word))
-        if kept:
-            wanted[reading] = kept
-    return wanted, left_out
+        number, character = int(found.group(1)), chr(int(found.group(3), 16))
+        numbers.add(number)
+        line = (lines[number - 1].decode("cp932", "replace")
+                if number <= len(lines) else "")
+        if character not in line:
+            failures.append(f"line {number} {line!r} left out for "
+                            f"{character!r}, which it does not hold: "
+                            f"{message!r}")
+        left_out.setdefault(character, []).append(number)
+    for character in client_writes(client, coding, sorted(left_out)):
+        failures.append(f"lines {left_out[character]} left out for "
+                        f"{character!r} (U+{ord(character):04X}), which "
+                        f"{client} writes in {coding}")
+    return numbers, failures
 
 
-def writable(text, codec):
-    try:
-        return text.encode(codec).decode(codec) == text
-    except UnicodeError:
-        return False
+def readings(ime_text, skipped):
+    """{reading: [word]} as the client should give them, text, each word
+    once, without the lines brenlow left out."""
+    lines = ime_text.split(b"\r\n")
+    kept = b"\r\n".join(b"" if n + 1 in skipped else line
+                         for n, line in enumerate(lines))
+    return {reading.decode("cp932"): list(dict.fromkeys(
+        w.decode("cp932") for w in words))
+        for reading, words in expected_entries(kept).items()}
 
 
 def has_keys(form):
@@ -311,14 +370,11 @@ def run_libskk(opened, listing, work):
 def convert(program, options, name, source, work):
     """Runs brenlow as a user does, in the folder of the output; returns the
     absolute output path, brenlow's lines and the setting lines."""
-    if HAND_MADE:
-        proc = hand_made(program, options, name, source, work)
-    else:
-        proc = subprocess.run([program] + options + ["-o", name, source],
-                              capture_output=True, cwd=work)
+    proc = subprocess.run([program] + options + ["-o", name, source],
+                          capture_output=True, cwd=work)
     stderr = proc.stderr.decode("utf-8", "backslashreplace")
     if proc.returncode != 0:
-        raise SettingError(f"brenlow exited {proc.returncode}: {stderr}")
+        raise Refused(f"brenlow exited {proc.returncode}: {stderr}")
     lines = stderr.splitlines()
     told = [line for line in lines if line.startswith("brenlow: ")]
     settings = [line for line in lines if not line.startswith("brenlow:")]
@@ -329,9 +385,11 @@ def check_run(program, run, source, ime_text, work):
     """Returns (readings, found, failures) of one run."""
     name, client, how, options, out_name, codec = run
     cdb = "--cdb" in options
-    wanted, left_out = readings(ime_text, codec)
     try:
         path, told, lines = convert(program, options, out_name, source, work)
+        skipped, failures = skipped_lines(told, ime_text, client,
+                                          ENCODER[client][codec])
+        wanted = readings(ime_text, skipped)
         if not lines:
             raise SettingError(f"no setting lines after {told}")
         if how == "ibus":
@@ -340,16 +398,14 @@ def check_run(program, run, source, ime_text, work):
             opened = apply_fcitx(lines, path, "\n".join(told))
         elif how == "libskk":
             opened = apply_libskk(lines, path, cdb)
+    except Refused as error:
+        if MAY_REFUSE.get(name, "\0") in str(error).lower():
+            print(f"{name}: refused: {error}")
+            return None, 0, []
+        return 0, 0, [f"{name}: {error}"]
     except SettingError as error:
-        return len(wanted), 0, [f"{name}: {error}"]
-    failures = []
-    # What cannot be written is left out with a word from brenlow: each
-    # such word named.
-    said = "\n".join(told)
-    for reading, word in left_out:
-        if word not in said and reading not in said:
-            failures.append(f"{name}: {reading} /{word}/ cannot be written "
-                            f"in {codec}; brenlow did not name it: {told}")
+        return 0, 0, [f"{name}: {error}"]
+    failures = [f"{name}: {failure}" for failure in failures]
     asked = requests(wanted, client)
     listing = os.path.join(work, "requests.txt")
     with open(listing, "w", encoding="utf-8") as f:
@@ -377,88 +433,9 @@ def check_run(program, run, source, ime_text, work):
                         f"{wanted[reading]}, the client gave {words}")
     print(f"{name}: {len(wanted)} readings ({typed} typed key by key, "
           f"{len(wanted) - typed} searched), {found} with exactly their "
-          f"words; {len(left_out)} words left out (not in {codec})")
+          f"words; {len(skipped)} lines left out (a character not in "
+          f"{codec})")
     return len(wanted), found, failures
-
-
-HAND_MADE = False
-
-
-def hand_made(program, options, name, source, work):
-    """What --for should give, made from brenlow's present options with
-    iconv-like re-encoding and tinycdb's `cdb -c`: for trying this suite
-    before brenlow has --for."""
-    preset = options[options.index("--for") + 1]
-    codec = {"euc-jp": "euc_jp", "euc-jis-2004": "euc_jis_2004"}.get(
-        options[options.index("--to") + 1] if "--to" in options else "",
-        "euc_jp" if "--cdb" in options else "utf-8")
-    order = "--sort" if preset == "emacs-skk" else "--sort=bytes"
-    made = subprocess.run([program, order, "--eol", "lf", "--unique", source],
-                          capture_output=True, check=True)
-    text = made.stdout.decode("cp932")
-    out, told, cdb = [], [], []
-    for line in text.split("\n")[:-1]:
-        if line.startswith(";"):
-            out.append(line)
-            continue
-        reading, rest = line.split(" /", 1)
-        words = [w for w in rest[:-1].split("/")]
-        kept = [w for w in words if writable(w, codec)]
-        told += [f"brenlow: {reading} /{w}/ cannot be written" for w in words
-                 if w not in kept]
-        if not writable(reading, codec):
-            told += [f"brenlow: {reading} /{w}/ cannot be written"
-                     for w in kept]
-        elif kept:
-            out.append(reading + " /" + "/".join(kept) + "/")
-            cdb.append((reading.encode(codec),
-                        ("/" + "/".join(kept) + "/").encode(codec)))
-    # The order of the output's bytes (libskk's binary search compares
-    # bytes; Emacs SKK's, characters, which UTF-8's bytes keep).
-    heads = [line for line in out if line.startswith(";")]
-    out = heads + sorted((line for line in out if not line.startswith(";")),
-                         key=lambda line: line.split(" /")[0].encode(codec))
-    cdb.sort()
-    path = os.path.join(work, name)
-    coding = {"utf-8": "utf-8", "euc_jp": "euc-jp",
-              "euc_jis_2004": "euc-jis-2004"}[codec]
-    if "--cdb" in options:
-        records = b"".join(b"+%d,%d:%s->%s\n" % (len(k), len(v), k, v)
-                           for k, v in cdb) + b"\n"
-        subprocess.run(["cdb", "-c", path], input=records, check=True)
-    else:
-        with open(path, "wb") as f:
-            f.write(f";; -*- mode: fundamental; coding: {coding} -*-\n"
-                    .encode() + "\n".join(out).encode(codec) + b"\n")
-    libskk_name = {"utf-8": "UTF-8", "euc_jp": "EUC-JP",
-                   "euc_jis_2004": "EUC-JISX0213"}[codec]
-    told.append(f"brenlow: wrote {path}; settings for {preset}:")
-    if preset == "emacs-skk":
-        lines = ([f"(add-to-list 'skk-search-prog-list "
-                  f"'(skk-search-cdb-jisyo \"{path}\") t)"]
-                 if "--cdb" in options else
-                 [f"(add-to-list 'skk-extra-jisyo-file-list "
-                  f"'(\"{path}\" . {coding}))"])
-    elif preset == "ibus-skk":
-        entries = ["type=file,file=/home/me/.config/ibus-skk/user.dict,"
-                   "mode=readwrite",
-                   "type=file,file=/usr/share/skk/SKK-JISYO.L,mode=readonly",
-                   f"type=file,file={path},mode=readonly,"
-                   f"encoding={libskk_name}",
-                   "type=server,host=localhost,port=1178"]
-        lines = ["dconf write /desktop/ibus/engine/skk/dictionaries \"[" +
-                 ", ".join(f"'{e}'" for e in entries) + "]\""]
-    elif preset == "fcitx5-skk":
-        lines = ["type=file,file=$FCITX_CONFIG_DIR/skk/user.dict,"
-                 "mode=readwrite",
-                 "type=file,file=/usr/share/skk/SKK-JISYO.L,mode=readonly",
-                 f"type=file,file={path},mode=readonly,"
-                 f"encoding={libskk_name}"]
-    else:
-        lines = [f"Skk.{'CdbDict' if '--cdb' in options else 'FileDict'}"
-                 f"(\"{path}\", \"{libskk_name}\")"]
-    return subprocess.CompletedProcess(
-        [], 0, b"", "\n".join(told + lines).encode() + b"\n")
 
 
 def main():
@@ -468,12 +445,7 @@ def main():
     parser.add_argument("--readings", type=int, default=24000)
     parser.add_argument("--only", help="run only the runs whose name holds "
                         "this text")
-    parser.add_argument("--hand-made", action="store_true",
-                        help="make the files from brenlow's present options "
-                        "instead of --for (before it has --for)")
     args = parser.parse_args()
-    global HAND_MADE
-    HAND_MADE = args.hand_made
     program = os.path.abspath(args.program)
     missing = missing_client(args.client)
     if missing:
@@ -494,7 +466,7 @@ def main():
                 continue
             total, found, failed = check_run(program, run, source, ime_text,
                                              work)
-            if total < 20000:
+            if total is not None and total < 20000:
                 failed.append(f"{run[0]}: only {total} readings")
             failures += failed
     for failure in failures[:300]:
