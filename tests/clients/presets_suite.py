@@ -32,10 +32,10 @@ character the output encoding lacks must be left out, and brenlow must have
 said so.
 """
 import argparse
+import ast
 import json
 import os
 import re
-import shlex
 import subprocess
 import sys
 import tempfile
@@ -63,6 +63,10 @@ RUNS = [
      "euc_jis_2004"),
     ("emacs-skk --cdb", "emacs", "emacs", ["--for", "emacs-skk", "--cdb"],
      "SKK-JISYO.mine.cdb", "euc_jp"),
+    # The CDB in ddskk's own place for one, in place of Debian's
+    # SKK-JISYO.cdb, as a user without that one sets it.
+    ("emacs-skk --cdb as skk-cdb-large-jisyo", "emacs", "cdb-large",
+     ["--for", "emacs-skk", "--cdb"], "SKK-JISYO.mine.cdb", "euc_jp"),
     ("libskk", "libskk", "libskk", ["--for", "libskk"], "SKK-JISYO.mine",
      "utf-8"),
     ("libskk --to euc-jp", "libskk", "libskk",
@@ -81,10 +85,6 @@ RUNS = [
     ("fcitx5-skk --cdb", "libskk", "fcitx", ["--for", "fcitx5-skk", "--cdb"],
      "SKK-JISYO.mine.cdb", "euc_jp"),
 ]
-
-# The encoding names libskk (GLib's iconv) takes, by the codec of the text.
-LIBSKK_ENCODINGS = {"utf-8": {"UTF-8", "UTF8"}, "euc_jp": {"EUC-JP", "EUCJP"},
-                    "euc_jis_2004": {"EUC-JISX0213"}}
 
 
 # The client's name of each encoding.
@@ -162,9 +162,19 @@ def dconf_value(text):
     return json.loads(proc.stdout)
 
 
+def shell_words(line):
+    """The words the user's shell gives dconf for the command line."""
+    proc = subprocess.run(
+        ["bash", "-c", "dconf() { printf '%s\\0' dconf \"$@\"; }\n" + line],
+        capture_output=True)
+    if proc.returncode != 0:
+        raise SettingError(f"the shell cannot run {line!r}: {proc.stderr!r}")
+    return proc.stdout.decode("utf-8").split("\0")[:-1]
+
+
 def apply_ibus(lines, path):
     """The dictionary ibus-skk opens for path from the printed lines."""
-    writes = [shlex.split(line) for line in lines
+    writes = [shell_words(line) for line in lines
               if line.lstrip().startswith("dconf write")]
     if len(writes) != 1:
         raise SettingError(f"expected one `dconf write` line, got {lines}")
@@ -229,16 +239,22 @@ def apply_fcitx(lines, path, told):
 
 
 def apply_libskk(lines, path, cdb):
-    """The dictionary a libskk program opens from the lines: they name the
-    file and one encoding name."""
-    text = "\n".join(lines)
-    if path not in text:
-        raise SettingError(f"the lines do not name {path}: {lines}")
-    known = set().union(*LIBSKK_ENCODINGS.values())
-    named = {w for w in re.findall(r"[A-Za-z0-9_-]+", text) if w in known}
-    if len(named) != 1:
-        raise SettingError(f"the lines name {len(named)} encodings: {lines}")
-    return ("cdb" if cdb else "file", path, named.pop())
+    """The dictionary a Python program opens from the printed call
+    Skk.FileDict.new(PATH, ENCODING) or Skk.CdbDict.new(...), its arguments
+    read as Python reads them."""
+    calls = [re.fullmatch(r"\s*Skk\.(FileDict|CdbDict)\.new(\(.*\))\s*", line)
+             for line in lines]
+    calls = [c for c in calls if c]
+    if len(calls) != 1:
+        raise SettingError(f"expected one Skk.FileDict.new or "
+                           f"Skk.CdbDict.new call: {lines}")
+    try:
+        given, encoding = ast.literal_eval(calls[0].group(2))
+    except (ValueError, SyntaxError, TypeError) as error:
+        raise SettingError(f"Python cannot read {lines}: {error}")
+    if given != path or (calls[0].group(1) == "CdbDict") != cdb:
+        raise SettingError(f"the call {lines} does not open {path}")
+    return ("cdb" if cdb else "file", given, encoding)
 
 
 # ---------------------------------------------------------------------------
@@ -398,6 +414,8 @@ def check_run(program, run, source, ime_text, work):
             opened = apply_fcitx(lines, path, "\n".join(told))
         elif how == "libskk":
             opened = apply_libskk(lines, path, cdb)
+        elif how == "cdb-large":
+            lines = [f'(setq skk-cdb-large-jisyo "{path}")']
     except Refused as error:
         if MAY_REFUSE.get(name, "\0") in str(error).lower():
             print(f"{name}: refused: {error}")
@@ -438,6 +456,60 @@ def check_run(program, run, source, ime_text, work):
     return len(wanted), found, failures
 
 
+# Folder names that each setting's own quoting must carry: the shell's
+# (dconf write), GVariant's, ibus-skk's property list (, = \), fcitx5-skk's
+# comma-split lines, Emacs Lisp strings.
+AWKWARD_FOLDERS = ["a b", "we,ird", "eq=ual", "quo'te", 'dq"uote',
+                   "back\\slash", "dol$lar", "ア"]
+PATH_RUNS = {"emacs": [("emacs-skk", "emacs", [])],
+             "libskk": [("ibus-skk", "ibus", []), ("fcitx5-skk", "fcitx", []),
+                        ("libskk", "libskk", [])]}
+
+
+def check_paths(program, client, work):
+    """Per folder name and program: the printed setting opens that very file
+    and its word is found, or brenlow refuses (a non-zero exit). Returns
+    (settings checked, failures)."""
+    source = os.path.join(work, "small.txt")
+    write_ime(source, [("かんじ", ["漢字"])], 0)
+    failures, checked = [], 0
+    for folder in AWKWARD_FOLDERS:
+        where = os.path.join(work, "paths", folder)
+        os.makedirs(where, exist_ok=True)
+        for preset, how, more in PATH_RUNS[client]:
+            name = f"{preset} in {folder!r}"
+            try:
+                path, told, lines = convert(
+                    program, ["--for", preset] + more, "SKK-JISYO.mine",
+                    source, where)
+                if how == "ibus":
+                    opened = apply_ibus(lines, path)
+                elif how == "fcitx":
+                    opened = apply_fcitx(lines, path, "\n".join(told))
+                elif how == "libskk":
+                    opened = apply_libskk(lines, path, False)
+            except Refused:
+                checked += 1
+                continue
+            except SettingError as error:
+                failures.append(f"{name}: {error}")
+                continue
+            listing = os.path.join(work, "requests.txt")
+            with open(listing, "w", encoding="utf-8") as f:
+                f.write("TQkannzi \n")
+            proc = (run_emacs(lines, listing, work) if client == "emacs"
+                    else run_libskk(opened, listing, work))
+            out = proc.stdout.decode("utf-8", "replace")
+            if proc.returncode != 0 or "漢字" not in out:
+                failures.append(f"{name}: the setting {lines} found "
+                                f"{out.strip()!r}: "
+                                f"{proc.stderr.decode(errors='replace')[-500:]}")
+            checked += 1
+    print(f"{client}: settings for {checked} awkward file paths, "
+          f"{len(failures)} failures")
+    return failures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -460,6 +532,7 @@ def main():
         write_ime(source, vocabulary(args.readings), 1)
         with open(source, "rb") as f:
             ime_text = f.read()
+        failures += check_paths(program, args.client, work)
         for run in RUNS:
             if run[1] != args.client or (args.only and args.only not in
                                          run[0]):
