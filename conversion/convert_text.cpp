@@ -230,13 +230,16 @@ std::size_t write_each_word_once(reading_table& table) {
 
 namespace {
 
-// Files the entries a reader yields, line by line, and counts them.
-// "U+1F600", as messages name a character.
+// "U+1F600", as messages name a character: four hex digits at least.
 std::string code_point_name(char32_t code_point) {
-  char name[16];
-  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code_point));
-  return name;
+  std::string digits;
+  for (char32_t rest = code_point; rest != 0 || digits.size() < 4; rest >>= 4) {
+    digits.insert(digits.begin(), "0123456789ABCDEF"[rest & 0xF]);
+  }
+  return "U+" + digits;
 }
+
+// Files the entries a reader yields, line by line, and counts them.
 
 class entry_filing {
  public:
