@@ -12,7 +12,8 @@ tests/clients/presets_suite.py --program build/brenlow --client emacs
   before that).
 - libskk: an Skk.FileDict or Skk.CdbDict with the encoding the lines name.
 - ibus-skk: the printed `dconf write /desktop/ibus/engine/skk/dictionaries`
-  value parsed as dconf parses it (a GVariant string array), each element as
+  command run through bash, its value parsed as dconf parses it (a GVariant
+  string array), each element as
   ibus-skk 1.4's PList (`\\` escapes, `,` ends a value, `=` ends a key), the
   dictionary opened as its engine opens it (encoding EUC-JP unless given;
   readonly, a name ending in .cdb a CdbDict, else a FileDict). Writing the
@@ -26,10 +27,18 @@ Each program reads text output (its preset, and with --to euc-jp and
 --to euc-jis-2004) and CDB output (--cdb). Every reading is typed key by key
 (a reading with kana as Q, its romaji, SPC; one without as /, its letters,
 SPC); those no key sequence gives in that program (key_table.expected) are
-searched as the conversion searches. Each must give exactly its words, in
-input order, once each (the presets write each word once); a word with a
-character the output encoding lacks must be left out, and brenlow must have
-said so.
+searched as the conversion searches (so are readings with characters no
+key gives: libskk 1.0.5 crashes on such a key event in ▽ mode). Each must
+give exactly its words, in input order, once each (the presets write each
+word once), less the lines brenlow named as holding a character the output
+encoding lacks; such a line must hold that character, and the client's own
+encoder (Emacs's coding system, glibc's iconv for libskk) must lack it too.
+libskk cannot search EUC-JIS-2004 (its EUC-JISX0213 converter holds back a
+kana a combining mark may follow): brenlow may refuse that run.
+
+The settings must also carry awkward folder names (comma, =, quotes,
+backslash, $, space, kana) through each program's quoting, or brenlow must
+refuse them.
 """
 import argparse
 import ast
