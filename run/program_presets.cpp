@@ -207,7 +207,10 @@ std::vector<std::string> registration(const program_preset& preset,
                 ",mode=readonly,encoding=" + iconv_name(file.encoding)};
   }
   if (name == "uim-skk") {
-    return {use + ", add this line to ~/.uim:",
+    // Loading the module first makes the definition come after the
+    // settings uim-pref saves (custom-skk-dict.scm), which would otherwise
+    // be loaded later and name the system's dictionary again.
+    return {use + ", add these lines to ~/.uim:", "(require-module \"skk\")",
             "(define skk-dic-file-name " + lisp_string(path) + ")"};
   }
   if (name == "skkserv") {
@@ -220,8 +223,10 @@ std::vector<std::string> registration(const program_preset& preset,
                   shell_word(path) + " 100"};
     }
     return {use +
-                ", put this line in /etc/default/yaskkserv, then run "
-                "update-skkdic-yaskkserv and restart yaskkserv (as root):",
+                ", make this the LOCAL_DICS= line of "
+                "/etc/default/yaskkserv (in place of the one there), then "
+                "run update-skkdic-yaskkserv and restart yaskkserv (as "
+                "root):",
             "LOCAL_DICS=\"" + path + "\""};
   }
   if (name == "aquaskk") {
