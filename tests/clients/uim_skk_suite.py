@@ -1,0 +1,172 @@
+#!/usr/bin/env python3
+"""Reads brenlow's `--for uim-skk` dictionary back through uim-skk's own
+dictionary code: uim's SKK library in uim-sh (uim_skk_lookup.scm), the
+dictionary opened from skk-dic-file-name as skk-context-new opens it, with
+the setting lines brenlow prints put in uim's user file (~/.uim, here
+named by LIBUIM_USER_SCM_FILE, the file uim's init.scm loads), every
+reading and okuri-ari key looked up as skk-begin-conversion looks it up,
+and its candidates taken as uim-skk commits them.
+
+The dictionary: more than 20,000 readings of real vocabulary and a table
+of verbs and adjectives (euc_jp_dictionaries.py), converted with
+--okuri-ari. Each reading must give exactly its words in input order, each
+once, and each okuri-ari key its stems. uim-skk binary-searches the file by
+its bytes; the same entries sorted by their UTF-8 bytes and then re-encoded
+to EUC-JP with iconv must lose readings in the same lookups, or the check
+above could not tell a wrong order. Failures name the reading, the words
+expected and the words uim-skk gave.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import euc_jp_dictionaries as dictionaries  # noqa: E402
+
+SKIP = 77
+PLUGIN = "/usr/lib/x86_64-linux-gnu/uim/plugin/libuim-skk.so"
+
+
+def missing():
+    if not shutil.which("uim-sh"):
+        return "uim-sh (Debian package uim) is not installed"
+    if not os.path.exists("/usr/share/uim/skk.scm") or not any(
+            os.path.exists(os.path.join(d, "libuim-skk.so"))
+            for d in ("/usr/lib/x86_64-linux-gnu/uim/plugin",
+                      "/usr/lib/uim/plugin")):
+        return "uim-skk is not installed"
+    if not os.path.exists("/usr/share/skk/SKK-JISYO.L"):
+        return "skkdic is not installed"
+    return None
+
+
+def requests(nasi, ari):
+    """{request line: expected words}: a reading as the head with no okuri
+    head; an okuri-ari key as its head, its last letter and the okurigana
+    kana the verbs' table types with it (none for a key it does not list)."""
+    okuri = dictionaries.okuri_kana()
+    out = {reading + b"\t\t": words for reading, words in nasi.items()}
+    for key, candidates in ari.items():
+        out[key[:-1] + b"\t" + key[-1:] + b"\t" + okuri.get(key, b"")] = \
+            candidates
+    return out
+
+
+def look_up(user_file, wanted):
+    """({request: [word]}, the dictionary uim-skk opened)."""
+    proc = subprocess.run(
+        ["uim-sh", os.path.join(HERE, "uim_skk_lookup.scm")],
+        input=b"".join(r + b"\n" for r in wanted),
+        capture_output=True, timeout=900,
+        env=dict(os.environ, LIBUIM_USER_SCM_FILE=user_file))
+    if proc.returncode != 0:
+        sys.exit(f"uim-sh failed ({proc.returncode}): "
+                 f"{proc.stderr.decode('utf-8', 'replace')[-2000:]}")
+    got, opened, current = {}, None, None
+    for line in proc.stdout.split(b"\n"):
+        kind, rest = line[:1], line[1:]
+        if kind == b"F":
+            opened = rest.decode("utf-8", "replace")
+        elif kind == b"R":
+            current = rest
+        elif kind == b"C":
+            got.setdefault(current, []).append(rest)
+        elif kind == b"E":
+            got.setdefault(current, [])
+    return got, opened
+
+
+def shown(data):
+    return data.decode("euc_jp", "backslashreplace").replace("\t", " ")
+
+
+def compare(wanted, got):
+    found = failures = 0
+    for request, words in wanted.items():
+        back = got.get(request)
+        if back is not None:
+            found += 1
+        if back != words:
+            failures += 1
+            if failures <= 30:
+                print(f"FAIL uim-skk: {shown(request)!r}: expected "
+                      f"{[shown(w) for w in words]}, uim-skk gave "
+                      f"{None if back is None else [shown(w) for w in back]}")
+    return found, failures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--readings", type=int, default=24000)
+    parser.add_argument("--hand-made", action="store_true",
+                        help="read a dictionary sorted by hand from "
+                        "brenlow's Shift_JIS output, with the setting line "
+                        "written here, instead of --for uim-skk's")
+    args = parser.parse_args()
+    program = os.path.abspath(args.program)
+    reason = missing()
+    if reason:
+        print(f"skip: {reason}")
+        return SKIP
+    failures = 0
+    with tempfile.TemporaryDirectory() as work:
+        source = os.path.join(work, "vocabulary.txt")
+        text = dictionaries.write_source(source, args.readings)
+        nasi, ari = dictionaries.expected(text)
+        wanted = requests(nasi, ari)
+        dictionary = os.path.join(work, "SKK-JISYO.mine")
+        if args.hand_made:
+            dictionaries.hand_sorted(program, source, dictionary, "EUC-JP")
+            settings = [f'(define skk-dic-file-name "{dictionary}")']
+        else:
+            settings, messages = dictionaries.run_preset(
+                program, "uim-skk", source, dictionary)
+            for line in messages:
+                print(line)
+        print("setting lines:", *settings, sep="\n  ")
+        more, strays = dictionaries.beyond_expected(dictionary, nasi, ari)
+        for reading in strays:
+            print(f"FAIL the dictionary holds {shown(reading)!r}, which no "
+                  f"input line gives")
+        failures += len(strays)
+        wanted.update(requests({}, more))
+        if not settings:
+            print("FAIL brenlow printed no setting line for uim-skk")
+            return 1
+        user_file = os.path.join(work, "dot-uim")
+        with open(user_file, "w", encoding="utf-8") as f:
+            f.write("".join(line + "\n" for line in settings))
+        got, opened = look_up(user_file, wanted)
+        if opened != dictionary:
+            print(f"FAIL uim-skk opened {opened!r}, not {dictionary!r}")
+            failures += 1
+        found, failed = compare(wanted, got)
+        failures += failed
+        print(f"uim-skk, --for uim-skk: {len(nasi)} readings and "
+              f"{len(ari) + len(more)} okuri-ari keys ({len(ari)} typed "
+              f"forms of the verbs' table), {found} found, {failed} "
+              f"failures")
+
+        # The same entries in UTF-8 byte order, re-encoded: the binary
+        # search must miss some of them.
+        dictionaries.hand_sorted(program, source, dictionary, "UTF-8")
+        got, _ = look_up(user_file, wanted)
+        lost = sum(1 for request, words in wanted.items()
+                   if got.get(request) != words)
+        print(f"uim-skk, UTF-8 order re-encoded to EUC-JP: {lost} of "
+              f"{len(wanted)} lookups lost")
+        if lost == 0:
+            print("FAIL uim-skk found every reading in a dictionary sorted "
+                  "in UTF-8 order: the check above cannot tell the order")
+            failures += 1
+    print(f"uim-skk: {failures} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
