@@ -19,11 +19,23 @@ struct output_stream {
   std::size_t used = 0;
   std::size_t capacity = 0;
   int error = 0;  // errno of the first failed write; later writes are dropped
+  // UTF-16LE output: what is written to the stream is UTF-8, handed to the
+  // file as UTF-16LE after a byte-order mark, through utf_16 (room for a
+  // whole buffer's worth). A sequence cut at the buffer's end waits in
+  // pending for the rest of it.
+  bool utf_16le = false;
+  bool mark_written = false;
+  std::unique_ptr<char[]> utf_16;
+  char pending[4] = {};
+  std::size_t pending_size = 0;
 };
 
 // A stream writing to file, or, for nullptr, collecting the whole output
-// (see written_text).
-output_stream make_output_stream(std::FILE* file, line_end eol);
+// (see written_text). With utf_16le, UTF-8 written to a stream with a file
+// reaches the file as UTF-16LE with a byte-order mark (a stream without a
+// file keeps the UTF-8).
+output_stream make_output_stream(std::FILE* file, line_end eol,
+                                 bool utf_16le = false);
 
 // Makes room for size more bytes: hands the buffer to the file, or grows it.
 void make_output_room(output_stream& stream, std::size_t size);

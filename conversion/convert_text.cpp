@@ -1,6 +1,7 @@
 #include "conversion/convert_text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -230,6 +231,13 @@ std::size_t write_each_word_once(reading_table& table) {
 namespace {
 
 // Files the entries a reader yields, line by line, and counts them.
+// "U+1F600", as messages name a character.
+std::string code_point_name(char32_t code_point) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code_point));
+  return name;
+}
+
 class entry_filing {
  public:
   entry_filing(const prepared_input& input, const entry_rules& rules,
@@ -242,7 +250,10 @@ class entry_filing {
         tables_(tables),
         skipped_(skipped),
         batch_(tables.okuri_nasi),
-        okuri_ari_keys_(okuri_ari ? &tables.okuri_ari : nullptr) {}
+        okuri_ari_keys_(okuri_ari ? &tables.okuri_ari : nullptr),
+        checks_output_(
+            (rules.has_target && rules.target != same_as(input.encoding)) ||
+            rules.concat != concat_reading::full) {}
 
   // Files line, number line_number, whose bytes (for a line format) are
   // line_bytes, starting at line_start in the text.
@@ -286,6 +297,25 @@ class entry_filing {
            std::string(skip_message(entry.reason)) + skipped_what_);
       return;
     }
+    std::string_view word = fields.word;
+    bool annotated = false;
+    const bool rewritten =
+        skk_candidate(fields, encoding, rules_, candidate_buffer_, annotated);
+    if (rewritten) word = candidate_buffer_;
+    if (checks_output_) {
+      const output_check check = check_output(entry.reading, word, annotated);
+      if (check.reason != skip_reason::none) {
+        skip(line_number, check.reason, check.message + skipped_what_);
+        return;
+      }
+      if (!check.message.empty()) {
+        // The annotation is left out; the word stays.
+        skipped_(line_problem{line_number, check.message});
+        word = word.substr(0, word.find(';'));
+        annotated = false;
+        ++counts_.annotations_left_out;
+      }
+    }
     for (std::size_t reason = 0;
          entry.untypable != 0 && reason < untypable_reason_count; ++reason) {
       if ((entry.untypable &
@@ -307,11 +337,7 @@ class entry_filing {
           typed_filing{static_cast<std::uint32_t>(counts_.filed_lines),
                        source_hash(tables_.okuri_nasi, fields.reading)});
     }
-    std::string_view word = fields.word;
-    bool annotated = false;
-    if (skk_candidate(fields, encoding, rules_, candidate_buffer_, annotated)) {
-      word = keep(tables_.okuri_nasi, candidate_buffer_);
-    }
+    if (rewritten) word = keep(tables_.okuri_nasi, word);
     counts_.annotations += annotated ? 1 : 0;
     if (!okuri_ari_keys_.file(fields, reading, encoding, rules_)) {
       ++counts_.lines_without_okuri_ari;
@@ -339,6 +365,63 @@ class entry_filing {
     skipped_(line_problem{line_number, std::move(message)});
   }
 
+  struct output_check {
+    skip_reason reason = skip_reason::none;
+    // With a reason, why the record is skipped; without one, why its
+    // annotation is left out, or empty.
+    std::string message;
+  };
+
+  // What the output's encoding and the program's reading of concat forms
+  // make of an entry: the reading and candidate (word, then ";" and the
+  // annotation when annotated) as they would be filed.
+  output_check check_output(std::string_view reading, std::string_view word,
+                            bool annotated) const {
+    const text_encoding held = input_.encoding;
+    std::string_view annotation;
+    if (annotated) {
+      // A ";" in the word is escaped in its concat form, and no Shift_JIS
+      // second byte is one: the first ";" starts the annotation.
+      const std::size_t semicolon = word.find(';');
+      annotation = word.substr(semicolon + 1);
+      word = word.substr(0, semicolon);
+    }
+    output_check check;
+    const auto unwritable = [&](std::string_view text, const char* what) {
+      const unencodable_character found =
+          find_unencodable(text, held, rules_.target);
+      if (found.offset == std::string_view::npos) return false;
+      check.message = std::string(what) + " holds " +
+                      code_point_name(found.code_point) + ", which " +
+                      output_encoding_title(rules_.target) + " cannot write";
+      return true;
+    };
+    if (rules_.has_target &&
+        (unwritable(reading, "the reading") || unwritable(word, "the word"))) {
+      check.reason = skip_reason::unencodable;
+      return check;
+    }
+    if (!concat_readable(word, rules_.concat)) {
+      check.reason = skip_reason::concat_not_read;
+      check.message = std::string(
+                          "the word needs its (concat ...) form, "
+                          "which ") +
+                      rules_.program + " shows as code";
+      return check;
+    }
+    if (annotated) {
+      if (rules_.has_target && unwritable(annotation, "the annotation")) {
+        check.message += "; written without it";
+      } else if (!concat_readable(annotation, rules_.concat)) {
+        check.message = std::string(
+                            "the annotation needs its (concat ...) "
+                            "form, which ") +
+                        rules_.program + " shows as code; written without it";
+      }
+    }
+    return check;
+  }
+
   // "; line skipped", or for a property list "; entry skipped".
   const char* skipped_what_;
   const prepared_input& input_;
@@ -351,6 +434,8 @@ class entry_filing {
   std::string reading_buffer_;
   std::string candidate_buffer_;
   std::vector<typed_filing> typed_filings_;
+  // Whether the output's encoding or the program asks more of an entry.
+  bool checks_output_;
 };
 
 // The rules for a format whose reader resolves quotes itself.

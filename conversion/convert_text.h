@@ -41,6 +41,9 @@ struct conversion_counts {
   // Words not written again under their reading: from another source
   // reading that meets it in its typed form, or any repeat under --unique.
   std::size_t repeats_written_once = 0;
+  // Annotations left out: the output's encoding or program cannot carry
+  // them (the word is filed without).
+  std::size_t annotations_left_out = 0;
   // Verb or adjective lines from which no okuri-ari key could be derived.
   std::size_t lines_without_okuri_ari = 0;
 };

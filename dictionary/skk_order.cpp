@@ -85,10 +85,19 @@ std::uint32_t decode_utf_8(std::string_view text, std::size_t pos,
 // Calls take(value) for each character of reading as Emacs decodes it. A
 // byte Emacs keeps raw is its own value.
 template <typename Take>
-void for_each_character(std::string_view reading, dictionary_encoding encoding,
+void for_each_character(std::string_view reading, output_encoding encoding,
                         Take take) {
+  if (encoding == output_encoding::euc_jp ||
+      encoding == output_encoding::euc_jis_2004) {
+    // Emacs compares the characters it decodes, whatever the file's bytes.
+    static thread_local std::string decoded;
+    decoded.clear();
+    append_utf_8_of(reading, encoding, decoded);
+    for_each_character(decoded, output_encoding::utf_8, take);
+    return;
+  }
   const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
-  if (encoding == dictionary_encoding::shift_jis) {
+  if (encoding == output_encoding::shift_jis) {
     const mule_table& table = shift_jis_table();
     for (std::size_t pos = 0; pos < reading.size();) {
       const unsigned char byte = bytes[pos];
@@ -188,8 +197,8 @@ void sort_by_high(
 
 }  // namespace
 
-void append_emacs_mule_key(std::string_view reading,
-                           dictionary_encoding encoding, std::string& key) {
+void append_emacs_mule_key(std::string_view reading, output_encoding encoding,
+                           std::string& key) {
   for_each_character(reading, encoding, [&](std::uint32_t value) {
     char bytes[4];
     key.append(bytes, put_value(bytes, value));
@@ -197,7 +206,7 @@ void append_emacs_mule_key(std::string_view reading,
 }
 
 entry_order order_entries(const reading_table& table, sort_order order,
-                          dictionary_encoding encoding, bool descending) {
+                          output_encoding encoding, bool descending) {
   const std::size_t count = table.entries.size();
   entry_order positions(count);
   if (order == sort_order::input) {
@@ -206,12 +215,32 @@ entry_order order_entries(const reading_table& table, sort_order order,
     }
     return positions;
   }
-  // Under the skk order each reading's key is made once, into one buffer;
-  // under the byte order the key is the reading itself. Keys never hold a
-  // NUL byte (no reading does), so the zeros that pad a short key's prefix
-  // sort it first, as a shorter string sorts before a longer one it begins.
+  // Under the skk order each reading's key is made once, into one buffer,
+  // and so is the UTF-16LE form of readings held as UTF-8 for UTF-16LE
+  // output; under the byte order the key is otherwise the reading itself.
+  // A key that is a prefix of another is padded with zeros below and
+  // told apart by the whole comparison, so it sorts first, as a shorter
+  // string sorts before a longer one it begins.
   std::vector<char, large_allocator<char>> keys;
   std::vector<std::size_t, large_allocator<std::size_t>> key_ends;
+  const bool utf_16_keys =
+      order == sort_order::bytes && encoding == output_encoding::utf_16le;
+  if (utf_16_keys) {
+    std::size_t room = 0;
+    for (const reading_entry& entry : table.entries) {
+      room += 2 * std::size_t{entry.reading_size};
+    }
+    keys.reserve(room);
+    key_ends.resize(count);
+    std::string recoded;
+    for (std::size_t e = 0; e < count; ++e) {
+      recoded.clear();
+      append_recoded(table.entries[e].reading(), text_encoding::utf_8,
+                     output_encoding::utf_16le, recoded);
+      keys.insert(keys.end(), recoded.begin(), recoded.end());
+      key_ends[e] = keys.size();
+    }
+  }
   if (order == sort_order::skk) {
     // A character takes at least one byte of the reading and at most four
     // of its key; the pages of room never written are never touched.
@@ -231,7 +260,9 @@ entry_order order_entries(const reading_table& table, sort_order order,
     }
   }
   const auto key_of = [&](std::uint32_t e) -> std::string_view {
-    if (order == sort_order::bytes) return table.entries[e].reading();
+    if (order == sort_order::bytes && !utf_16_keys) {
+      return table.entries[e].reading();
+    }
     const std::size_t start = e == 0 ? 0 : key_ends[e - 1];
     return {keys.data() + start, key_ends[e] - start};
   };

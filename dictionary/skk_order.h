@@ -9,6 +9,7 @@
 
 #include "base/large_allocator.h"
 #include "dictionary/reading_table.h"
+#include "encodings/output_encoding.h"
 
 namespace brenlow {
 
@@ -18,17 +19,15 @@ enum class sort_order {
   bytes,  // unsigned byte order of the readings as written (libskk, UTF-8)
 };
 
-// The encoding of the written dictionary, which Emacs SKK decodes before it
-// compares readings.
-enum class dictionary_encoding { shift_jis, utf_8 };
-
 // Appends the bytes Emacs SKK compares for reading (skk-string< in ddskk:
 // string< of the emacs-mule encoding) when the dictionary is read in the
-// Japanese language environment as cp932 (Shift_JIS) or utf-8. Characters
+// Japanese language environment as cp932 (Shift_JIS), utf-8, euc-jp or
+// euc-jis-2004. UTF-16LE output is held as UTF-8 until it is written, and
+// its readings are given as UTF-8. Characters
 // emacs-mule cannot place, such as emoji, and CJK ideographs beyond the
 // Basic Multilingual Plane are a space, as emacs-mule writes the former.
-void append_emacs_mule_key(std::string_view reading,
-                           dictionary_encoding encoding, std::string& key);
+void append_emacs_mule_key(std::string_view reading, output_encoding encoding,
+                           std::string& key);
 
 using entry_order = std::vector<std::uint32_t, large_allocator<std::uint32_t>>;
 
@@ -37,6 +36,6 @@ using entry_order = std::vector<std::uint32_t, large_allocator<std::uint32_t>>;
 // entries that compare equal keep table order. Sort keys are made once per
 // reading. Throws std::bad_alloc when memory runs out.
 entry_order order_entries(const reading_table& table, sort_order order,
-                          dictionary_encoding encoding, bool descending);
+                          output_encoding encoding, bool descending);
 
 }  // namespace brenlow

@@ -18,43 +18,41 @@ TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
   // 'emacs-mule) gives in Emacs 28 in the Japanese language environment.
   struct {
     const char* name;
-    dictionary_encoding encoding;
+    output_encoding encoding;
     std::string reading;
     std::string key;
   } const cases[] = {
-      {"ASCII", dictionary_encoding::shift_jis, "ab1", "ab1"},
-      {"hiragana", dictionary_encoding::shift_jis, "\x82\xA0", "\x92\xA4\xA2"},
-      {"half-width katakana", dictionary_encoding::shift_jis, "\xB1",
-       "\x89\xB1"},
-      {"cp932 wave dash is U+FF5E", dictionary_encoding::shift_jis, "\x81\x60",
+      {"ASCII", output_encoding::shift_jis, "ab1", "ab1"},
+      {"hiragana", output_encoding::shift_jis, "\x82\xA0", "\x92\xA4\xA2"},
+      {"half-width katakana", output_encoding::shift_jis, "\xB1", "\x89\xB1"},
+      {"cp932 wave dash is U+FF5E", output_encoding::shift_jis, "\x81\x60",
        "\x94\xA2\xB7"},
-      {"cp932 minus is U+FF0D", dictionary_encoding::shift_jis, "\x81\x7C",
+      {"cp932 minus is U+FF0D", output_encoding::shift_jis, "\x81\x7C",
        "\x97\xA2\xB1"},
-      {"cp932 not sign is U+FFE2", dictionary_encoding::shift_jis, "\x81\xCA",
+      {"cp932 not sign is U+FFE2", output_encoding::shift_jis, "\x81\xCA",
        "\x93\xA1\xFE"},
-      {"NEC circled one", dictionary_encoding::shift_jis, "\x87\x40",
+      {"NEC circled one", output_encoding::shift_jis, "\x87\x40",
        "\x97\xAD\xA1"},
-      {"prolonged sound mark", dictionary_encoding::shift_jis, "\x81\x5B",
+      {"prolonged sound mark", output_encoding::shift_jis, "\x81\x5B",
        "\x92\xA1\xBC"},
-      {"invalid pair: raw byte, then ASCII", dictionary_encoding::shift_jis,
+      {"invalid pair: raw byte, then ASCII", output_encoding::shift_jis,
        "\x81\x20", "\x81 "},
-      {"lead byte at the end", dictionary_encoding::shift_jis, "a\x81",
-       "a\x81"},
-      {"UTF-8 hiragana", dictionary_encoding::utf_8, "\xE3\x81\x82",
+      {"lead byte at the end", output_encoding::shift_jis, "a\x81", "a\x81"},
+      {"UTF-8 hiragana", output_encoding::utf_8, "\xE3\x81\x82",
        "\x92\xA4\xA2"},
-      {"UTF-8 wave dash U+301C", dictionary_encoding::utf_8, "\xE3\x80\x9C",
+      {"UTF-8 wave dash U+301C", output_encoding::utf_8, "\xE3\x80\x9C",
        "\x92\xA1\xC1"},
-      {"UTF-8 fullwidth tilde U+FF5E", dictionary_encoding::utf_8,
-       "\xEF\xBD\x9E", "\x94\xA2\xB7"},
-      {"UTF-8 voiced sound mark U+309B", dictionary_encoding::utf_8,
-       "\xE3\x82\x9B", "\x92\xA1\xAB"},
-      {"UTF-8 combining voiced mark U+3099", dictionary_encoding::utf_8,
+      {"UTF-8 fullwidth tilde U+FF5E", output_encoding::utf_8, "\xEF\xBD\x9E",
+       "\x94\xA2\xB7"},
+      {"UTF-8 voiced sound mark U+309B", output_encoding::utf_8, "\xE3\x82\x9B",
+       "\x92\xA1\xAB"},
+      {"UTF-8 combining voiced mark U+3099", output_encoding::utf_8,
        "\xE3\x82\x99", "\x9C\xF2\xBE\xF9"},
-      {"UTF-8 e acute", dictionary_encoding::utf_8, "\xC3\xA9", "\x94\xAB\xB1"},
-      {"UTF-8 CJK extension A", dictionary_encoding::utf_8, "\xE3\x90\x80",
+      {"UTF-8 e acute", output_encoding::utf_8, "\xC3\xA9", "\x94\xAB\xB1"},
+      {"UTF-8 CJK extension A", output_encoding::utf_8, "\xE3\x90\x80",
        "\x9D\xF9\xA2\xAC"},
-      {"UTF-8 emoji is a space", dictionary_encoding::utf_8,
-       "a\xF0\x9F\x98\x80z", "a z"},
+      {"UTF-8 emoji is a space", output_encoding::utf_8, "a\xF0\x9F\x98\x80z",
+       "a z"},
   };
   for (const auto& c : cases) {
     std::string key;
@@ -64,7 +62,7 @@ TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
 }
 
 std::vector<std::string> ordered(const std::vector<std::string>& readings,
-                                 sort_order order, dictionary_encoding encoding,
+                                 sort_order order, output_encoding encoding,
                                  bool descending) {
   reading_table table;
   for (const std::string& reading : readings) add_word(table, reading, "w");
@@ -76,7 +74,7 @@ std::vector<std::string> ordered(const std::vector<std::string>& readings,
 }
 
 TEST(OrderEntries, Orders) {
-  const auto utf_8 = dictionary_encoding::utf_8;
+  const auto utf_8 = output_encoding::utf_8;
   // あ, ー (U+30FC), か, ab, a, ～ (U+FF5E), 😀a, 😁 (emoji are spaces)
   const std::vector<std::string> readings = {
       "\xE3\x81\x82", "\xE3\x83\xBC",      "\xE3\x81\x8B",    "ab", "a",
@@ -120,12 +118,12 @@ TEST(OrderEntries, Orders) {
 // and descending alike: CP932's two codes of one character (∵ as 81E6 and
 // 879A, ≒ as 81E0 and 8790), and emoji, which are all a space to Emacs.
 TEST(OrderEntries, EqualKeysKeepTableOrder) {
-  const auto sjis = dictionary_encoding::shift_jis;
-  const auto utf_8 = dictionary_encoding::utf_8;
+  const auto sjis = output_encoding::shift_jis;
+  const auto utf_8 = output_encoding::utf_8;
   struct {
     const char* name;
     std::vector<std::string> readings;
-    dictionary_encoding encoding;
+    output_encoding encoding;
     bool descending;
     std::vector<std::string> expected;
   } const cases[] = {
@@ -172,7 +170,7 @@ TEST(OrderEntries, RawBytesAsEmacsKeepsThem) {
   // and emacs-mule writes it as it is: after every JIS X 0208 character
   // (0x92 ...), though it comes before half-width katakana in the file.
   EXPECT_EQ(ordered({"\xA0", "\xB1", "\x82\xA0", "a"}, sort_order::skk,
-                    dictionary_encoding::shift_jis, false),
+                    output_encoding::shift_jis, false),
             (std::vector<std::string>{"a", "\xB1", "\x82\xA0", "\xA0"}));
 }
 
@@ -181,20 +179,20 @@ TEST(OrderEntries, KeysLongerThanTheirPrefix) {
   // rest of their keys.
   const std::string p = "abcdefghijklmnop";
   const std::vector<std::string> readings = {p + "j", p, p + "i", p + "a"};
-  EXPECT_EQ(ordered(readings, sort_order::bytes, dictionary_encoding::shift_jis,
-                    false),
-            (std::vector<std::string>{p, p + "a", p + "i", p + "j"}));
   EXPECT_EQ(
-      ordered(readings, sort_order::skk, dictionary_encoding::shift_jis, true),
+      ordered(readings, sort_order::bytes, output_encoding::shift_jis, false),
+      (std::vector<std::string>{p, p + "a", p + "i", p + "j"}));
+  EXPECT_EQ(
+      ordered(readings, sort_order::skk, output_encoding::shift_jis, true),
       (std::vector<std::string>{p + "j", p + "i", p + "a", p}));
   // Told apart within the first sixteen bytes, after the eighth.
   const std::vector<std::string> near = {"abcdefghb", "abcdefgha", "abcdefghc",
                                          "abcdefgh"};
   for (const sort_order order : {sort_order::bytes, sort_order::skk}) {
-    EXPECT_EQ(ordered(near, order, dictionary_encoding::utf_8, true),
+    EXPECT_EQ(ordered(near, order, output_encoding::utf_8, true),
               (std::vector<std::string>{"abcdefghc", "abcdefghb", "abcdefgha",
                                         "abcdefgh"}));
-    EXPECT_EQ(ordered(near, order, dictionary_encoding::utf_8, false),
+    EXPECT_EQ(ordered(near, order, output_encoding::utf_8, false),
               (std::vector<std::string>{"abcdefgh", "abcdefgha", "abcdefghb",
                                         "abcdefghc"}));
   }
@@ -229,7 +227,7 @@ TEST(OrderEntries, AgreesWithAPlainSortOfTheKeys) {
         std::string key = readings[i];
         if (order == sort_order::skk) {
           key.clear();
-          append_emacs_mule_key(readings[i], dictionary_encoding::utf_8, key);
+          append_emacs_mule_key(readings[i], output_encoding::utf_8, key);
         }
         keyed.emplace_back(key, i);
       }
@@ -240,9 +238,8 @@ TEST(OrderEntries, AgreesWithAPlainSortOfTheKeys) {
       std::vector<std::string> expected;
       expected.reserve(keyed.size());
       for (const auto& k : keyed) expected.push_back(readings[k.second]);
-      EXPECT_EQ(
-          ordered(readings, order, dictionary_encoding::utf_8, descending),
-          expected)
+      EXPECT_EQ(ordered(readings, order, output_encoding::utf_8, descending),
+                expected)
           << (order == sort_order::skk ? "skk" : "bytes")
           << (descending ? " descending" : "");
     }

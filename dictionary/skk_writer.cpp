@@ -39,18 +39,28 @@ void prefetch_ahead(const reading_table& table, std::size_t k,
 }
 
 // Characters of text as Emacs decodes it: a Shift_JIS pair is one.
-std::size_t characters_in(std::string_view text, dictionary_encoding encoding) {
+std::size_t characters_in(std::string_view text, output_encoding encoding) {
   std::size_t count = 0;
   for (std::size_t pos = 0; pos < text.size(); ++count) {
     const auto byte = static_cast<unsigned char>(text[pos]);
-    if (encoding == dictionary_encoding::utf_8) {
-      ++pos;
-      while (pos < text.size() &&
-             (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) {
+    switch (encoding) {
+      case output_encoding::utf_8:
+      case output_encoding::utf_16le:  // held as UTF-8 until written
         ++pos;
-      }
-    } else {
-      pos += starts_shift_jis_pair(byte) ? 2 : 1;
+        while (pos < text.size() &&
+               (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) {
+          ++pos;
+        }
+        break;
+      case output_encoding::shift_jis:
+        pos += starts_shift_jis_pair(byte) ? 2 : 1;
+        break;
+      case output_encoding::euc_jp:
+      case output_encoding::euc_jis_2004:
+        // ASCII, a pair of bytes from 0xA1 (or 0x8E and half-width
+        // katakana), or 0x8F and a pair.
+        pos += byte < 0x80 ? 1 : byte == 0x8F ? 3 : 2;
+        break;
     }
   }
   return count;
@@ -100,7 +110,7 @@ std::size_t write_entry(reading_table& table, const reading_entry& entry,
 // The line's length in characters; called only for lines long in bytes.
 std::size_t line_characters(const reading_table& table,
                             const reading_entry& entry,
-                            dictionary_encoding encoding) {
+                            output_encoding encoding) {
   std::size_t characters = characters_in(entry.reading(), encoding) + 2;
   for (std::uint32_t c = entry.last_candidate; c != no_candidate;
        c = table.candidates[c].previous) {
@@ -147,8 +157,14 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
     end_line(stream);
     ++line_number;
   };
-  if (layout.encoding == dictionary_encoding::utf_8) {
+  // The spellings libskk takes (it stops on a coding it does not know)
+  // and Emacs knows.
+  if (layout.encoding == output_encoding::utf_8) {
     write_line(";; -*- mode: fundamental; coding: utf-8 -*-");
+  } else if (layout.encoding == output_encoding::euc_jp) {
+    write_line(";; -*- mode: fundamental; coding: euc-jp -*-");
+  } else if (layout.encoding == output_encoding::euc_jis_2004) {
+    write_line(";; -*- mode: fundamental; coding: euc-jis-2004 -*-");
   } else if (layout.comment_line_first) {
     write_line(";; SKK dictionary");
   }

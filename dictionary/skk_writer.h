@@ -12,9 +12,10 @@
 namespace brenlow {
 
 struct skk_layout {
-  // UTF-8 output starts with a line naming its coding, for Emacs SKK and
-  // libskk; the encoding also decides the skk order.
-  dictionary_encoding encoding = dictionary_encoding::shift_jis;
+  // UTF-8 and EUC output starts with a line naming its coding, for Emacs
+  // SKK and libskk; the encoding also decides the skk order. The tables
+  // hold their text as held_for(encoding) (recode_table.h).
+  output_encoding encoding = output_encoding::shift_jis;
   sort_order order = sort_order::input;
   // Starts Shift_JIS output with a comment line. libskk looks for the
   // section markers only after a line feed, so without it libskk misses the

@@ -67,7 +67,7 @@ TEST(SkkWriter, BytesOrderIsUnsignedWithCodingLine) {
   output_stream stream = make_output_stream(nullptr, line_end::lf);
   skk_layout layout;
   layout.order = sort_order::bytes;
-  layout.encoding = dictionary_encoding::utf_8;
+  layout.encoding = output_encoding::utf_8;
   layout.comment_line_first = true;  // UTF-8 has its coding line there
   write_skk_dictionary(table, stream, layout);
   EXPECT_EQ(written_text(stream),
@@ -111,27 +111,27 @@ TEST(SkkWriter, LongLinesAreReported) {
   // Shift_JIS pair is one character.
   struct {
     const char* name;
-    dictionary_encoding encoding;
+    output_encoding encoding;
     std::string reading;
     std::string word;
     std::size_t characters;  // 0: not reported
   } const cases[] = {
-      {"4999 characters", dictionary_encoding::shift_jis, "a",
+      {"4999 characters", output_encoding::shift_jis, "a",
        std::string(4995, 'x'), 0},
-      {"5000 characters", dictionary_encoding::shift_jis, "a",
+      {"5000 characters", output_encoding::shift_jis, "a",
        std::string(4996, 'x'), 5000},
-      {"5001 bytes, 2502 characters", dictionary_encoding::shift_jis,
-       "\x82\xA0", std::string(4996, '\x82'), 0},
-      {"pairs reaching 5000", dictionary_encoding::shift_jis, "\x82\xA0",
+      {"5001 bytes, 2502 characters", output_encoding::shift_jis, "\x82\xA0",
+       std::string(4996, '\x82'), 0},
+      {"pairs reaching 5000", output_encoding::shift_jis, "\x82\xA0",
        std::string(9992, '\x82'), 5000},
-      {"UTF-8 sequences", dictionary_encoding::utf_8, "\xE3\x81\x82",
+      {"UTF-8 sequences", output_encoding::utf_8, "\xE3\x81\x82",
        [] {
          std::string s;
          for (int i = 0; i < 4996; ++i) s += "\xE3\x81\x82";
          return s;
        }(),
        5000},
-      {"UTF-8 just short", dictionary_encoding::utf_8, "\xE3\x81\x82",
+      {"UTF-8 just short", output_encoding::utf_8, "\xE3\x81\x82",
        [] {
          std::string s;
          for (int i = 0; i < 4995; ++i) s += "\xE3\x81\x82";
@@ -155,8 +155,7 @@ TEST(SkkWriter, LongLinesAreReported) {
     ASSERT_EQ(found.size(), 1u) << c.name;
     EXPECT_EQ(found[0].reading, c.reading) << c.name;
     EXPECT_EQ(found[0].characters, c.characters) << c.name;
-    const std::size_t first_line =
-        c.encoding == dictionary_encoding::utf_8 ? 5 : 4;
+    const std::size_t first_line = c.encoding == output_encoding::utf_8 ? 5 : 4;
     EXPECT_EQ(found[0].line_number, first_line) << c.name;
   }
 }
@@ -178,24 +177,24 @@ TEST(SkkWriter, OkuriAriSection) {
     const char* name;
     sort_order order;
     bool comment_line_first;
-    dictionary_encoding encoding;
+    output_encoding encoding;
     std::string expected;
   } const cases[] = {
       {"order of first appearance", sort_order::input, false,
-       dictionary_encoding::shift_jis,
+       output_encoding::shift_jis,
        ";; okuri-ari entries.\n\x82\xA9k /W/V/\n\x82\xA9i /W/\n"
        "\x82\xA9\x82\xF1j /W/\nak /W/\n;; okuri-nasi entries.\nb /B/\na /A/\n"},
       {"bytes: okuri-ari descending", sort_order::bytes, false,
-       dictionary_encoding::shift_jis,
+       output_encoding::shift_jis,
        ";; okuri-ari entries.\n\x82\xA9\x82\xF1j /W/\n\x82\xA9k /W/V/\n"
        "\x82\xA9i /W/\nak /W/\n;; okuri-nasi entries.\na /A/\nb /B/\n"},
       {"skk: okuri-ari descending", sort_order::skk, true,
-       dictionary_encoding::shift_jis,
+       output_encoding::shift_jis,
        ";; SKK dictionary\n;; okuri-ari entries.\n\x82\xA9\x82\xF1j /W/\n"
        "\x82\xA9k /W/V/\n\x82\xA9i /W/\nak /W/\n;; okuri-nasi entries.\n"
        "a /A/\nb /B/\n"},
       {"coding line instead of the comment", sort_order::input, true,
-       dictionary_encoding::utf_8,
+       output_encoding::utf_8,
        ";; -*- mode: fundamental; coding: utf-8 -*-\n;; okuri-ari entries.\n"
        "\x82\xA9k /W/V/\n\x82\xA9i /W/\n\x82\xA9\x82\xF1j /W/\nak /W/\n"
        ";; okuri-nasi entries.\nb /B/\na /A/\n"},

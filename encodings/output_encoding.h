@@ -19,6 +19,9 @@ enum class output_encoding { shift_jis, utf_8, euc_jp, euc_jis_2004, utf_16le };
 // --to takes.
 const char* output_encoding_name(output_encoding encoding);
 
+// "Shift_JIS", "UTF-8", "EUC-JP", "EUC-JIS-2004", "UTF-16LE": for messages.
+const char* output_encoding_title(output_encoding encoding);
+
 // The encoding --to names (in any case; "sjis" and "cp932" are Shift_JIS,
 // "utf8" is UTF-8, "eucjp" EUC-JP). Returns false for any other name.
 bool output_encoding_of_name(std::string_view name, output_encoding& encoding);

@@ -19,6 +19,11 @@ const char* skip_message(skip_reason reason) {
     case skip_reason::unclosed_quote: return "a quoted field is not closed";
     case skip_reason::missing_key:
       return "an entry without its shortcut or its phrase";
+    case skip_reason::unencodable:
+      return "a character the output's encoding cannot write";
+    case skip_reason::concat_not_read:
+      return "a word only a (concat ...) form can carry, which the program "
+             "shows as code";
     case skip_reason::none: break;
   }
   return "";

@@ -31,9 +31,13 @@ enum class skip_reason {
   no_comma,        // CSV and Kotoeri text: one field only
   unclosed_quote,  // CSV and Kotoeri text: a quoted field not closed
   missing_key,     // property list: a dict without shortcut or phrase
+  // The output's encoding cannot write a character of the reading or word.
+  unencodable,
+  // The word needs a (concat ...) form the target program shows as code.
+  concat_not_read,
 };
-constexpr std::size_t skip_reason_count = 12;
-static_assert(static_cast<std::size_t>(skip_reason::missing_key) + 1 ==
+constexpr std::size_t skip_reason_count = 14;
+static_assert(static_cast<std::size_t>(skip_reason::concat_not_read) + 1 ==
                   skip_reason_count,
               "skip_reason_count counts every reason");
 

@@ -90,12 +90,42 @@ constexpr option_entry option_table[] = {
      "entries sorted: skk (the default) as Emacs SKK\n"
      "compares readings, bytes in byte order (libskk)",
      [](run_options& o, const std::string& value, std::string& error) {
+       o.sort_given = true;
        if (value.empty() || value == "skk") {
          o.sort = sort_order::skk;
        } else if (value == "bytes") {
          o.sort = sort_order::bytes;
        } else {
          error = "unknown sort order '" + value + "' (use skk or bytes)";
+         return false;
+       }
+       return true;
+     }},
+    {nullptr, "--to", option_value::required, "NAME",
+     "the output's encoding: shift_jis, utf-8, euc-jp,\n"
+     "euc-jis-2004 or utf-16le (default: Shift_JIS for\n"
+     "Shift_JIS input, else UTF-8; EUC-JP for --cdb)",
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (!output_encoding_of_name(value, o.to)) {
+         error = "unknown output encoding '" + value +
+                 "' (use shift_jis, utf-8, euc-jp, euc-jis-2004 or utf-16le)";
+         return false;
+       }
+       return o.has_to = true;
+     }},
+    {nullptr, "--cdb", option_value::none, nullptr,
+     "write a CDB file (needs -o FILE)",
+     [](run_options& o, const std::string&, std::string&) {
+       return o.cdb = true;
+     }},
+    {nullptr, "--for", option_value::required, "PROGRAM",
+     "the output as PROGRAM reads it, and how to register\n"
+     "it there (--for help lists the programs)",
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (value == "help") return o.preset_help = true;
+       o.preset = find_preset(value);
+       if (o.preset == nullptr) {
+         error = "unknown program '" + value + "' (--for help lists them)";
          return false;
        }
        return true;
@@ -108,6 +138,7 @@ constexpr option_entry option_table[] = {
     {nullptr, "--eol", option_value::required, "crlf|lf",
      "line end of the output (default: crlf)",
      [](run_options& o, const std::string& value, std::string& error) {
+       o.eol_given = true;
        if (value == "crlf") {
          o.eol = line_end::crlf;
        } else if (value == "lf") {
@@ -182,10 +213,55 @@ std::string value_apart(const std::string& name, const std::string& value) {
          value + "); a file named '" + value + "' is './" + value + "'";
 }
 
-}  // namespace
+bool ends_with(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() &&
+         text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
 
-bool parse_command_line(int argc, char** argv, run_options& options,
-                        std::string& error) {
+// Sets what the program of --for needs and no option chose; refuses a
+// choice the program cannot read.
+bool apply_preset(run_options& o, std::string& error) {
+  const program_preset& preset = *o.preset;
+  const std::string name = preset.name;
+  // Programs that read CDB files tell them by the name's ".cdb" (ibus-skk
+  // and fcitx5-skk by nothing else).
+  const bool cdb_name = o.has_output && ends_with(o.output_name, ".cdb");
+  if (o.cdb && !preset.reads_cdb) {
+    error = name + " reads no CDB files";
+    return false;
+  }
+  if (o.cdb && !cdb_name && (name == "ibus-skk" || name == "fcitx5-skk")) {
+    error = name + " reads a dictionary as CDB only when its name ends in .cdb";
+    return false;
+  }
+  o.cdb = o.cdb || (preset.reads_cdb && cdb_name);
+  if (!o.has_to) {
+    o.to = o.cdb ? output_encoding::euc_jp : preset.encoding;
+    o.has_to = true;
+  }
+  const unsigned to_bit = 1u << static_cast<unsigned>(o.to);
+  if ((preset.readable & to_bit) == 0) {
+    error = name + " does not read " + output_encoding_title(o.to) +
+            " dictionaries";
+    return false;
+  }
+  if (o.cdb && o.to != output_encoding::euc_jp && name == "emacs-skk") {
+    // skk-cdb-coding-system is one for all of Emacs SKK's CDB files, and
+    // EUC-JP for the ones Debian installs.
+    error = "Emacs SKK reads CDB files as EUC-JP";
+    return false;
+  }
+  if (!o.sort_given) o.sort = preset.order;
+  if (!o.eol_given) o.eol = line_end::lf;
+  o.rules.unique = true;
+  o.rules.concat = preset.concat;
+  o.rules.program = preset.title;
+  return true;
+}
+
+// The options and the file name, as they are given.
+bool parse_arguments(int argc, char** argv, run_options& options,
+                     std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--") {
@@ -242,6 +318,19 @@ bool parse_command_line(int argc, char** argv, run_options& options,
       }
     }
     if (!option->apply(options, value, error)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool parse_command_line(int argc, char** argv, run_options& options,
+                        std::string& error) {
+  if (!parse_arguments(argc, argv, options, error)) return false;
+  if (options.preset != nullptr && !apply_preset(options, error)) return false;
+  if (options.cdb && !options.has_to) {
+    options.to = output_encoding::euc_jp;  // as dictionary servers expect
+    options.has_to = true;
   }
   return true;
 }

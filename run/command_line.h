@@ -8,8 +8,10 @@
 
 #include "base/output_stream.h"
 #include "dictionary/skk_order.h"
+#include "encodings/output_encoding.h"
 #include "encodings/text_encoding.h"
 #include "formats/input_format.h"
+#include "run/program_presets.h"
 #include "skk_rules/skk_entry.h"
 
 namespace brenlow {
@@ -23,8 +25,18 @@ struct run_options {
   bool format_forced = false;  // --format; otherwise told from the text
   input_format format = input_format::tab_text;
   sort_order sort = sort_order::input;
+  bool sort_given = false;
   bool okuri_ari = false;
   line_end eol = line_end::crlf;
+  bool eol_given = false;
+  // --to; otherwise the input's encoding (EUC-JP for a CDB).
+  bool has_to = false;
+  output_encoding to = output_encoding::utf_8;
+  bool cdb = false;  // --cdb, or a preset's CDB for -o NAME.cdb
+  // --for: the program the output is for (nullptr: none); "help" lists
+  // them.
+  const program_preset* preset = nullptr;
+  bool preset_help = false;
   bool strict = false;
   entry_rules rules;  // --csv-quotes, --raw-readings, --unique,
                       // --no-annotations
@@ -35,8 +47,9 @@ struct run_options {
   std::vector<std::string> ignored;
 };
 
-// Fills options from argv[1] on. Returns false with a message naming the
-// unknown option or the missing or bad value.
+// Fills options from argv[1] on, then what --for's program needs where no
+// option said otherwise. Returns false with a message naming the unknown
+// option, the missing or bad value, or the choice the program cannot read.
 bool parse_command_line(int argc, char** argv, run_options& options,
                         std::string& error);
 

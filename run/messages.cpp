@@ -45,10 +45,20 @@ void message_batch::flush() {
   text_.clear();
 }
 
-std::string shown_reading(std::string_view reading,
-                          dictionary_encoding encoding) {
-  return encoding == dictionary_encoding::utf_8 ? std::string(reading)
-                                                : shown_as_utf_8(reading);
+std::string shown_reading(std::string_view reading, output_encoding encoding) {
+  switch (encoding) {
+    case output_encoding::shift_jis: return shown_as_utf_8(reading);
+    case output_encoding::euc_jp:
+    case output_encoding::euc_jis_2004: {
+      std::string shown;
+      append_utf_8_of(reading, encoding, shown);
+      return shown;
+    }
+    case output_encoding::utf_8:
+    case output_encoding::utf_16le:  // held as UTF-8 until written
+      break;
+  }
+  return std::string(reading);
 }
 
 }  // namespace brenlow

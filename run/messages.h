@@ -23,8 +23,7 @@ void report_at(const std::string& file_name, const line_problem& problem);
 
 // A reading as a message shows it: messages are UTF-8, and a Shift_JIS
 // reading shows as shown_as_utf_8 renders it.
-std::string shown_reading(std::string_view reading,
-                          dictionary_encoding encoding);
+std::string shown_reading(std::string_view reading, output_encoding encoding);
 
 // Messages about skipped lines, written as they come in writes of up to
 // 64 KiB: neither memory nor a write per line grows with their number.

@@ -24,4 +24,8 @@ bool reader_gone(int error);
 // system's code page, as other console programs write redirected text).
 void write_error_text(std::string_view text);
 
+// The absolute form of a file's name (symbolic links resolved where the
+// system does so), or the name as given when it cannot be had.
+std::string absolute_path(const std::string& name);
+
 }  // namespace brenlow

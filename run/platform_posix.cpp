@@ -1,4 +1,7 @@
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
 
 #include "run/platform.h"
 
@@ -15,6 +18,12 @@ void write_error_text(std::string_view text) {
   // is nowhere left to say so, and the exit status still tells.
   (void)std::fwrite(text.data(), 1, text.size(), stderr);
   (void)std::fflush(stderr);
+}
+
+std::string absolute_path(const std::string& name) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(
+      realpath(name.c_str(), nullptr), &std::free);
+  return resolved ? std::string(resolved.get()) : name;
 }
 
 }  // namespace brenlow

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include "run/platform.h"
@@ -58,6 +59,15 @@ void write_error_text(std::string_view text) {
   // is nowhere left to say so, and the exit status still tells.
   (void)std::fwrite(bytes.data(), 1, bytes.size(), stderr);
   (void)std::fflush(stderr);
+}
+
+std::string absolute_path(const std::string& name) {
+  const std::wstring wide = windows_name(name);
+  wchar_t* full = _wfullpath(nullptr, wide.c_str(), 0);
+  if (full == nullptr) return name;
+  const std::wstring resolved(full);
+  std::free(full);
+  return utf_8_from_utf_16(std::u16string(resolved.begin(), resolved.end()));
 }
 
 }  // namespace brenlow

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -10,7 +11,9 @@
 #include "base/byte_facts.h"
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
+#include "dictionary/cdb_writer.h"
 #include "dictionary/reading_table.h"
+#include "dictionary/recode_table.h"
 #include "dictionary/skk_writer.h"
 #include "encodings/text_encoding.h"
 #include "run/command_line.h"
@@ -18,6 +21,7 @@
 #include "run/messages.h"
 #include "run/output_file.h"
 #include "run/platform.h"
+#include "run/program_presets.h"
 #include "run/read_input.h"
 
 namespace brenlow {
@@ -63,6 +67,15 @@ int print_version() {
   return finish_standard_output(stream);
 }
 
+int print_preset_help() {
+  output_stream stream = make_output_stream(stdout, line_end::crlf);
+  for (const std::string& line : preset_help_lines()) {
+    write_bytes(stream, line);
+    end_line(stream);
+  }
+  return finish_standard_output(stream);
+}
+
 int command_line_error(const std::string& message) {
   report(message);
   // The usage text ends its lines as it does on standard output.
@@ -104,11 +117,24 @@ int write_to_file(const run_options& options, reading_table& table,
            options.output_name + "': " + std::strerror(error));
     return exit_failure;
   }
+  if (options.cdb && replacement.in_place) {
+    // The format's header is written last, at the file's start.
+    abandon_replacement(replacement);
+    report("cannot write a CDB file to '" + options.output_name +
+           "': it is not a regular file");
+    return exit_failure;
+  }
   try {
-    // The stream's buffer too may be more than memory has left.
-    output_stream stream = make_output_stream(replacement.file, options.eol);
-    long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
-    error = finish_output(stream);
+    if (options.cdb) {
+      error = write_cdb_dictionary(table, okuri_ari, fileno(replacement.file));
+    } else {
+      // The stream's buffer too may be more than memory has left.
+      output_stream stream =
+          make_output_stream(replacement.file, options.eol,
+                             layout.encoding == output_encoding::utf_16le);
+      long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
+      error = finish_output(stream);
+    }
   } catch (...) {
     abandon_replacement(replacement);  // no half-written file left behind
     throw;
@@ -136,14 +162,16 @@ int write_dictionary(const run_options& options, reading_table& table,
   if (options.has_output) {
     return write_to_file(options, table, layout, okuri_ari, long_lines);
   }
-  output_stream stream = make_output_stream(stdout, options.eol);
+  output_stream stream = make_output_stream(
+      stdout, options.eol, layout.encoding == output_encoding::utf_16le);
   long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
   return finish_standard_output(stream);
 }
 
 void report_summary(const std::string& shown_name,
                     const conversion_result& result, const reading_table& table,
-                    const reading_table* okuri_ari) {
+                    const reading_table* okuri_ari,
+                    const std::string& written) {
   const prepared_input& input = result.input;
   const conversion_counts& counts = result.counts;
   std::string format = format_description(result.format);
@@ -159,7 +187,8 @@ void report_summary(const std::string& shown_name,
   }
   if (!reasons.empty()) reasons += ")";
   report(shown_name + ": " + encoding_name(input.encoding) + " (" +
-         input.reason + "), " + format + "; " + std::to_string(counts.lines) +
+         input.reason + "), " + format + written + "; " +
+         std::to_string(counts.lines) +
          (result.format == input_format::property_list ? " entries read, "
                                                        : " lines read, ") +
          std::to_string(counts.comment_or_empty_lines) + " comment or empty, " +
@@ -173,6 +202,10 @@ void report_summary(const std::string& shown_name,
          std::to_string(counts.readings_typed) +
          " readings changed to their typed form, " +
          std::to_string(counts.annotations) + " annotations written, " +
+         (counts.annotations_left_out == 0
+              ? std::string()
+              : std::to_string(counts.annotations_left_out) +
+                    " annotations left out, ") +
          std::to_string(counts.repeats_written_once) +
          " repeated words written once" +
          (okuri_ari == nullptr ? std::string()
@@ -250,13 +283,33 @@ void report_marks(const std::string& shown_name,
                                         " lines, this the first")});
 }
 
+// Says how the written file is registered in the program of --for, and
+// what its name is missing there.
+void report_registration(const run_options& options, const skk_layout& layout) {
+  written_file file;
+  file.path = options.has_output ? absolute_path(options.output_name) : "";
+  file.encoding = layout.encoding;
+  file.cdb = options.cdb;
+  const char* home = std::getenv("HOME");
+  file.home = home != nullptr ? home : "~";
+  const char* config_home = std::getenv("XDG_CONFIG_HOME");
+  file.config_home = config_home != nullptr && *config_home != '\0'
+                         ? config_home
+                         : file.home + "/.config";
+  const std::string warning = name_warning(*options.preset, file);
+  if (!warning.empty()) report(warning);
+  const std::vector<std::string> lines = registration(*options.preset, file);
+  report(lines.front());
+  std::string setting;
+  for (std::size_t i = 1; i < lines.size(); ++i) setting += lines[i] + "\n";
+  write_error_text(setting);
+}
+
 // The output's layout, from the options and the input's encoding (the
 // output is written in the input's).
 skk_layout layout_for(const run_options& options, text_encoding input) {
   skk_layout layout;
-  layout.encoding = input == text_encoding::utf_8
-                        ? dictionary_encoding::utf_8
-                        : dictionary_encoding::shift_jis;
+  layout.encoding = options.has_to ? options.to : same_as(input);
   layout.order = options.sort;
   layout.comment_line_first =
       options.sort != sort_order::input || options.okuri_ari;
@@ -275,6 +328,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   request.raw = std::string_view(raw.data(), raw.size());
   request.encoding = options.encoding;
   request.rules = options.rules;
+  request.rules.has_target = options.has_to;
+  request.rules.target = options.to;
   request.okuri_ari = options.okuri_ari;
   request.format_forced = options.format_forced;
   request.format = options.format;
@@ -303,8 +358,15 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   reading_table& table = result.tables.okuri_nasi;
   reading_table* okuri_ari =
       options.okuri_ari ? &result.tables.okuri_ari : nullptr;
+  const skk_layout layout = layout_for(options, result.input.encoding);
   if (options.verbose) {
-    report_summary(shown_name, result, table, okuri_ari);
+    // The output's encoding is named where it is not the input's.
+    const std::string written =
+        layout.encoding == same_as(result.input.encoding)
+            ? ""
+            : std::string(", written as ") +
+                  output_encoding_title(layout.encoding);
+    report_summary(shown_name, result, table, okuri_ari, written);
   }
   if (options.strict && counts.skipped_lines != 0) {
     report(shown_name + ": " + std::to_string(counts.skipped_lines) +
@@ -318,11 +380,16 @@ int convert_file(const run_options& options, const std::string& shown_name) {
     report(shown_name + ": " + nothing_filed_message(counts, result));
     return exit_failure;
   }
-  const skk_layout layout = layout_for(options, result.input.encoding);
+  // The sort orders compare the bytes as they are written.
+  recode_table(table, result.input.encoding, layout.encoding);
+  if (okuri_ari != nullptr) {
+    recode_table(*okuri_ari, result.input.encoding, layout.encoding);
+  }
   std::vector<long_line> long_lines;
   const int status =
       write_dictionary(options, table, layout, okuri_ari, long_lines);
   if (status != exit_success) return status;
+  if (options.preset != nullptr) report_registration(options, layout);
   for (const long_line& line : long_lines) {
     report(shown_name + ": the line of reading '" +
            shown_reading(line.reading, layout.encoding) + "' (output line " +
@@ -357,8 +424,19 @@ int run_conversion(int argc, char** argv) {
     return command_line_error(error);
   }
   if (options.help) return print_usage(true);
+  if (options.preset_help) return print_preset_help();
   if (options.version) return print_version();
   if (!options.has_input) return command_line_error("no dictionary file named");
+  if (options.cdb && !cdb_writable()) {
+    report(
+        "this Windows program writes no CDB files (it has no CDB "
+        "library): write the text dictionary, or use the Linux build");
+    return exit_failure;
+  }
+  if (options.cdb && !options.has_output) {
+    return command_line_error(
+        "a CDB file needs -o FILE: its header is written last, at its start");
+  }
   warn_about_ignored(options);
   const std::string shown_name =
       options.input_name == "-" ? "standard input" : options.input_name;

@@ -49,6 +49,21 @@ bool nothing_left(std::string_view field, const entry_rules& rules) {
 
 }  // namespace
 
+bool concat_readable(std::string_view candidate, concat_reading reading) {
+  if (candidate.compare(0, 8, "(concat ") != 0) return true;
+  switch (reading) {
+    case concat_reading::full: return true;
+    case concat_reading::none: return false;
+    case concat_reading::slash_and_semicolon:
+      // Written by encode_concat: "\042" and "\134" are the other escapes,
+      // and a quote, escaped everywhere else, only ends or starts a string.
+      return candidate.find("\\042") == std::string_view::npos &&
+             candidate.find("\\134") == std::string_view::npos &&
+             candidate.find("\" \"") == std::string_view::npos;
+  }
+  return false;
+}
+
 bool needs_concat(std::string_view word_field, text_encoding encoding) {
   // Most words hold none of the bytes that matter, even as second bytes.
   bool suspicious = !word_field.empty() && word_field.front() == '(';

@@ -8,9 +8,15 @@
 #include <string_view>
 
 #include "base/byte_facts.h"
+#include "encodings/output_encoding.h"
 #include "formats/record.h"
 
 namespace brenlow {
+
+// What a program decodes of a (concat "...") form: Emacs SKK and libskk
+// all of it; macSKK a single string whose only escapes are \057 and \073;
+// AquaSKK nothing (it shows the form as text).
+enum class concat_reading { full, slash_and_semicolon, none };
 
 // How records become SKK entries: the user's rules, whatever the input's
 // format; the defaults are the program's.
@@ -30,6 +36,16 @@ struct entry_rules {
   // file it, except that two source readings meeting in one typed form
   // give it once.
   bool unique = false;
+  // --to: the encoding the dictionary is written in, when it is not the
+  // input's. A record whose reading or word holds a character it cannot
+  // write is skipped; an annotation holding one is left out.
+  bool has_target = false;
+  output_encoding target = output_encoding::utf_8;
+  // --for: what the program reads of concat forms, and its name for the
+  // messages. A word needing a form it does not read is skipped; such an
+  // annotation is left out.
+  concat_reading concat = concat_reading::full;
+  const char* program = "";
 };
 
 // A record as an SKK entry: the reading SKK looks it up under, or why the
@@ -60,6 +76,11 @@ skk_entry check_record(const record& fields, text_encoding encoding,
 // returns true. annotated tells whether an annotation was written.
 bool skk_candidate(const record& fields, text_encoding encoding,
                    const entry_rules& rules, std::string& out, bool& annotated);
+
+// True when a program reading concat forms as reading does shows
+// candidate (a word or annotation as skk_candidate writes it) as it is
+// meant: candidate is no concat form, or one that program decodes.
+bool concat_readable(std::string_view candidate, concat_reading reading);
 
 // True when the word cannot be written as it stands: it holds "/", ";" or a
 // double quote, or it starts with "(" and ends with ")", which SKK clients

@@ -5,7 +5,7 @@
 # benchmark needs. Packages already present are left alone.
 set -e
 # expat: the XML parser of the property list reader.
-packages="cmake make g++ libexpat1-dev"
+packages="cmake make g++ libexpat1-dev libcdb-dev"
 windows=no
 if [ "${1:-}" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 file"

@@ -862,8 +862,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   check_okuri_ari_filing(raw, choice, rules, table);
 
   layout.encoding = input.encoding == text_encoding::utf_8
-                        ? dictionary_encoding::utf_8
-                        : dictionary_encoding::shift_jis;
+                        ? output_encoding::utf_8
+                        : output_encoding::shift_jis;
   output_stream stream = make_output_stream(nullptr, eol);
   write_skk_dictionary(table, stream, layout);
   check(finish_output(stream) == 0, "writing to memory failed");
@@ -954,7 +954,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     pos = feed + 1;
   }
   std::size_t first = 0;
-  if (layout.encoding == dictionary_encoding::utf_8 ||
+  if (layout.encoding == output_encoding::utf_8 ||
       layout.comment_line_first) {
     check(!lines.empty() && lines[0].substr(0, 3) == ";; ",
           "no coding or comment line");

@@ -1,0 +1,40 @@
+#include "dictionary/recode_table.h"
+
+#include <new>
+#include <string>
+
+namespace brenlow {
+
+output_encoding held_for(output_encoding encoding) {
+  return encoding == output_encoding::utf_16le ? output_encoding::utf_8
+                                               : encoding;
+}
+
+void recode_table(reading_table& table, text_encoding held,
+                  output_encoding encoding) {
+  const output_encoding target = held_for(encoding);
+  if (target == same_as(held)) return;
+  // Readings and words are rewritten one at a time into the arena; the
+  // input they viewed stays as it was.
+  std::string recoded;
+  const auto rewrite = [&](std::string_view text) {
+    recoded.clear();
+    append_recoded(text, held, target, recoded);
+    // Sizes are 32-bit, as add_word's limits keep them.
+    if (recoded.size() > 0xFFFFFFFFu) throw std::bad_alloc();
+    return keep(table, recoded);
+  };
+  for (reading_entry& entry : table.entries) {
+    const std::string_view reading = rewrite(entry.reading());
+    entry.reading_bytes = reading.data();
+    entry.reading_size = static_cast<std::uint32_t>(reading.size());
+  }
+  for (candidate& word : table.candidates) {
+    const std::string_view bytes = rewrite(word.word());
+    word.bytes = bytes.data();
+    word.size = static_cast<std::uint32_t>(bytes.size());
+  }
+  decltype(table.slots)().swap(table.slots);
+}
+
+}  // namespace brenlow
