@@ -130,22 +130,42 @@ def missing_libraries(program):
 
 # dbskkd-cdb.
 
-def alternatives_command(settings, altdir, admindir):
-    """The update-alternatives line among the settings, with its
-    alternatives kept in altdir and admindir; None if there is none."""
-    for line in settings:
+def command_words(line):
+    """The words of a setting line that is a command (a leading sudo
+    dropped), or None for a line of prose or Scheme."""
+    try:
         words = shlex.split(line)
-        if words[:1] == ["sudo"]:
-            words = words[1:]
-        if words[:1] == ["update-alternatives"]:
-            return (["update-alternatives", "--altdir", altdir, "--admindir",
-                     admindir] + words[1:])
-    return None
+    except ValueError:
+        return None
+    if words[:1] == ["sudo"]:
+        words = words[1:]
+    return words or None
 
 
-def serve_cdb(server, command, work, wanted):
+def link_commands(settings, altdir, admindir):
+    """The setting lines that point dbskkd-cdb's dictionary at the file, as
+    commands to run inside the namespace: update-alternatives (its
+    alternatives kept in altdir and admindir, not the machine's), or ln or
+    cp onto the dictionary's path, which the namespace's tmpfs holds.
+    Returns (commands, lines that cannot be run here)."""
+    commands, refused = [], []
+    for line in settings:
+        words = command_words(line)
+        if words is None:
+            refused.append(line)
+        elif words[0] == "update-alternatives":
+            commands.append(["update-alternatives", "--altdir", altdir,
+                             "--admindir", admindir] + words[1:])
+        elif words[0] in ("ln", "cp") and words[-1] == CDB_LINK:
+            commands.append(words)
+        else:
+            refused.append(line)
+    return commands, refused
+
+
+def serve_cdb(server, commands, work, wanted):
     """Runs, in a mount namespace, skkdic-cdb's alternative and the
-    setting's command, then dbskkd-cdb on pipes; asks it every key."""
+    setting's commands, then dbskkd-cdb on pipes; asks it every key."""
     altdir = os.path.join(work, "alternatives")
     admindir = os.path.join(work, "alternatives-admin")
     for d in (altdir, admindir):
@@ -162,9 +182,9 @@ def serve_cdb(server, command, work, wanted):
         "set -e\n"
         f"mount -t tmpfs brenlow-test {shlex.quote(os.path.dirname(CDB_LINK))}\n"
         f"cp {shlex.quote(stand_in)} {shlex.quote(PACKAGE_CDB)}\n"
-        f"{shlex.join(package)} >&2\n"
-        f"{shlex.join(command)} >&2\n"
-        f"ls -l {shlex.quote(CDB_LINK)} {shlex.quote(altdir)}/SKK-JISYO.cdb >&2\n"
+        f"{shlex.join(package)} >&2\n" +
+        "".join(f"{shlex.join(c)} >&2\n" for c in commands) +
+        f"ls -lL {shlex.quote(CDB_LINK)} >&2\n"
         f"exec {shlex.quote(server)}\n")
     proc = subprocess.Popen(["unshare", "--mount", "--propagation", "private",
                              "sh", "-c", script],
@@ -174,7 +194,8 @@ def serve_cdb(server, command, work, wanted):
         got = ask_all(proc.stdin, proc.stdout, wanted)
     except (RuntimeError, BrokenPipeError) as e:
         proc.kill()
-        print(f"FAIL dbskkd-cdb: {e}; "
+        proc.wait()
+        print(f"FAIL dbskkd-cdb: {e}; exit status {proc.returncode}; "
               f"{proc.stderr.read().decode('utf-8', 'replace')[-2000:]}")
         return None
     proc.stdin.close()
@@ -223,18 +244,19 @@ def check_dbskkd_cdb(args, work, source, nasi, ari):
         with open(text, "wb") as f:
             f.write(cdb_as_text(dump))
     print("dbskkd-cdb setting lines:", *settings, sep="\n  ")
-    command = alternatives_command(settings, os.path.join(
+    commands, refused = link_commands(settings, os.path.join(
         work, "alternatives"), os.path.join(work, "alternatives-admin"))
-    if command is None:
-        print("FAIL brenlow printed no update-alternatives line for "
-              "dbskkd-cdb")
+    if refused or not commands:
+        print(f"FAIL dbskkd-cdb: setting lines that are no command putting "
+              f"the CDB at {CDB_LINK} (update-alternatives, ln or cp): "
+              f"{refused or settings}")
         return 1
     more, strays = dictionaries.beyond_expected(text, nasi, ari)
     failures = report_strays("dbskkd-cdb", strays)
     wanted = dict(nasi)
     wanted.update(ari)
     wanted.update(more)
-    got = serve_cdb(server, command, work, wanted)
+    got = serve_cdb(server, commands, work, wanted)
     if got is None:
         return failures + 1
     found, failed = compare("dbskkd-cdb", wanted, got)
@@ -287,22 +309,63 @@ def free_port():
         return s.getsockname()[1]
 
 
-def local_dictionaries(settings):
-    """The files of the LOCAL_DICS line among the settings, or None."""
-    for line in settings:
-        if line.startswith("LOCAL_DICS="):
-            return shlex.split(line[len("LOCAL_DICS="):])
+def package_program(root, name):
+    """The path of a program of the unpacked package, or None."""
+    for folder in ("usr/bin", "usr/sbin"):
+        path = os.path.join(root, folder, name)
+        if os.path.isfile(path):
+            return path
     return None
 
 
-def serve_yaskkserv(root, made, wanted):
-    """Serves the yaskkserv dictionaries made on 127.0.0.1 and asks for
-    every key; None when the server cannot be reached."""
+def yaskkserv_plan(root, settings, work):
+    """What the setting lines have done: ([make_dictionary command],
+    server command without its dictionaries, [dictionaries served]), or a
+    string saying why they cannot be run. Two forms are understood: Debian's
+    /etc/default/yaskkserv line LOCAL_DICS="FILE ...", whose files
+    update-skkdic-yaskkserv makes into NAME.yaskkserv for the default
+    server (yaskkserv_hairy); or the commands themselves,
+    yaskkserv_make_dictionary SOURCE TARGET and a server with its
+    dictionaries."""
+    makes, server, served = [], None, []
+    for line in settings:
+        if line.startswith("LOCAL_DICS="):
+            for path in shlex.split(line[len("LOCAL_DICS="):]):
+                target = os.path.join(work, os.path.basename(path) +
+                                      ".yaskkserv")
+                makes.append([package_program(
+                    root, "yaskkserv_make_dictionary"), path, target])
+                served.append(target)
+            server = [package_program(root, "yaskkserv_hairy")]
+            continue
+        words = command_words(line)
+        if words is None:
+            return f"not a command: {line!r}"
+        program = package_program(root, words[0])
+        if program is None:
+            return (f"{words[0]!r} is no program of Debian's yaskkserv "
+                    f"({', '.join(sorted(os.listdir(os.path.join(root, 'usr', 'sbin'))))}, "
+                    f"yaskkserv_make_dictionary): {line!r}")
+        if words[0] == "yaskkserv_make_dictionary":
+            makes.append([program] + words[1:])
+        else:
+            options = [w for w in words[1:] if w.startswith("-")]
+            server = [program] + options
+            served += [w for w in words[1:] if not w.startswith("-")]
+    if not makes or server is None or not served:
+        return f"no dictionary made and served: {settings}"
+    return makes, server, served
+
+
+def serve_yaskkserv(server, served, wanted):
+    """Runs the server (a foreground option and a free port of 127.0.0.1
+    added) on the dictionaries and asks for every key; None when it cannot
+    be reached."""
     port = free_port()
-    server = subprocess.Popen(
-        [os.path.join(root, "usr", "sbin", "yaskkserv_hairy"),
-         "--no-daemonize", "--address", "127.0.0.1", "--port", str(port),
-         *made], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    proc = subprocess.Popen(
+        server[:1] + ["--no-daemonize", "--address", "127.0.0.1", "--port",
+                      str(port)] + server[1:] + served,
+        stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     try:
         deadline = time.monotonic() + 30
         while True:
@@ -311,20 +374,42 @@ def serve_yaskkserv(root, made, wanted):
                                                       timeout=30)
                 break
             except OSError:
-                if time.monotonic() > deadline or server.poll() is not None:
+                if time.monotonic() > deadline or proc.poll() is not None:
                     print(f"FAIL yaskkserv did not listen on port {port}")
                     return None
                 time.sleep(0.1)
         with connection:
             files = connection.makefile("rwb")
-            return ask_all(files, files, wanted)
+            try:
+                return ask_all(files, files, wanted)
+            except (RuntimeError, OSError) as e:
+                print(f"FAIL yaskkserv: {e}")
+                return None
     finally:
-        server.terminate()
+        proc.terminate()
         try:
-            server.wait(timeout=10)
+            proc.wait(timeout=10)
         except subprocess.TimeoutExpired:
-            server.kill()
-            server.wait()
+            proc.kill()
+            proc.wait()
+
+
+def make_dictionaries(makes):
+    """Runs yaskkserv_make_dictionary; returns the failures. It exits 0 even
+    when it makes nothing (a line longer than its block), so the target
+    and the messages tell."""
+    failures = 0
+    for command in makes:
+        target = command[-1]
+        if os.path.exists(target):
+            os.remove(target)
+        proc = subprocess.run(command, capture_output=True)
+        said = (proc.stdout + proc.stderr).decode("utf-8", "replace")
+        if proc.returncode != 0 or not os.path.exists(target) or said:
+            print(f"FAIL {shlex.join(command)}: exit status "
+                  f"{proc.returncode}, {said.strip()!r}")
+            failures += 1
+    return failures
 
 
 def check_yaskkserv(args, work, source, nasi, ari):
@@ -346,33 +431,25 @@ def check_yaskkserv(args, work, source, nasi, ari):
         for line in messages:
             print(line)
     print("yaskkserv setting lines:", *settings, sep="\n  ")
-    local = local_dictionaries(settings)
-    if not local:
-        print("FAIL brenlow printed no LOCAL_DICS line for yaskkserv")
+    plan = yaskkserv_plan(root, settings, work)
+    if isinstance(plan, str):
+        print(f"FAIL yaskkserv: {plan}")
         return 1
+    makes, server, served = plan
     failures = 0
-    if local != [dictionary]:
-        print(f"FAIL LOCAL_DICS names {local}, not {[dictionary]}")
+    if [m[1] for m in makes] != [dictionary]:
+        print(f"FAIL the setting lines make {[m[1] for m in makes]}, not "
+              f"{[dictionary]}")
         failures += 1
     more, strays = dictionaries.beyond_expected(dictionary, nasi, ari)
     failures += report_strays("yaskkserv", strays)
     wanted = dict(nasi)
     wanted.update(ari)
     wanted.update(more)
-    made = []
-    for path in local:
-        # As update-skkdic-yaskkserv makes /usr/share/yaskkserv/NAME.yaskkserv.
-        out = os.path.join(work, os.path.basename(path) + ".yaskkserv")
-        proc = subprocess.run(
-            [os.path.join(root, "usr", "bin", "yaskkserv_make_dictionary"),
-             path, out], capture_output=True)
-        if proc.returncode != 0:
-            print(f"FAIL yaskkserv_make_dictionary {path}: "
-                  f"{proc.stdout.decode('utf-8', 'replace')}"
-                  f"{proc.stderr.decode('utf-8', 'replace')}")
-            return failures + 1
-        made.append(out)
-    got = serve_yaskkserv(root, made, wanted)
+    failures += make_dictionaries(makes)
+    if failures:
+        return failures
+    got = serve_yaskkserv(server, served, wanted)
     if got is None:
         return failures + 1
     found, failed = compare("yaskkserv", wanted, got)
