@@ -46,6 +46,30 @@ VERBS = [
 ]
 
 
+# Readings with many words whose value or line has this many EUC-JP bytes:
+# at the limits of the skkserv servers (skkserv_suite.LIMITS) and one past
+# them, and far past both.
+LONG = [("ながいよみあ", "value", 4093), ("ながいよみい", "value", 4094),
+        ("ながいよみう", "line", 8193), ("ながいよみえ", "line", 8194),
+        ("ながいよみお", "line", 20000)]
+
+
+def long_entry(reading, kind, size):
+    """(reading, words) whose value "/w1/.../" (or whole line) has size
+    bytes in EUC-JP: words of six bytes and one of ASCII to make up."""
+    value = size if kind == "value" else size - len(reading.encode(
+        "euc_jp")) - 1
+    count = (value - 3) // 7
+    words = [f"語{i:04d}" for i in range(count)]
+    words.append("x" * (value - 2 - 7 * count))
+    assert len(("/" + "/".join(words) + "/").encode("euc_jp")) == value
+    return reading, words
+
+
+def long_entries():
+    return [long_entry(*e) for e in LONG]
+
+
 def euc(text):
     return text.encode("euc_jp")
 
@@ -61,11 +85,12 @@ def in_euc_jp(text):
         return False
 
 
-def write_source(path, readings, seed=1):
-    """Writes the export: the vocabulary's nouns and VERBS, lines shuffled.
-    Returns its CP932 bytes."""
+def write_source(path, readings, extra=(), seed=1):
+    """Writes the export: the vocabulary's nouns, the extra (reading,
+    [word]) and VERBS, lines shuffled. Returns its CP932 bytes."""
     entries = [(r, [w for w in words if in_euc_jp(w)])
                for r, words in vocabulary(readings) if in_euc_jp(r)]
+    entries += list(extra)
     lines = [ime_line(r, w) for r, words in entries for w in words]
     lines += [(f"{r}\t{w}\t{pos}\r\n").encode("cp932")
               for r, w, pos, _ in VERBS]
@@ -112,8 +137,9 @@ def words_of(candidates):
 
 def run_preset(program, preset, source, out, extra=()):
     """brenlow --for preset --okuri-ari -o out source. Returns (setting
-    lines, the other messages): the lines after the one that starts with
-    "brenlow: " that do not start with it."""
+    lines, the other messages): the setting lines do not start with
+    "brenlow: " and follow the message that brings them; other messages do
+    not."""
     proc = subprocess.run(
         [program, "--for", preset, "--okuri-ari", *extra, "-o", out, source],
         capture_output=True)
@@ -121,11 +147,13 @@ def run_preset(program, preset, source, out, extra=()):
         sys.exit(f"brenlow --for {preset} failed ({proc.returncode}): "
                  f"{proc.stderr.decode('utf-8', 'replace')}")
     settings, messages = [], []
-    for line in proc.stderr.decode("utf-8", "replace").splitlines():
-        if line.startswith("brenlow: "):
-            messages.append(line)
-        elif line.strip():
+    lines = [x for x in proc.stderr.decode("utf-8", "replace").splitlines()
+             if x.strip()]
+    for i, line in enumerate(lines):
+        if not line.startswith("brenlow: "):
             settings.append(line)
+        elif i + 1 == len(lines) or lines[i + 1].startswith("brenlow: "):
+            messages.append(line)  # not the one that brings setting lines
     return settings, messages
 
 

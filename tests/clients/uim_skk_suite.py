@@ -7,9 +7,10 @@ named by LIBUIM_USER_SCM_FILE, the file uim's init.scm loads), every
 reading and okuri-ari key looked up as skk-begin-conversion looks it up,
 and its candidates taken as uim-skk commits them.
 
-The dictionary: more than 20,000 readings of real vocabulary and a table
-of verbs and adjectives (euc_jp_dictionaries.py), converted with
---okuri-ari. Each reading must give exactly its words in input order, each
+The dictionary: more than 20,000 readings of real vocabulary, a table of
+verbs and adjectives and readings with lines up to 20,000 bytes long
+(which uim-skk reads whole, unlike the skkserv servers)
+(euc_jp_dictionaries.py), converted with --okuri-ari. Each reading must give exactly its words in input order, each
 once, and each okuri-ari key its stems. uim-skk binary-searches the file by
 its bytes; the same entries sorted by their UTF-8 bytes and then re-encoded
 to EUC-JP with iconv must lose readings in the same lookups, or the check
@@ -116,7 +117,8 @@ def main():
     failures = 0
     with tempfile.TemporaryDirectory() as work:
         source = os.path.join(work, "vocabulary.txt")
-        text = dictionaries.write_source(source, args.readings)
+        text = dictionaries.write_source(source, args.readings,
+                                         dictionaries.long_entries())
         nasi, ari = dictionaries.expected(text)
         wanted = requests(nasi, ari)
         dictionary = os.path.join(work, "SKK-JISYO.mine")
