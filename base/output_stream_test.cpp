@@ -113,6 +113,67 @@ TEST(OutputStream, LargeOutputArrivesWhole) {
   EXPECT_TRUE(got == expected);
 }
 
+// UTF-16LE output: the UTF-8 written reaches the file as UTF-16LE after a
+// mark, whole, also where a character is cut at the end of a buffer or a
+// write is larger than the buffer. Characters are repeated a given number
+// of times; the expected units are written out by hand.
+TEST(OutputStream, Utf16LittleEndian) {
+  struct piece {
+    const char* utf_8;
+    const char* utf_16;  // its UTF-16LE units
+    std::size_t size;    // bytes of utf_8 and utf_16 (without the NUL)
+    std::size_t size_16;
+    std::size_t repeat;
+  };
+  const piece a = {"a", "a\0", 1, 2, 1};
+  const piece hiragana = {"\xE3\x81\x82", "\x42\x30", 3, 2, 1};
+  const piece emoji = {"\xF0\x9F\x98\x80", "\x3D\xD8\x00\xDE", 4, 4, 1};
+  const piece line_end = {"\r\n", "\r\0\n\0", 2, 4, 1};
+  const std::size_t block = 1 << 20;
+  struct {
+    const char* name;
+    std::vector<piece> writes;
+  } const cases[] = {
+      {"short text", {a, hiragana, emoji, line_end}},
+      // 1 MiB is not a multiple of 3 or 4: sequences are cut at its end.
+      {"kana across buffers", {{"\xE3\x81\x82", "\x42\x30", 3, 2, block}}},
+      {"emoji across buffers after one byte",
+       {a, {"\xF0\x9F\x98\x80", "\x3D\xD8\x00\xDE", 4, 4, block / 2}}},
+      {"kana after two bytes, then ASCII",
+       {a, a, {"\xE3\x81\x82", "\x42\x30", 3, 2, block / 2}, a}},
+      // Written a character at a time, a cut sequence waits for the next
+      // buffer.
+      {"kana one write each", {{"\xE3\x81\x82", "\x42\x30", 3, 2, 0}}},
+  };
+  for (const auto& c : cases) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    output_stream stream = make_output_stream(file, line_end::crlf, true);
+    std::string expected = "\xFF\xFE";
+    for (const piece& p : c.writes) {
+      if (p.repeat == 0) {  // block / 2 characters, one write each
+        for (std::size_t i = 0; i < block / 2; ++i) {
+          write_bytes(stream, std::string_view(p.utf_8, p.size));
+          expected.append(p.utf_16, p.size_16);
+        }
+        continue;
+      }
+      // Large repeats go in one write, larger than the buffer.
+      std::string bytes;
+      for (std::size_t i = 0; i < p.repeat; ++i) {
+        bytes.append(p.utf_8, p.size);
+        expected.append(p.utf_16, p.size_16);
+      }
+      write_bytes(stream, bytes);
+    }
+    ASSERT_EQ(finish_output(stream), 0) << c.name;
+    const std::string got = contents(file);
+    (void)std::fclose(file);
+    EXPECT_EQ(got.size(), expected.size()) << c.name;
+    EXPECT_TRUE(got == expected) << c.name;
+  }
+}
+
 }  // namespace
 
 }  // namespace brenlow

@@ -223,15 +223,17 @@ bool ends_with(const std::string& text, const std::string& end) {
 bool apply_preset(run_options& o, std::string& error) {
   const program_preset& preset = *o.preset;
   const std::string name = preset.name;
+  const std::string title = preset.title;
   // Programs that read CDB files tell them by the name's ".cdb" (ibus-skk
   // and fcitx5-skk by nothing else).
   const bool cdb_name = o.has_output && ends_with(o.output_name, ".cdb");
   if (o.cdb && !preset.reads_cdb) {
-    error = name + " reads no CDB files";
+    error = title + " reads no CDB files";
     return false;
   }
   if (o.cdb && !cdb_name && (name == "ibus-skk" || name == "fcitx5-skk")) {
-    error = name + " reads a dictionary as CDB only when its name ends in .cdb";
+    error =
+        title + " reads a dictionary as CDB only when its name ends in .cdb";
     return false;
   }
   o.cdb = o.cdb || (preset.reads_cdb && cdb_name);
@@ -241,7 +243,7 @@ bool apply_preset(run_options& o, std::string& error) {
   }
   const unsigned to_bit = 1u << static_cast<unsigned>(o.to);
   if ((preset.readable & to_bit) == 0) {
-    error = name + " does not read " + output_encoding_title(o.to) +
+    error = title + " does not read " + output_encoding_title(o.to) +
             " dictionaries";
     return false;
   }

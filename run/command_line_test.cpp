@@ -328,3 +328,158 @@ TEST(CommandLine, OkuriAri) {
 }  // namespace
 
 }  // namespace brenlow
+
+namespace brenlow {
+namespace {
+
+// What --for sets where no option chose, and what an option changes.
+TEST(CommandLine, ProgramPresets) {
+  const auto euc_jp = output_encoding::euc_jp;
+  const auto utf_8 = output_encoding::utf_8;
+  struct {
+    std::vector<std::string> args;
+    output_encoding to;
+    bool cdb;
+    sort_order sort;
+    line_end eol;
+    concat_reading concat;
+  } const cases[] = {
+      {{"--for", "emacs-skk", "d"},
+       utf_8,
+       false,
+       sort_order::skk,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for", "emacs-skk", "-o", "x.cdb", "d"},
+       euc_jp,
+       true,
+       sort_order::skk,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for", "libskk", "d"},
+       utf_8,
+       false,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for=ibus-skk", "-o", "a.cdb", "d"},
+       euc_jp,
+       true,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for", "fcitx5-skk", "--to", "utf-8", "-o", "a.cdb", "d"},
+       utf_8,
+       true,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for", "uim-skk", "-o", "a.cdb", "d"},
+       euc_jp,
+       false,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for", "skkserv", "-o", "SKK-JISYO.mine", "d"},
+       euc_jp,
+       false,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for", "skkserv", "--cdb", "-o", "SKK-JISYO.mine", "d"},
+       euc_jp,
+       true,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for", "aquaskk", "--to", "EUC-JP", "d"},
+       euc_jp,
+       false,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::none},
+      {{"--for", "macskk", "d"},
+       utf_8,
+       false,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::slash_and_semicolon},
+      {{"--for", "corvusskk", "d"},
+       output_encoding::utf_16le,
+       false,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::full},
+      {{"--for", "skkeleton", "--to", "sjis", "d"},
+       output_encoding::shift_jis,
+       false,
+       sort_order::bytes,
+       line_end::lf,
+       concat_reading::full},
+      // Options given win over the preset, before or after it.
+      {{"--eol", "crlf", "--for", "emacs-skk", "--sort=bytes", "d"},
+       utf_8,
+       false,
+       sort_order::bytes,
+       line_end::crlf,
+       concat_reading::full},
+      // Without --for, --cdb writes EUC-JP unless --to says otherwise.
+      {{"--cdb", "-o", "x", "d"},
+       euc_jp,
+       true,
+       sort_order::input,
+       line_end::crlf,
+       concat_reading::full},
+      {{"--cdb", "--to", "utf-8", "-o", "x", "d"},
+       utf_8,
+       true,
+       sort_order::input,
+       line_end::crlf,
+       concat_reading::full},
+  };
+  for (const auto& c : cases) {
+    const parsed p = parse(c.args);
+    std::string shown;
+    for (const std::string& a : c.args) shown += a + " ";
+    ASSERT_TRUE(p.ok) << shown << p.error;
+    EXPECT_TRUE(p.options.has_to) << shown;
+    EXPECT_EQ(p.options.to, c.to) << shown;
+    EXPECT_EQ(p.options.cdb, c.cdb) << shown;
+    EXPECT_EQ(p.options.sort, c.sort) << shown;
+    EXPECT_EQ(p.options.eol, c.eol) << shown;
+    EXPECT_EQ(p.options.rules.concat, c.concat) << shown;
+    EXPECT_EQ(p.options.rules.unique, c.args[0] != "--cdb") << shown;
+  }
+}
+
+TEST(CommandLine, ProgramPresetRefusals) {
+  struct {
+    std::vector<std::string> args;
+    std::string error;
+  } const cases[] = {
+      {{"--for", "vim", "d"}, "unknown program 'vim' (--for help lists them)"},
+      {{"--for", "uim-skk", "--to", "utf-8", "d"},
+       "uim-skk does not read UTF-8 dictionaries"},
+      {{"--for", "corvusskk", "--to", "shift_jis", "d"},
+       "CorvusSKK does not read Shift_JIS dictionaries"},
+      {{"--for", "skkeleton", "--to", "euc-jis-2004", "d"},
+       "skkeleton does not read EUC-JIS-2004 dictionaries"},
+      {{"--for", "aquaskk", "--cdb", "-o", "x.cdb", "d"},
+       "AquaSKK reads no CDB files"},
+      {{"--for", "ibus-skk", "--cdb", "-o", "x", "d"},
+       "ibus-skk reads a dictionary as CDB only when its name ends in .cdb"},
+      {{"--for", "emacs-skk", "--to", "utf-8", "-o", "x.cdb", "d"},
+       "Emacs SKK reads CDB files as EUC-JP"},
+      {{"--to", "latin1", "d"},
+       "unknown output encoding 'latin1' (use shift_jis, utf-8, euc-jp, "
+       "euc-jis-2004 or utf-16le)"},
+  };
+  for (const auto& c : cases) {
+    const parsed p = parse(c.args);
+    EXPECT_FALSE(p.ok) << c.error;
+    EXPECT_EQ(p.error, c.error);
+  }
+}
+
+}  // namespace
+}  // namespace brenlow

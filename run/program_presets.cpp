@@ -187,13 +187,17 @@ std::vector<std::string> registration(const program_preset& preset,
   }
   if (name == "skkserv") {
     if (file.cdb) {
-      return {use + ", have dbskkd-cdb serve it in place of its dictionary:",
-              "dbskkd-cdb serves /usr/share/skk/SKK-JISYO.cdb: put " + path +
-                  " there, or a link to it"};
+      // dbskkd-cdb has no setting: it serves the file its alternatives link
+      // names, which skkdic-cdb sets at priority 60.
+      return {use + ", have dbskkd-cdb serve it (as root):",
+              "update-alternatives --install /usr/share/skk/SKK-JISYO.cdb "
+              "SKK-JISYO.cdb " +
+                  path + " 100"};
     }
-    return {use + ", make yaskkserv's dictionary of it and serve that:",
-            "yaskkserv_make_dictionary " + path + " " + path + ".yaskkserv",
-            "yaskkserv " + path + ".yaskkserv"};
+    return {use +
+                ", put this line in /etc/default/yaskkserv, then run "
+                "update-skkdic-yaskkserv and restart yaskkserv (as root):",
+            "LOCAL_DICS=\"" + path + "\""};
   }
   if (name == "aquaskk") {
     return {use + ", add it in AquaSKK's settings (辞書):",
@@ -217,9 +221,15 @@ std::vector<std::string> registration(const program_preset& preset,
   // skkeleton
   std::string encoding = output_encoding_name(file.encoding);
   if (file.encoding == output_encoding::shift_jis) encoding = "shift-jis";
+  // A Vim string in single quotes doubles a quote.
+  std::string vim_path = "'";
+  for (char c : path) {
+    if (c == '\'') vim_path.push_back('\'');
+    vim_path.push_back(c);
+  }
   return {use + ", add this to your Vim configuration:",
-          "call skkeleton#config({'globalDictionaries': [[" +
-              gvariant_string(path) + ", '" + encoding + "']]})"};
+          "call skkeleton#config({'globalDictionaries': [[" + vim_path +
+              "', '" + encoding + "']]})"};
 }
 
 std::string name_warning(const program_preset& preset,

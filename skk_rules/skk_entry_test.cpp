@@ -337,4 +337,37 @@ TEST(SkkCandidate, WordsAndAnnotations) {
 
 }  // namespace
 
+// What macSKK (only \057 and \073, in one string) and AquaSKK (no concat
+// at all) show as meant, for the forms encode_concat writes.
+TEST(ConcatReadable, ByProgram) {
+  struct {
+    const char* word;  // the word field, in UTF-8
+    bool macskk;
+    bool aquaskk;
+  } const cases[] = {
+      {"漢字", true, true},
+      {"C:\\tmp", true, true},  // a backslash alone needs no concat form
+      {"A/B", true, false},
+      {"A;B", true, false},
+      {"(foo)", true, false},  // Lisp-looking, no escape
+      {"say \"hi\"", false, false},
+      {"(a\\b)", false, false},  // the backslash escaped in concat form
+      {"宿/語", false, false},   // an escape before kana splits the string
+      {"/宿", false, false},
+      {"宿/", true, false},
+  };
+  for (const auto& c : cases) {
+    std::string form = c.word;
+    if (needs_concat(c.word, text_encoding::utf_8)) {
+      form.clear();
+      encode_concat(c.word, form, text_encoding::utf_8, false);
+    }
+    EXPECT_TRUE(concat_readable(form, concat_reading::full)) << form;
+    EXPECT_EQ(concat_readable(form, concat_reading::slash_and_semicolon),
+              c.macskk)
+        << form;
+    EXPECT_EQ(concat_readable(form, concat_reading::none), c.aquaskk) << form;
+  }
+}
+
 }  // namespace brenlow
