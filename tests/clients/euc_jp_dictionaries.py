@@ -136,13 +136,16 @@ def words_of(candidates):
 
 
 def run_preset(program, preset, source, out, extra=()):
-    """brenlow --for preset --okuri-ari -o out source. Returns (setting
+    """brenlow --for preset --okuri-ari -o out source, run in out's folder
+    with -o naming the file alone: the setting lines must name it by its
+    absolute path, as the programs run elsewhere. Returns (setting
     lines, the other messages): the setting lines do not start with
     "brenlow: " and follow the message that brings them; other messages do
     not."""
     proc = subprocess.run(
-        [program, "--for", preset, "--okuri-ari", *extra, "-o", out, source],
-        capture_output=True)
+        [program, "--for", preset, "--okuri-ari", *extra, "-o",
+         os.path.basename(out), source],
+        capture_output=True, cwd=os.path.dirname(out))
     if proc.returncode != 0:
         sys.exit(f"brenlow --for {preset} failed ({proc.returncode}): "
                  f"{proc.stderr.decode('utf-8', 'replace')}")

@@ -217,7 +217,7 @@ def serve_cdb(server, commands, work, wanted):
     proc = subprocess.Popen(["unshare", "--mount", "--propagation", "private",
                              "sh", "-c", script],
                             stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE)
+                            stderr=subprocess.PIPE, cwd="/")
     try:
         got = ask_all(proc.stdin, proc.stdout, wanted)
     except (RuntimeError, BrokenPipeError) as e:
@@ -394,7 +394,7 @@ def serve_yaskkserv(server, served, wanted):
     proc = subprocess.Popen(
         server[:1] + ["--no-daemonize", "--address", "127.0.0.1", "--port",
                       str(port)] + server[1:] + served,
-        stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, cwd="/")
     try:
         deadline = time.monotonic() + 30
         while True:
@@ -432,7 +432,7 @@ def make_dictionaries(makes):
         target = command[-1]
         if os.path.exists(target):
             os.remove(target)
-        proc = subprocess.run(command, capture_output=True)
+        proc = subprocess.run(command, capture_output=True, cwd="/")
         said = (proc.stdout + proc.stderr).decode("utf-8", "replace")
         if proc.returncode != 0 or not os.path.exists(target) or said:
             print(f"FAIL {shlex.join(command)}: exit status "

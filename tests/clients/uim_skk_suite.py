@@ -62,7 +62,7 @@ def look_up(user_file, wanted):
     proc = subprocess.run(
         ["uim-sh", os.path.join(HERE, "uim_skk_lookup.scm")],
         input=b"".join(r + b"\n" for r in wanted),
-        capture_output=True, timeout=900,
+        capture_output=True, timeout=900, cwd="/",
         env=dict(os.environ, LIBUIM_USER_SCM_FILE=user_file))
     if proc.returncode != 0:
         sys.exit(f"uim-sh failed ({proc.returncode}): "
