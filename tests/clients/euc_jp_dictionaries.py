@@ -160,6 +160,13 @@ def run_preset(program, preset, source, out, extra=()):
     return settings, messages
 
 
+def show_messages(messages, most=20):
+    for line in messages[:most]:
+        print(line)
+    if len(messages) > most:
+        print(f"... and {len(messages) - most} more messages from brenlow")
+
+
 def hand_sorted(program, source, out, order):
     """The entries brenlow writes today (Shift_JIS, --okuri-ari, --unique,
     LF) re-encoded to EUC-JP with iconv, the okuri-nasi lines sorted by the

@@ -264,8 +264,7 @@ def check_dbskkd_cdb(args, work, source, nasi, ari):
     else:
         settings, messages = dictionaries.run_preset(
             args.program, "skkserv", source, dictionary)
-        for line in messages:
-            print(line)
+        dictionaries.show_messages(messages)
         # The CDB's own records, to ask for the keys it holds besides the
         # expected ones.
         dump = subprocess.run(["cdb", "-d", dictionary], capture_output=True,
@@ -457,8 +456,7 @@ def check_yaskkserv(args, work, source, nasi, ari):
     else:
         settings, messages = dictionaries.run_preset(
             args.program, "skkserv", source, dictionary)
-        for line in messages:
-            print(line)
+        dictionaries.show_messages(messages)
     print("yaskkserv setting lines:", *settings, sep="\n  ")
     plan = yaskkserv_plan(root, settings, work)
     if isinstance(plan, str):

@@ -128,8 +128,7 @@ def main():
         else:
             settings, messages = dictionaries.run_preset(
                 program, "uim-skk", source, dictionary)
-            for line in messages:
-                print(line)
+            dictionaries.show_messages(messages)
         print("setting lines:", *settings, sep="\n  ")
         more, strays = dictionaries.beyond_expected(dictionary, nasi, ari)
         for reading in strays:
