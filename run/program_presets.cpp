@@ -149,7 +149,7 @@ std::vector<std::string> registration(const program_preset& preset,
   const std::string libskk_dict =
       std::string(file.cdb ? "CdbDict" : "FileDict");
   if (name == "libskk") {
-    return {use + ", open it as:", "Skk." + libskk_dict + ".new (" +
+    return {use + ", open it as:", "Skk." + libskk_dict + ".new(" +
                                        lisp_string(path) + ", \"" +
                                        iconv_name(file.encoding) + "\")"};
   }

@@ -13,6 +13,8 @@ fi
 if [ "${1:-}" = "--tests" ]; then
   # The SKK clients the output is read back with: Emacs SKK and libskk.
   packages="$packages libgtest-dev python3 skkdic emacs-nox ddskk python3-gi gir1.2-skk-1.0 libskk-dev"
+  # tinycdb's cdb command dumps the CDB files the cases write.
+  packages="$packages tinycdb"
   # Words with conjugation classes, to measure the okuri-ari keys against
   # SKK-JISYO.L.
   packages="$packages mecab-ipadic"

@@ -1,0 +1,451 @@
+#include "encodings/output_encoding.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <utility>
+#include <vector>
+
+namespace brenlow {
+
+namespace {
+
+struct output_code_pair {
+  std::uint32_t code, preferred;
+};
+
+#include "encodings/output_tables.inc"
+
+// The codings of tools/make_output_tables.el: the tables Emacs decodes
+// with, and the codes it never writes.
+enum class coding { cp932, euc_jp, euc_jis_2004 };
+
+constexpr std::size_t cp932_trails = 0xFC - 0x40 + 1;
+constexpr std::size_t euc_bytes = 0xFE - 0xA1 + 1;
+
+constexpr bool is_euc_byte(unsigned byte) {
+  return byte >= 0xA1 && byte <= 0xFE;
+}
+
+// The table index of a code page 932 pair (is_shift_jis_lead(lead),
+// is_shift_jis_trail(trail)): lead index * 189 + trail - 0x40.
+constexpr std::size_t cp932_pair_index(unsigned lead, unsigned trail) {
+  return (lead <= 0x9F ? lead - 0x81 : lead - 0xC1) * cp932_trails +
+         (trail - 0x40);
+}
+
+constexpr std::size_t euc_pair_index(unsigned first, unsigned second) {
+  return (first - 0xA1) * euc_bytes + (second - 0xA1);
+}
+
+static_assert(std::size(cp932_pairs) == cp932_pair_index(0xFC, 0xFC) + 1,
+              "output_tables.inc: code page 932 pairs as indexed here");
+static_assert(std::size(euc_jp_pairs) == euc_bytes * euc_bytes &&
+                  std::size(euc_jp_triples) == euc_bytes * euc_bytes &&
+                  std::size(euc_jis_2004_pairs) == euc_bytes * euc_bytes &&
+                  std::size(euc_jis_2004_triples) == euc_bytes * euc_bytes &&
+                  std::size(euc_jp_kana) == euc_bytes &&
+                  std::size(euc_jis_2004_kana) == euc_bytes,
+              "output_tables.inc: EUC tables as indexed here");
+
+// The encoder's binary search needs each list ascending; its last row is
+// no code.
+template <std::size_t n>
+constexpr bool ascending_and_ended(const output_code_pair (&list)[n]) {
+  for (std::size_t i = 1; i < n; ++i) {
+    if (list[i - 1].code >= list[i].code) return false;
+  }
+  return list[n - 1].code == 0xFFFFFFFF;
+}
+static_assert(ascending_and_ended(cp932_not_written) &&
+                  ascending_and_ended(euc_jp_not_written) &&
+                  ascending_and_ended(euc_jis_2004_not_written),
+              "output_tables.inc: codes not written ascending, then the end");
+
+// One character read from bytes: its code point (no_character where Emacs
+// decodes the bytes as none) and how many bytes it takes (at least 1,
+// never past size).
+constexpr char32_t no_character = 0x110000;
+struct read_character {
+  char32_t code_point;
+  std::size_t length;
+};
+
+// A table's value: 0 is no character (tables hold no ASCII).
+constexpr char32_t known(char32_t value) {
+  return value != 0 ? value : no_character;
+}
+
+read_character read_cp932(const unsigned char* bytes, std::size_t size,
+                          std::size_t pos) {
+  const unsigned byte = bytes[pos];
+  if (byte < 0x80) return {byte, 1};
+  if (is_shift_jis_lead(byte) && pos + 1 < size &&
+      is_shift_jis_trail(bytes[pos + 1])) {
+    return {known(cp932_pairs[cp932_pair_index(byte, bytes[pos + 1])]), 2};
+  }
+  return {known(cp932_single[byte]), 1};
+}
+
+read_character read_euc(const unsigned char* bytes, std::size_t size,
+                        std::size_t pos, coding euc) {
+  const unsigned byte = bytes[pos];
+  if (byte < 0x80) return {byte, 1};
+  const bool jis_2004 = euc == coding::euc_jis_2004;
+  if (byte == 0x8E) {
+    if (pos + 1 < size && is_euc_byte(bytes[pos + 1])) {
+      return {known((jis_2004 ? euc_jis_2004_kana
+                              : euc_jp_kana)[bytes[pos + 1] - 0xA1]),
+              2};
+    }
+  } else if (byte == 0x8F) {
+    if (pos + 2 < size && is_euc_byte(bytes[pos + 1]) &&
+        is_euc_byte(bytes[pos + 2])) {
+      return {known((jis_2004 ? euc_jis_2004_triples
+                              : euc_jp_triples)[euc_pair_index(
+                  bytes[pos + 1], bytes[pos + 2])]),
+              3};
+    }
+  } else if (is_euc_byte(byte) && pos + 1 < size &&
+             is_euc_byte(bytes[pos + 1])) {
+    return {
+        known((jis_2004 ? euc_jis_2004_pairs
+                        : euc_jp_pairs)[euc_pair_index(byte, bytes[pos + 1])]),
+        2};
+  }
+  return {no_character, 1};
+}
+
+// UTF-8 text: a sequence that is not well-formed is no character.
+read_character read_utf_8(const unsigned char* bytes, std::size_t size,
+                          std::size_t pos) {
+  const decoded_character decoded = decode_utf_8(bytes, size, pos);
+  if (decoded.length == 0) return {no_character, 1};
+  return {decoded.code_point, decoded.length};
+}
+
+// Held text read as the characters Emacs sees: Shift_JIS as cp932.
+read_character read_held(const unsigned char* bytes, std::size_t size,
+                         std::size_t pos, text_encoding held) {
+  return held == text_encoding::shift_jis ? read_cp932(bytes, size, pos)
+                                          : read_utf_8(bytes, size, pos);
+}
+
+// The code each character is written as in a coding, 0 for none: the
+// inverse of the decoding table less the codes Emacs never writes (whose
+// characters it writes at another code, which is in the table too, or not
+// at all). ASCII is not in it: every coding writes it as itself.
+class encoder_table {
+ public:
+  explicit encoder_table(coding c) : basic_(0x10000, 0) {
+    switch (c) {
+      case coding::cp932:
+        not_written_ = std::begin(cp932_not_written);
+        not_written_end_ = std::end(cp932_not_written);
+        for (unsigned byte = 0x80; byte < 0x100; ++byte) {
+          add(cp932_single[byte], byte);
+        }
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+          if (!is_shift_jis_lead(lead)) continue;
+          for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            if (!is_shift_jis_trail(trail)) continue;
+            add(cp932_pairs[cp932_pair_index(lead, trail)],
+                (lead << 8u) | trail);
+          }
+        }
+        break;
+      case coding::euc_jp:
+        not_written_ = std::begin(euc_jp_not_written);
+        not_written_end_ = std::end(euc_jp_not_written);
+        add_euc(euc_jp_kana, euc_jp_pairs, euc_jp_triples);
+        break;
+      case coding::euc_jis_2004:
+        not_written_ = std::begin(euc_jis_2004_not_written);
+        not_written_end_ = std::end(euc_jis_2004_not_written);
+        add_euc(euc_jis_2004_kana, euc_jis_2004_pairs, euc_jis_2004_triples);
+        break;
+    }
+    std::sort(beyond_.begin(), beyond_.end());
+  }
+
+  // The code of code_point (not ASCII), 0 for none.
+  std::uint32_t code_of(char32_t code_point) const {
+    if (code_point < basic_.size()) return basic_[code_point];
+    const auto found =
+        std::lower_bound(beyond_.begin(), beyond_.end(), code_point,
+                         [](const std::pair<char32_t, std::uint32_t>& entry,
+                            char32_t key) { return entry.first < key; });
+    return found != beyond_.end() && found->first == code_point ? found->second
+                                                                : 0;
+  }
+
+ private:
+  void add(char32_t code_point, std::uint32_t code) {
+    if (code_point == 0) return;
+    const output_code_pair* found =
+        std::lower_bound(not_written_, not_written_end_, code,
+                         [](const output_code_pair& pair, std::uint32_t key) {
+                           return pair.code < key;
+                         });
+    if (found != not_written_end_ && found->code == code) return;
+    if (code_point < basic_.size()) {
+      basic_[code_point] = code;
+    } else {
+      beyond_.emplace_back(code_point, code);
+    }
+  }
+
+  void add_euc(const char32_t* kana, const char32_t* pairs,
+               const char32_t* triples) {
+    for (unsigned second = 0xA1; second <= 0xFE; ++second) {
+      add(kana[second - 0xA1], 0x8E00u | second);
+    }
+    for (unsigned first = 0xA1; first <= 0xFE; ++first) {
+      for (unsigned second = 0xA1; second <= 0xFE; ++second) {
+        const std::size_t index = euc_pair_index(first, second);
+        add(pairs[index], (first << 8u) | second);
+        add(triples[index], 0x8F0000u | (first << 8u) | second);
+      }
+    }
+  }
+
+  const output_code_pair* not_written_ = nullptr;
+  const output_code_pair* not_written_end_ = nullptr;
+  std::vector<std::uint32_t> basic_;  // by code point below U+10000
+  std::vector<std::pair<char32_t, std::uint32_t>> beyond_;  // sorted
+};
+
+// Built on first use: a program that writes UTF-8 never builds one. Every
+// coding's table once, whichever thread asks first.
+const encoder_table& encoder_of(coding c) {
+  switch (c) {
+    case coding::cp932: {
+      static const encoder_table table(coding::cp932);
+      return table;
+    }
+    case coding::euc_jp: {
+      static const encoder_table table(coding::euc_jp);
+      return table;
+    }
+    case coding::euc_jis_2004: break;
+  }
+  static const encoder_table table(coding::euc_jis_2004);
+  return table;
+}
+
+// The coding of a target written through a table.
+bool table_coding(output_encoding encoding, coding& c) {
+  switch (encoding) {
+    case output_encoding::shift_jis: c = coding::cp932; return true;
+    case output_encoding::euc_jp: c = coding::euc_jp; return true;
+    case output_encoding::euc_jis_2004: c = coding::euc_jis_2004; return true;
+    case output_encoding::utf_8:
+    case output_encoding::utf_16le: return false;
+  }
+  return false;
+}
+
+// A code's bytes: one to three, by its size.
+void append_code(std::uint32_t code, std::string& out) {
+  if (code > 0xFFFF) out.push_back(static_cast<char>(code >> 16u));
+  if (code > 0xFF) out.push_back(static_cast<char>((code >> 8u) & 0xFFu));
+  out.push_back(static_cast<char>(code & 0xFFu));
+}
+
+void append_utf_16le(char32_t code_point, std::string& out) {
+  const auto unit = [&out](std::uint32_t value) {
+    out.push_back(static_cast<char>(value & 0xFFu));
+    out.push_back(static_cast<char>(value >> 8u));
+  };
+  if (code_point < 0x10000) {
+    unit(code_point);
+  } else {
+    const std::uint32_t above = code_point - 0x10000;
+    unit(0xD800 + (above >> 10u));
+    unit(0xDC00 + (above & 0x3FFu));
+  }
+}
+
+// The end of the run of ASCII bytes that starts at pos.
+std::size_t ascii_run_end(const unsigned char* bytes, std::size_t size,
+                          std::size_t pos) {
+  while (pos < size && bytes[pos] < 0x80) ++pos;
+  return pos;
+}
+
+bool same_letters_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (x != b[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* output_encoding_name(output_encoding encoding) {
+  switch (encoding) {
+    case output_encoding::shift_jis: return "shift_jis";
+    case output_encoding::utf_8: return "utf-8";
+    case output_encoding::euc_jp: return "euc-jp";
+    case output_encoding::euc_jis_2004: return "euc-jis-2004";
+    case output_encoding::utf_16le: return "utf-16le";
+  }
+  return "shift_jis";
+}
+
+const char* output_encoding_title(output_encoding encoding) {
+  switch (encoding) {
+    case output_encoding::shift_jis: return "Shift_JIS";
+    case output_encoding::utf_8: return "UTF-8";
+    case output_encoding::euc_jp: return "EUC-JP";
+    case output_encoding::euc_jis_2004: return "EUC-JIS-2004";
+    case output_encoding::utf_16le: return "UTF-16LE";
+  }
+  return "";
+}
+
+bool output_encoding_of_name(std::string_view name, output_encoding& encoding) {
+  // Lower case, the name --to documents first.
+  static constexpr struct {
+    const char* name;
+    output_encoding encoding;
+  } names[] = {
+      {"shift_jis", output_encoding::shift_jis},
+      {"sjis", output_encoding::shift_jis},
+      {"cp932", output_encoding::shift_jis},
+      {"utf-8", output_encoding::utf_8},
+      {"utf8", output_encoding::utf_8},
+      {"euc-jp", output_encoding::euc_jp},
+      {"eucjp", output_encoding::euc_jp},
+      {"euc-jis-2004", output_encoding::euc_jis_2004},
+      {"utf-16le", output_encoding::utf_16le},
+  };
+  for (const auto& row : names) {
+    if (same_letters_ignoring_case(name, row.name)) {
+      encoding = row.encoding;
+      return true;
+    }
+  }
+  return false;
+}
+
+output_encoding same_as(text_encoding held) {
+  return held == text_encoding::shift_jis ? output_encoding::shift_jis
+                                          : output_encoding::utf_8;
+}
+
+// Shift_JIS text decodes through Emacs's cp932 table. Every pair the input
+// decoder accepts (glibc's CP932 pairs and the user-defined area, which
+// Emacs reads as U+E000-U+E757) is a character there: Emacs 28.2's cp932
+// and glibc 2.36's CP932 decode every code alike. A pair Emacs would read
+// as no character, should a table ever have one, cannot be written in
+// another encoding, and is reported with code point 0: the character it
+// stands for is the one no reader of the output would see.
+unencodable_character find_unencodable(std::string_view text,
+                                       text_encoding held,
+                                       output_encoding encoding) {
+  if (encoding == same_as(held)) return {};
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  coding c{};
+  const encoder_table* table =
+      table_coding(encoding, c) ? &encoder_of(c) : nullptr;
+  std::size_t pos = 0;
+  while ((pos = ascii_run_end(bytes, size, pos)) < size) {
+    const read_character read = read_held(bytes, size, pos, held);
+    if (read.code_point == no_character) return {pos, 0};
+    if (table != nullptr && table->code_of(read.code_point) == 0) {
+      return {pos, read.code_point};
+    }
+    pos += read.length;
+  }
+  return {};
+}
+
+// A character the target cannot write (against the contract) is left out.
+void append_recoded(std::string_view text, text_encoding held,
+                    output_encoding encoding, std::string& out) {
+  if (encoding == same_as(held)) {
+    out.append(text);
+    return;
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  coding c{};
+  const encoder_table* table =
+      table_coding(encoding, c) ? &encoder_of(c) : nullptr;
+  std::size_t pos = 0;
+  while (pos < size) {
+    if (encoding != output_encoding::utf_16le) {
+      const std::size_t end = ascii_run_end(bytes, size, pos);
+      out.append(text, pos, end - pos);
+      pos = end;
+      if (pos == size) break;
+    }
+    const read_character read = read_held(bytes, size, pos, held);
+    pos += read.length;
+    if (read.code_point == no_character) continue;
+    switch (encoding) {
+      case output_encoding::utf_8: append_utf_8(out, read.code_point); break;
+      case output_encoding::utf_16le:
+        append_utf_16le(read.code_point, out);
+        break;
+      case output_encoding::shift_jis:
+      case output_encoding::euc_jp:
+      case output_encoding::euc_jis_2004:
+        if (const std::uint32_t code = table->code_of(read.code_point)) {
+          append_code(code, out);
+        }
+        break;
+    }
+  }
+}
+
+// A byte that starts no character (brenlow writes none) becomes U+FFFD, as
+// it is no character Emacs SKK could compare with one typed.
+void append_utf_8_of(std::string_view text, output_encoding encoding,
+                     std::string& out) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  switch (encoding) {
+    case output_encoding::utf_8: out.append(text); return;
+    case output_encoding::utf_16le:
+      for (std::size_t pos = 0; pos + 1 < size; pos += 2) {
+        std::uint32_t unit = bytes[pos] | (bytes[pos + 1] << 8u);
+        if (is_high_surrogate(unit) && pos + 3 < size) {
+          const std::uint32_t low = bytes[pos + 2] | (bytes[pos + 3] << 8u);
+          if (is_low_surrogate(low)) {
+            unit = joined_surrogates(unit, low);
+            pos += 2;
+          }
+        }
+        append_utf_8(out, unit);
+      }
+      return;
+    case output_encoding::shift_jis:
+    case output_encoding::euc_jp:
+    case output_encoding::euc_jis_2004: break;
+  }
+  std::size_t pos = 0;
+  while (pos < size) {
+    const std::size_t end = ascii_run_end(bytes, size, pos);
+    out.append(text, pos, end - pos);
+    pos = end;
+    if (pos == size) break;
+    const read_character read =
+        encoding == output_encoding::shift_jis
+            ? read_cp932(bytes, size, pos)
+            : read_euc(bytes, size, pos,
+                       encoding == output_encoding::euc_jp
+                           ? coding::euc_jp
+                           : coding::euc_jis_2004);
+    append_utf_8(out,
+                 read.code_point != no_character ? read.code_point : 0xFFFD);
+    pos += read.length;
+  }
+}
+
+}  // namespace brenlow

@@ -1,0 +1,343 @@
+#include "encodings/output_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "base/byte_facts.h"
+#include "encodings/decodable.h"
+#include "tests/shown_bytes.h"
+
+// glibc iconv's CP932 is an independent reading of the Shift_JIS pairs.
+#if !defined(_WIN32) && __has_include(<iconv.h>)
+#include <iconv.h>
+#define BRENLOW_HAVE_ICONV 1
+#endif
+
+namespace brenlow {
+
+namespace {
+
+std::string from_hex(std::string_view hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<char>(
+        std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  }
+  return bytes;
+}
+
+constexpr auto sjis = text_encoding::shift_jis;
+constexpr auto utf8 = text_encoding::utf_8;
+constexpr auto npos = std::string_view::npos;
+
+// Held text written in a target: the bytes (as Emacs 28.2's coders and
+// glibc 2.36's iconv wrote the same characters, by hand), or the first
+// character the target cannot write and its offset. Shift_JIS text is
+// given as bytes, UTF-8 text as characters.
+struct recoding_row {
+  const char* what;
+  const char* text;
+  text_encoding held;
+  output_encoding target;
+  const char* expected_hex;  // nullptr: not writable
+  char32_t code_point = 0;   // the character that is not
+  std::size_t offset = npos;
+};
+
+const recoding_row recoding_rows[] = {
+    // Kana and kanji.
+    {"hiragana to Shift_JIS", "あい", utf8, output_encoding::shift_jis,
+     "82A082A2"},
+    {"hiragana to EUC-JP", "あい", utf8, output_encoding::euc_jp, "A4A2A4A4"},
+    {"hiragana to EUC-JIS-2004", "あい", utf8, output_encoding::euc_jis_2004,
+     "A4A2A4A4"},
+    {"hiragana to UTF-16LE", "あい", utf8, output_encoding::utf_16le,
+     "42304430"},
+    {"kanji with ASCII to Shift_JIS", "a漢字\\~", utf8,
+     output_encoding::shift_jis, "618ABF8E9A5C7E"},
+    {"Shift_JIS kanji to EUC-JP", "\x8A\xBF\x8E\x9A", sjis,
+     output_encoding::euc_jp, "B4C1BBFA"},
+    {"Shift_JIS kanji to UTF-8", "\x8A\xBF\x8E\x9A", sjis,
+     output_encoding::utf_8, "E6BCA2E5AD97"},
+    {"Shift_JIS kanji to UTF-16LE", "\x8A\xBF\x8E\x9A", sjis,
+     output_encoding::utf_16le, "226F575B"},
+    {"Shift_JIS ASCII to UTF-16LE", "a\t~", sjis, output_encoding::utf_16le,
+     "610009007E00"},
+    // Half-width katakana: one byte in Shift_JIS, 8E and a byte in EUC.
+    {"Shift_JIS half-width kana to EUC-JP", "\xB1\xDF", sjis,
+     output_encoding::euc_jp, "8EB18EDF"},
+    {"half-width kana to EUC-JIS-2004", "ｱ", utf8,
+     output_encoding::euc_jis_2004, "8EB1"},
+    {"half-width kana to Shift_JIS", "ｱ", utf8, output_encoding::shift_jis,
+     "B1"},
+    // 8F: JIS X 0212 in EUC-JP, JIS X 0213 plane 2 in EUC-JIS-2004.
+    {"丂 (JIS X 0212) to EUC-JP", "丂", utf8, output_encoding::euc_jp,
+     "8FB0A1"},
+    {"丂 (plane 2) to EUC-JIS-2004", "丂", utf8, output_encoding::euc_jis_2004,
+     "8FA1A2"},
+    {"丂 to Shift_JIS", "x丂", utf8, output_encoding::shift_jis, nullptr, U'丂',
+     1},
+    {"𠂉 (plane 2, beyond the BMP) to EUC-JIS-2004", "𠂉", utf8,
+     output_encoding::euc_jis_2004, "8FA1A1"},
+    {"𠂉 to EUC-JP", "𠂉", utf8, output_encoding::euc_jp, nullptr, U'𠂉', 0},
+    {"鷗 to EUC-JP (JIS X 0212)", "鷗", utf8, output_encoding::euc_jp,
+     "8FECBF"},
+    {"鷗 to EUC-JIS-2004 (plane 1)", "鷗", utf8, output_encoding::euc_jis_2004,
+     "FEE5"},
+    {"¦ to EUC-JP", "¦", utf8, output_encoding::euc_jp, "8FA2C3"},
+    {"¦ to EUC-JIS-2004", "¦", utf8, output_encoding::euc_jis_2004, "A9A5"},
+    // Where the three codings map a sign differently.
+    {"～ (U+FF5E) to Shift_JIS", "～", utf8, output_encoding::shift_jis,
+     "8160"},
+    {"～ (U+FF5E) to EUC-JP, in JIS X 0212", "～", utf8,
+     output_encoding::euc_jp, "8FA2B7"},
+    {"～ (U+FF5E) to EUC-JIS-2004", "～", utf8, output_encoding::euc_jis_2004,
+     "A2B2"},
+    {"Shift_JIS 8160 to EUC-JP", "\x81\x60", sjis, output_encoding::euc_jp,
+     "8FA2B7"},
+    {"〜 (U+301C) to EUC-JP", "〜", utf8, output_encoding::euc_jp, "A1C1"},
+    {"〜 (U+301C) to Shift_JIS", "〜", utf8, output_encoding::shift_jis,
+     nullptr, U'〜', 0},
+    {"‖ (U+2016) to EUC-JP", "‖", utf8, output_encoding::euc_jp, "A1C2"},
+    {"‖ (U+2016) to Shift_JIS", "‖", utf8, output_encoding::shift_jis, nullptr,
+     U'‖', 0},
+    {"− (U+2212) to EUC-JP", "−", utf8, output_encoding::euc_jp, "A1DD"},
+    {"− (U+2212) to Shift_JIS", "−", utf8, output_encoding::shift_jis, nullptr,
+     U'−', 0},
+    {"－ (U+FF0D) to Shift_JIS", "－", utf8, output_encoding::shift_jis,
+     "817C"},
+    {"－ (U+FF0D) to EUC-JIS-2004", "－", utf8, output_encoding::euc_jis_2004,
+     "A2B1"},
+    {"－ (U+FF0D) to EUC-JP", "－", utf8, output_encoding::euc_jp, nullptr,
+     U'－', 0},
+    {"∥ (U+2225) to Shift_JIS", "∥", utf8, output_encoding::shift_jis, "8161"},
+    {"∥ (U+2225) to EUC-JIS-2004", "∥", utf8, output_encoding::euc_jis_2004,
+     "A2D4"},
+    {"∥ (U+2225) to EUC-JP", "∥", utf8, output_encoding::euc_jp, nullptr, U'∥',
+     0},
+    {"¥ (U+00A5) to EUC-JP, which Emacs writes with an escape", "¥", utf8,
+     output_encoding::euc_jp, nullptr, U'¥', 0},
+    {"¥ (U+00A5) to Shift_JIS", "¥", utf8, output_encoding::shift_jis, nullptr,
+     U'¥', 0},
+    {"ゔ (U+3094) to EUC-JIS-2004", "ゔ", utf8, output_encoding::euc_jis_2004,
+     "A4F4"},
+    {"ゔ (U+3094) to EUC-JP", "ゔ", utf8, output_encoding::euc_jp, nullptr,
+     U'ゔ', 0},
+    {"ゔ (U+3094) to Shift_JIS", "ゔ", utf8, output_encoding::shift_jis,
+     nullptr, U'ゔ', 0},
+    // Code page 932's NEC row 13 and IBM extensions.
+    {"Shift_JIS ① to EUC-JIS-2004", "\x87\x40", sjis,
+     output_encoding::euc_jis_2004, "ADA1"},
+    {"Shift_JIS あ① to EUC-JP", "\x82\xA0\x87\x40", sjis,
+     output_encoding::euc_jp, nullptr, U'①', 2},
+    {"① to Shift_JIS", "①", utf8, output_encoding::shift_jis, "8740"},
+    {"Shift_JIS ≒ in row 87 to EUC-JP", "\x87\x90", sjis,
+     output_encoding::euc_jp, "A2E2"},
+    {"≒ to Shift_JIS: row 81, not row 87", "≒", utf8,
+     output_encoding::shift_jis, "81E0"},
+    {"纊 to Shift_JIS: the IBM row FA, not the NEC-selected ED", "纊", utf8,
+     output_encoding::shift_jis, "FA5C"},
+    {"Shift_JIS 纊 in row ED to EUC-JP (JIS X 0212)", "\xED\x40", sjis,
+     output_encoding::euc_jp, "8FD4E3"},
+    {"Shift_JIS 纊 in row ED to EUC-JIS-2004", "\xED\x40", sjis,
+     output_encoding::euc_jis_2004, "FAB7"},
+    {"Shift_JIS 髙 (IBM row FB) to EUC-JIS-2004", "\x8D\x82\xFB\xFC", sjis,
+     output_encoding::euc_jis_2004, nullptr, U'髙', 2},
+    {"Shift_JIS ≒ in row 87 to Shift_JIS: copied as it is", "\x87\x90", sjis,
+     output_encoding::shift_jis, "8790"},
+    // The user-defined area reads as private-use characters.
+    {"Shift_JIS F040 to UTF-8", "\xF0\x40", sjis, output_encoding::utf_8,
+     "EE8080"},
+    {"Shift_JIS F9FC to UTF-16LE", "\xF9\xFC", sjis, output_encoding::utf_16le,
+     "57E7"},
+    {"Shift_JIS F040 to EUC-JP", "\xF0\x40", sjis, output_encoding::euc_jp,
+     nullptr, 0xE000, 0},
+    {"Shift_JIS F040 to EUC-JIS-2004", "a\xF0\x40", sjis,
+     output_encoding::euc_jis_2004, nullptr, 0xE000, 1},
+    {"U+E000 to Shift_JIS", "\xEE\x80\x80", utf8, output_encoding::shift_jis,
+     "F040"},
+    // Beyond the Basic Multilingual Plane.
+    {"𠀋 (U+2000B) to EUC-JIS-2004, in plane 1", "𠀋", utf8,
+     output_encoding::euc_jis_2004, "AEA2"},
+    {"𠀋 (U+2000B) to EUC-JP", "あ𠀋", utf8, output_encoding::euc_jp, nullptr,
+     U'𠀋', 3},
+    {"𠀋 (U+2000B) to Shift_JIS", "𠀋", utf8, output_encoding::shift_jis,
+     nullptr, U'𠀋', 0},
+    {"𠀋 (U+2000B) to UTF-16LE: a surrogate pair", "𠀋", utf8,
+     output_encoding::utf_16le, "40D80BDC"},
+    {"emoji to UTF-16LE: a surrogate pair", "a😀", utf8,
+     output_encoding::utf_16le, "61003DD800DE"},
+    {"emoji to EUC-JIS-2004", "aあ😀", utf8, output_encoding::euc_jis_2004,
+     nullptr, U'😀', 4},
+    {"emoji to EUC-JP", "😀", utf8, output_encoding::euc_jp, nullptr, U'😀', 0},
+    {"emoji to Shift_JIS", "😀", utf8, output_encoding::shift_jis, nullptr, U'😀',
+     0},
+    {"emoji to UTF-8 (held as it is)", "😀", utf8, output_encoding::utf_8,
+     "F09F9880"},
+    // The first character that cannot be written is the one reported.
+    {"two that cannot", "‖ゔ", utf8, output_encoding::shift_jis, nullptr, U'‖',
+     0},
+    {"empty text", "", utf8, output_encoding::euc_jp, ""},
+};
+
+std::string utf_8_of(char32_t code_point) {
+  std::string out;
+  append_utf_8(out, code_point);
+  return out;
+}
+
+TEST(OutputEncoding, RecodingRows) {
+  for (const recoding_row& row : recoding_rows) {
+    const std::string_view text = row.text;
+    const unencodable_character found =
+        find_unencodable(text, row.held, row.target);
+    if (row.expected_hex == nullptr) {
+      EXPECT_EQ(found.offset, row.offset) << row.what;
+      EXPECT_EQ(found.code_point, row.code_point)
+          << row.what << ": " << utf_8_of(found.code_point);
+      continue;
+    }
+    EXPECT_EQ(found.offset, npos)
+        << row.what << ": U+" << std::hex << found.code_point;
+    std::string out = "<";  // appended to, not replaced
+    append_recoded(text, row.held, row.target, out);
+    EXPECT_EQ(shown_bytes(out), shown_bytes("<" + from_hex(row.expected_hex)))
+        << row.what;
+    // Read back as Emacs reads the file: the same characters.
+    if (row.held == utf8) {
+      std::string back;
+      append_utf_8_of(from_hex(row.expected_hex), row.target, back);
+      EXPECT_EQ(shown_bytes(back), shown_bytes(text)) << row.what;
+    }
+  }
+}
+
+// Written text read back as Emacs decodes it, including codes brenlow
+// does not write (Emacs reads them all).
+struct reading_row {
+  const char* what;
+  const char* hex;
+  output_encoding encoding;
+  const char* expected;  // UTF-8
+};
+const reading_row reading_rows[] = {
+    {"ASCII", "615C7E09", output_encoding::euc_jp, "a\\~\t"},
+    {"Shift_JIS 8160", "8160", output_encoding::shift_jis, "～"},
+    {"Shift_JIS half-width kana", "B1DF", output_encoding::shift_jis, "ｱﾟ"},
+    {"Shift_JIS ≒ in row 87", "8790", output_encoding::shift_jis, "≒"},
+    {"Shift_JIS 纊 in row ED", "ED40", output_encoding::shift_jis, "纊"},
+    {"Shift_JIS user-defined F9FC", "F9FC", output_encoding::shift_jis,
+     "\xEE\x9D\x97"},
+    {"EUC-JP A1C1", "A1C1", output_encoding::euc_jp, "〜"},
+    {"EUC-JP 8FA2B7", "8FA2B7", output_encoding::euc_jp, "～"},
+    {"EUC-JP half-width kana", "8EB1", output_encoding::euc_jp, "ｱ"},
+    {"EUC-JP kanji", "B4C1BBFA", output_encoding::euc_jp, "漢字"},
+    {"EUC-JIS-2004 A1C1", "A1C1", output_encoding::euc_jis_2004, "〜"},
+    {"EUC-JIS-2004 A2B2", "A2B2", output_encoding::euc_jis_2004, "～"},
+    {"EUC-JIS-2004 A4F4", "A4F4", output_encoding::euc_jis_2004, "ゔ"},
+    {"EUC-JIS-2004 ADA1", "ADA1", output_encoding::euc_jis_2004, "①"},
+    {"EUC-JIS-2004 AEA2", "AEA2", output_encoding::euc_jis_2004, "𠀋"},
+    {"EUC-JIS-2004 8FA1A1", "8FA1A1", output_encoding::euc_jis_2004, "𠂉"},
+    {"UTF-16LE kana", "42304430", output_encoding::utf_16le, "あい"},
+    {"UTF-16LE surrogate pair", "40D80BDC", output_encoding::utf_16le, "𠀋"},
+    {"UTF-8", "E6BCA2", output_encoding::utf_8, "漢"},
+};
+
+TEST(OutputEncoding, ReadingRows) {
+  for (const reading_row& row : reading_rows) {
+    std::string out = "<";
+    append_utf_8_of(from_hex(row.hex), row.encoding, out);
+    EXPECT_EQ(shown_bytes(out), shown_bytes(std::string("<") + row.expected))
+        << row.what;
+  }
+}
+
+TEST(OutputEncoding, Names) {
+  struct {
+    const char* name;
+    bool known;
+    output_encoding encoding;
+  } const rows[] = {
+      {"shift_jis", true, output_encoding::shift_jis},
+      {"Shift_JIS", true, output_encoding::shift_jis},
+      {"SJIS", true, output_encoding::shift_jis},
+      {"cp932", true, output_encoding::shift_jis},
+      {"CP932", true, output_encoding::shift_jis},
+      {"utf-8", true, output_encoding::utf_8},
+      {"UTF8", true, output_encoding::utf_8},
+      {"euc-jp", true, output_encoding::euc_jp},
+      {"EUCJP", true, output_encoding::euc_jp},
+      {"EUC-JIS-2004", true, output_encoding::euc_jis_2004},
+      {"utf-16le", true, output_encoding::utf_16le},
+      {"UTF-16LE", true, output_encoding::utf_16le},
+      {"", false, {}},
+      {"utf-16", false, {}},
+      {"utf16le", false, {}},
+      {"euc-jis2004", false, {}},
+      {"euc-jisx0213", false, {}},
+      {"shift-jis", false, {}},
+      {"shift_jis ", false, {}},
+  };
+  for (const auto& row : rows) {
+    output_encoding found = output_encoding::utf_16le;
+    if (!row.known) found = output_encoding::euc_jp;
+    const output_encoding before = found;
+    EXPECT_EQ(output_encoding_of_name(row.name, found), row.known) << row.name;
+    EXPECT_EQ(found, row.known ? row.encoding : before) << row.name;
+  }
+  for (const char* name :
+       {"shift_jis", "utf-8", "euc-jp", "euc-jis-2004", "utf-16le"}) {
+    output_encoding found{};
+    ASSERT_TRUE(output_encoding_of_name(name, found)) << name;
+    EXPECT_STREQ(output_encoding_name(found), name);
+  }
+  EXPECT_EQ(same_as(sjis), output_encoding::shift_jis);
+  EXPECT_EQ(same_as(utf8), output_encoding::utf_8);
+}
+
+#if BRENLOW_HAVE_ICONV
+// Every pair the input decoder takes (glibc's CP932 and the user-defined
+// area) is a character Emacs reads, the same one glibc reads.
+TEST(OutputEncoding, ShiftJisPairsAsGlibcReadsThem) {
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  int pairs = 0;
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      const unsigned char bytes[2] = {static_cast<unsigned char>(lead),
+                                      static_cast<unsigned char>(trail)};
+      if (shift_jis_length(bytes, 2, 0) != 2) continue;
+      ++pairs;
+      const std::string_view pair(reinterpret_cast<const char*>(bytes), 2);
+      char in_bytes[2] = {pair[0], pair[1]};
+      char glibc[8];
+      char* in = in_bytes;
+      char* out = glibc;
+      std::size_t in_left = 2, out_left = sizeof glibc;
+      ASSERT_NE(iconv(cd, &in, &in_left, &out, &out_left),
+                static_cast<std::size_t>(-1))
+          << std::hex << lead << trail;
+      EXPECT_EQ(find_unencodable(pair, sjis, output_encoding::utf_8).offset,
+                npos)
+          << std::hex << lead << trail;
+      std::string ours;
+      append_recoded(pair, sjis, output_encoding::utf_8, ours);
+      EXPECT_EQ(shown_bytes(ours),
+                shown_bytes(std::string_view(glibc, out - glibc)))
+          << std::hex << lead << trail;
+    }
+  }
+  iconv_close(cd);
+  // glibc's CP932 has 7724 pairs outside the user-defined area F0-F9 (188
+  // pairs a lead byte).
+  EXPECT_EQ(pairs, 7724 + 10 * 188);
+}
+#endif
+
+}  // namespace
+
+}  // namespace brenlow
