@@ -4,7 +4,7 @@ other client suites use) and a table of verbs and adjectives for the
 okuri-ari keys, kept to what EUC-JP holds, as a Microsoft IME export in
 CP932; what each reading and okuri-ari key must give, in EUC-JP; brenlow's
 run on a --for preset, with the setting lines it prints; and the same
-entries re-sorted by hand, for the checks that show a wrong order loses
+entries in UTF-8 order, for the check that shows a wrong order loses
 readings.
 """
 import os
@@ -167,29 +167,15 @@ def show_messages(messages, most=20):
         print(f"... and {len(messages) - most} more messages from brenlow")
 
 
-def hand_sorted(program, source, out, order):
-    """The entries brenlow writes today (Shift_JIS, --okuri-ari, --unique,
-    LF) re-encoded to EUC-JP with iconv, the okuri-nasi lines sorted by the
-    bytes of order ("euc-jp" or "utf-8") ascending and the okuri-ari lines
-    descending, as LC_ALL=C sort does."""
-    proc = subprocess.run([program, "--sort=bytes", "--eol", "lf",
-                           "--unique", "--okuri-ari", source],
+def utf_8_order(program, source, out):
+    """The entries of the uim-skk preset (--okuri-ari, --unique, LF, byte
+    order) written in UTF-8 and re-encoded to EUC-JP with iconv: the lines
+    keep the order of their UTF-8 bytes."""
+    proc = subprocess.run([program, "--to", "utf-8", "--sort=bytes", "--eol",
+                           "lf", "--unique", "--okuri-ari", source],
                           capture_output=True, check=True)
-    ordered = iconv(proc.stdout, "CP932", order)
-    lines = ordered.split(b"\n")
-    ari_at = lines.index(b";; okuri-ari entries.")
-    nasi_at = lines.index(b";; okuri-nasi entries.")
-    ari = [x for x in lines[ari_at + 1:nasi_at] if x and not x.startswith(b";")]
-    nasi = [x for x in lines[nasi_at + 1:] if x and not x.startswith(b";")]
-    env = dict(os.environ, LC_ALL="C")
-    ari = subprocess.run(["sort", "-r"], input=b"".join(x + b"\n" for x in ari),
-                         capture_output=True, env=env, check=True).stdout
-    nasi = subprocess.run(["sort"], input=b"".join(x + b"\n" for x in nasi),
-                          capture_output=True, env=env, check=True).stdout
-    text = (b";; okuri-ari entries.\n" + ari + b";; okuri-nasi entries.\n" +
-            nasi)
     with open(out, "wb") as f:
-        f.write(iconv(text, order, "EUC-JP"))
+        f.write(iconv(proc.stdout, "UTF-8", "EUC-JP"))
 
 
 def iconv(data, source, target):

@@ -254,23 +254,15 @@ def check_dbskkd_cdb(args, work, source, nasi, ari):
         return None
     dictionary = os.path.join(work, "SKK-JISYO.mine.cdb")
     text = os.path.join(work, "SKK-JISYO.mine.cdb.txt")
-    if args.hand_made:
-        dictionaries.hand_sorted(args.program, source, text, "EUC-JP")
-        messages = []
-        subprocess.run(["cdb", "-c", dictionary], check=True,
-                       input=cdb_records(dictionaries.skk_lines(text)))
-        settings = [f"update-alternatives --install {CDB_LINK} SKK-JISYO.cdb "
-                    f"{dictionary} 100"]
-    else:
-        settings, messages = dictionaries.run_preset(
-            args.program, "skkserv", source, dictionary)
-        dictionaries.show_messages(messages)
-        # The CDB's own records, to ask for the keys it holds besides the
-        # expected ones.
-        dump = subprocess.run(["cdb", "-d", dictionary], capture_output=True,
-                              check=True).stdout
-        with open(text, "wb") as f:
-            f.write(cdb_as_text(dump))
+    settings, messages = dictionaries.run_preset(
+        args.program, "skkserv", source, dictionary)
+    dictionaries.show_messages(messages)
+    # The CDB's own records, to ask for the keys it holds besides the
+    # expected ones.
+    dump = subprocess.run(["cdb", "-d", dictionary], capture_output=True,
+                          check=True).stdout
+    with open(text, "wb") as f:
+        f.write(cdb_as_text(dump))
     print("dbskkd-cdb setting lines:", *settings, sep="\n  ")
     commands, refused = link_commands(settings, os.path.join(
         work, "alternatives"), os.path.join(work, "alternatives-admin"))
@@ -450,13 +442,9 @@ def check_yaskkserv(args, work, source, nasi, ari):
         print(f"yaskkserv: lacking {lacking}")
         return None
     dictionary = os.path.join(work, "SKK-JISYO.mine")
-    if args.hand_made:
-        dictionaries.hand_sorted(args.program, source, dictionary, "EUC-JP")
-        settings, messages = [f'LOCAL_DICS="{dictionary}"'], []
-    else:
-        settings, messages = dictionaries.run_preset(
-            args.program, "skkserv", source, dictionary)
-        dictionaries.show_messages(messages)
+    settings, messages = dictionaries.run_preset(
+        args.program, "skkserv", source, dictionary)
+    dictionaries.show_messages(messages)
     print("yaskkserv setting lines:", *settings, sep="\n  ")
     plan = yaskkserv_plan(root, settings, work)
     if isinstance(plan, str):
@@ -494,10 +482,6 @@ def main():
     parser.add_argument("--cache", required=True,
                         help="folder for the servers' packages")
     parser.add_argument("--readings", type=int, default=24000)
-    parser.add_argument("--hand-made", action="store_true",
-                        help="serve dictionaries made by hand from "
-                        "brenlow's Shift_JIS output (iconv, sort, cdb -c), "
-                        "with setting lines written here")
     args = parser.parse_args()
     args.program = os.path.abspath(args.program)
     args.cache = os.path.abspath(args.cache)

@@ -104,10 +104,6 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--readings", type=int, default=24000)
-    parser.add_argument("--hand-made", action="store_true",
-                        help="read a dictionary sorted by hand from "
-                        "brenlow's Shift_JIS output, with the setting line "
-                        "written here, instead of --for uim-skk's")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
     reason = missing()
@@ -122,13 +118,9 @@ def main():
         nasi, ari = dictionaries.expected(text)
         wanted = requests(nasi, ari)
         dictionary = os.path.join(work, "SKK-JISYO.mine")
-        if args.hand_made:
-            dictionaries.hand_sorted(program, source, dictionary, "EUC-JP")
-            settings = [f'(define skk-dic-file-name "{dictionary}")']
-        else:
-            settings, messages = dictionaries.run_preset(
-                program, "uim-skk", source, dictionary)
-            dictionaries.show_messages(messages)
+        settings, messages = dictionaries.run_preset(
+            program, "uim-skk", source, dictionary)
+        dictionaries.show_messages(messages)
         print("setting lines:", *settings, sep="\n  ")
         more, strays = dictionaries.beyond_expected(dictionary, nasi, ari)
         for reading in strays:
@@ -155,7 +147,7 @@ def main():
 
         # The same entries in UTF-8 byte order, re-encoded: the binary
         # search must miss some of them.
-        dictionaries.hand_sorted(program, source, dictionary, "UTF-8")
+        dictionaries.utf_8_order(program, source, dictionary)
         got, _ = look_up(user_file, wanted)
         lost = sum(1 for request, words in wanted.items()
                    if got.get(request) != words)
