@@ -7,14 +7,14 @@ named by LIBUIM_USER_SCM_FILE, the file uim's init.scm loads), every
 reading and okuri-ari key looked up as skk-begin-conversion looks it up,
 and its candidates taken as uim-skk commits them.
 
-The dictionary: more than 20,000 readings of real vocabulary, a table of
-verbs and adjectives and readings with lines up to 20,000 bytes long
-(which uim-skk reads whole, unlike the skkserv servers)
-(euc_jp_dictionaries.py), converted with --okuri-ari. Each reading must give exactly its words in input order, each
-once, and each okuri-ari key its stems. uim-skk binary-searches the file by
-its bytes; the same entries sorted by their UTF-8 bytes and then re-encoded
-to EUC-JP with iconv must lose readings in the same lookups, or the check
-above could not tell a wrong order. Failures name the reading, the words
+The dictionary (euc_jp_dictionaries.py): more than 20,000 readings of real
+vocabulary, a table of verbs and adjectives and readings with lines up to
+20,000 bytes long (which uim-skk reads whole, unlike the skkserv servers),
+converted with --okuri-ari. Each reading must give exactly its words in
+input order, each once, and each okuri-ari key its stems. uim-skk
+binary-searches the file by its bytes: the same entries written in UTF-8
+in byte order and re-encoded to EUC-JP with iconv must lose readings in
+the same lookups, or the check above could not tell a wrong order. Failures name the reading, the words
 expected and the words uim-skk gave.
 """
 import argparse
@@ -29,7 +29,6 @@ sys.path.insert(0, HERE)
 import euc_jp_dictionaries as dictionaries  # noqa: E402
 
 SKIP = 77
-PLUGIN = "/usr/lib/x86_64-linux-gnu/uim/plugin/libuim-skk.so"
 
 
 def missing():
