@@ -10,11 +10,13 @@ Debian ships and asks them for every reading over the skkserv protocol
   alternative (priority 60) as its package installs it, inside a mount
   namespace (unshare --mount) with a tmpfs on /usr/share/skk; dbskkd-cdb
   then talks over its standard input and output, as inetd runs it.
-- yaskkserv (Debian's default server, yaskkserv_hairy), with the EUC-JP
-  text of `--for skkserv -o SKK-JISYO.mine`: the file named by the
-  LOCAL_DICS line brenlow prints is made into a yaskkserv dictionary with
-  yaskkserv_make_dictionary, as update-skkdic-yaskkserv does, and served
-  on a free port of 127.0.0.1.
+- yaskkserv, with the EUC-JP text of `--for skkserv -o SKK-JISYO.mine`:
+  the LOCAL_DICS line brenlow prints takes the place of the assignment in
+  the package's /etc/default/yaskkserv, which sh then reads as
+  update-skkdic-yaskkserv and the service do; the file is made into
+  NAME.yaskkserv with yaskkserv_make_dictionary, as update-skkdic-yaskkserv
+  does, and served by the service's server (yaskkserv_hairy) with its
+  options on a free port of 127.0.0.1.
 
 The servers are not installed (they conflict with each other): their
 packages are fetched with apt-get download into --cache and unpacked
@@ -28,6 +30,7 @@ expected and the reply.
 import argparse
 import glob
 import os
+import re
 import shlex
 import shutil
 import socket
@@ -85,12 +88,8 @@ def skkserv_close(writer):
 
 
 def ask_all(writer, reader, wanted):
-    """{key: [word] or None} for every key of wanted."""
-    got = {}
-    for key in wanted:
-        candidates = skkserv_lookup(writer, reader, key)
-        got[key] = (None if candidates is None
-                    else dictionaries.words_of(candidates))
+    """{key: [candidate] or None} for every key of wanted."""
+    got = {key: skkserv_lookup(writer, reader, key) for key in wanted}
     skkserv_close(writer)
     return got
 
@@ -355,59 +354,50 @@ def free_port():
         return s.getsockname()[1]
 
 
-def package_program(root, name):
-    """The path of a program of the unpacked package, or None."""
-    for folder in ("usr/bin", "usr/sbin"):
-        path = os.path.join(root, folder, name)
-        if os.path.isfile(path):
-            return path
-    return None
+def debian_setup(root, settings, work):
+    """Debian's yaskkserv set up on the LOCAL_DICS line: the package's
+    /etc/default/yaskkserv with its LOCAL_DICS assignment replaced by the
+    line, read by sh as update-skkdic-yaskkserv and the service read it.
+    Returns ([the files LOCAL_DICS names], the server command as the
+    service runs it, [its dictionaries, /usr/share/yaskkserv/NAME.yaskkserv])
+    or a string saying why it cannot be set up."""
+    lines = [x for x in settings if x.startswith("LOCAL_DICS=")]
+    if len(lines) != 1 or len(settings) != 1:
+        return f"not one LOCAL_DICS line: {settings}"
+    with open(os.path.join(root, "etc", "default", "yaskkserv")) as f:
+        default = f.read()
+    assignment = re.search(r'^LOCAL_DICS="[^"]*"\n', default, re.M)
+    config = os.path.join(work, "default-yaskkserv")
+    with open(config, "w") as f:
+        f.write(default[:assignment.start()] + lines[0] + "\n" +
+                default[assignment.end():])
+    proc = subprocess.run(
+        ["sh", "-c", '. "$1"; printf "%s\\n" "$YASKKSERV_BIN" '
+         '"$DAEMON_OPTS" "$LOCAL_DICS" "$DIC_LIST"', "sh", config],
+        capture_output=True, text=True, check=True)
+    program, options, local, served = proc.stdout.split("\n")[:4]
+    server = [os.path.join(root, "usr", "sbin", program)] + options.split()
+    return local.split(), server, served.split()
 
 
-def yaskkserv_plan(root, settings, work):
-    """What the setting lines have done: ([make_dictionary command],
-    server command without its dictionaries, [dictionaries served]), or a
-    string saying why they cannot be run. Two forms are understood: Debian's
-    /etc/default/yaskkserv line LOCAL_DICS="FILE ...", whose files
-    update-skkdic-yaskkserv makes into NAME.yaskkserv for the default
-    server (yaskkserv_hairy); or the commands themselves,
-    yaskkserv_make_dictionary SOURCE TARGET and a server with its
-    dictionaries."""
-    makes, server, served = [], None, []
-    for line in settings:
-        if line.startswith("LOCAL_DICS="):
-            for path in shlex.split(line[len("LOCAL_DICS="):]):
-                target = os.path.join(work, os.path.basename(path) +
-                                      ".yaskkserv")
-                makes.append([package_program(
-                    root, "yaskkserv_make_dictionary"), path, target])
-                served.append(target)
-            server = [package_program(root, "yaskkserv_hairy")]
-            continue
-        words = command_words(line)
-        if words is None:
-            return f"not a command: {line!r}"
-        program = package_program(root, words[0])
-        if program is None:
-            servers = sorted(os.listdir(os.path.join(root, "usr", "sbin")))
-            return (f"{words[0]!r} is no program of Debian's yaskkserv "
-                    f"({', '.join(servers)}, yaskkserv_make_dictionary): "
-                    f"{line!r}")
-        if words[0] == "yaskkserv_make_dictionary":
-            makes.append([program] + words[1:])
-        else:
-            options = [w for w in words[1:] if w.startswith("-")]
-            server = [program] + options
-            served += [w for w in words[1:] if not w.startswith("-")]
-    if not makes or server is None or not served:
-        return f"no dictionary made and served: {settings}"
-    return makes, server, served
+def make_dictionary(root, source, target):
+    """update-skkdic-yaskkserv's conversion; returns the failures. The
+    maker exits 0 even when it makes nothing (a line longer than its
+    block), so the target and its messages tell."""
+    command = [os.path.join(root, "usr", "bin", "yaskkserv_make_dictionary"),
+               source, target]
+    proc = subprocess.run(command, capture_output=True, cwd="/")
+    said = (proc.stdout + proc.stderr).decode("utf-8", "replace")
+    if proc.returncode != 0 or not os.path.exists(target) or said:
+        print(f"FAIL {shlex.join(command)}: exit status {proc.returncode}, "
+              f"{said.strip()!r}")
+        return 1
+    return 0
 
 
 def serve_yaskkserv(server, served, wanted):
-    """Runs the server (a foreground option and a free port of 127.0.0.1
-    added) on the dictionaries and asks for every key; None when it cannot
-    be reached."""
+    """Runs the server in the foreground on a free port of 127.0.0.1 and
+    asks for every key; None when it cannot be reached."""
     port = free_port()
     proc = subprocess.Popen(
         server[:1] + ["--no-daemonize", "--address", "127.0.0.1", "--port",
@@ -441,24 +431,6 @@ def serve_yaskkserv(server, served, wanted):
             proc.wait()
 
 
-def make_dictionaries(makes):
-    """Runs yaskkserv_make_dictionary; returns the failures. It exits 0 even
-    when it makes nothing (a line longer than its block), so the target
-    and the messages tell."""
-    failures = 0
-    for command in makes:
-        target = command[-1]
-        if os.path.exists(target):
-            os.remove(target)
-        proc = subprocess.run(command, capture_output=True, cwd="/")
-        said = (proc.stdout + proc.stderr).decode("utf-8", "replace")
-        if proc.returncode != 0 or not os.path.exists(target) or said:
-            print(f"FAIL {shlex.join(command)}: exit status "
-                  f"{proc.returncode}, {said.strip()!r}")
-            failures += 1
-    return failures
-
-
 def check_yaskkserv(args, work, source, nasi, ari):
     root = unpacked("yaskkserv", args.cache)
     if root is None:
@@ -473,31 +445,44 @@ def check_yaskkserv(args, work, source, nasi, ari):
         args.program, "skkserv", source, dictionary)
     dictionaries.show_messages(messages)
     print("yaskkserv setting lines:", *settings, sep="\n  ")
-    plan = yaskkserv_plan(root, settings, work)
-    if isinstance(plan, str):
-        print(f"FAIL yaskkserv: {plan}")
+    setup = debian_setup(root, settings, work)
+    if isinstance(setup, str):
+        print(f"FAIL yaskkserv: {setup}")
         return 1
-    makes, server, served = plan
+    local, server, served = setup
+    print(f"yaskkserv: {shlex.join(server + served)}")
     failures = 0
-    if [m[1] for m in makes] != [dictionary]:
-        print(f"FAIL the setting lines make {[m[1] for m in makes]}, not "
-              f"{[dictionary]}")
-        failures += 1
+    if local != [dictionary]:
+        print(f"FAIL LOCAL_DICS names {local}, not {[dictionary]}")
+        return 1
+    # update-skkdic-yaskkserv makes /usr/share/yaskkserv/NAME.yaskkserv of
+    # each LOCAL_DICS file (here in work). The service serves them before
+    # the skkdic dictionaries of PKG_DICS, which are left out here: with
+    # them yaskkserv_hairy merges the replies and can drop a word of the
+    # user's (シャープ after シャープ(株), with SKK-JISYO.L's シャープ).
+    mine = "/usr/share/yaskkserv/" + os.path.basename(dictionary) + \
+        ".yaskkserv"
+    if served[:1] != [mine]:
+        print(f"FAIL the service does not serve {mine} first: {served}")
+        return 1
+    mapped = [os.path.join(work, os.path.basename(mine))]
+    failures += make_dictionary(root, dictionary, mapped[0])
     more, strays = dictionaries.beyond_expected(dictionary, nasi, ari)
     failures += report_strays("yaskkserv", strays)
     wanted = dict(nasi)
     wanted.update(ari)
     wanted.update(more)
-    failures += make_dictionaries(makes)
     if failures:
         return failures
-    got = serve_yaskkserv(server, served, wanted)
+    got = serve_yaskkserv(server, mapped, wanted)
     if got is None:
         return failures + 1
+    got = {k: None if v is None else dictionaries.words_of(v)
+           for k, v in got.items()}
     found, failed = compare("yaskkserv", wanted, got, messages)
-    print(f"yaskkserv, --for skkserv -o SKK-JISYO.mine: {len(nasi)} readings "
-          f"and {len(ari) + len(more)} okuri-ari keys, {found} found, "
-          f"{failed} failures")
+    print(f"yaskkserv, --for skkserv -o SKK-JISYO.mine: "
+          f"{len(nasi)} readings and {len(ari) + len(more)} okuri-ari keys, "
+          f"{found} found, {failed} failures")
     return failures + failed
 
 
