@@ -19,6 +19,7 @@ expected and the words uim-skk gave.
 """
 import argparse
 import os
+import pwd
 import shutil
 import subprocess
 import sys
@@ -56,13 +57,62 @@ def requests(nasi, ari):
     return out
 
 
-def look_up(user_file, wanted):
-    """({request: [word]}, the dictionary uim-skk opened)."""
+def saved_customs():
+    """What uim-pref saves for uim-skk's dictionary settings
+    (~/.uim.d/customs/custom-skk-dict.scm), their defaults written by uim's
+    own custom.scm as uim-pref writes them."""
     proc = subprocess.run(
-        ["uim-sh", os.path.join(HERE, "uim_skk_lookup.scm")],
-        input=b"".join(r + b"\n" for r in wanted),
-        capture_output=True, timeout=900, cwd="/",
-        env=dict(os.environ, LIBUIM_USER_SCM_FILE=user_file))
+        ["uim-sh", "-B"], capture_output=True, cwd="/",
+        env=dict(os.environ, LIBUIM_VANILLA="1"),
+        input=b'(require "custom.scm") (require-module "skk") '
+        b"(for-each (lambda (sym) (display (custom-definition-as-literal "
+        b"sym)) (newline)) (custom-collect-by-group 'skk-dict))")
+    text = proc.stdout.decode("utf-8")
+    if "(define skk-dic-file-name " not in text:
+        sys.exit(f"uim's custom.scm gave no skk-dict group: {proc.stdout!r} "
+                 f"{proc.stderr!r}")
+    return text
+
+
+def can_unshare():
+    return subprocess.run(
+        ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+         'mount -t tmpfs brenlow-test "$1"', "sh", HOME],
+        capture_output=True).returncode == 0
+
+
+HOME = pwd.getpwuid(os.getuid()).pw_dir
+
+
+def look_up(work, settings, wanted, customs=None):
+    """({request: [word]}, the dictionary uim-skk opened) with the setting
+    lines in ~/.uim, and customs as uim-pref's saved dictionary settings.
+    uim finds the home folder by the user's entry (not $HOME): a mount
+    namespace puts an empty one there. Without one, LIBUIM_USER_SCM_FILE
+    names the user file, and customs cannot be given."""
+    user_file = os.path.join(work, "dot-uim")
+    with open(user_file, "w", encoding="utf-8") as f:
+        f.write("".join(line + "\n" for line in settings))
+    script = os.path.join(work, "uim_skk_lookup.scm")
+    shutil.copy(os.path.join(HERE, "uim_skk_lookup.scm"), script)
+    if can_unshare():
+        custom_file = os.path.join(work, "custom-skk-dict.scm")
+        with open(custom_file, "w", encoding="utf-8") as f:
+            f.write(customs or "")
+        command = [
+            "unshare", "--mount", "--propagation", "private", "sh", "-c",
+            'set -e; mount -t tmpfs brenlow-test "$1"; cp "$2" "$1/.uim"; '
+            'if [ -s "$3" ]; then mkdir -p "$1/.uim.d/customs"; '
+            'cp "$3" "$1/.uim.d/customs/"; fi; exec uim-sh "$4"',
+            "sh", HOME, user_file, custom_file, script]
+        env = os.environ
+    elif customs:
+        return None, None
+    else:
+        command = ["uim-sh", script]
+        env = dict(os.environ, LIBUIM_USER_SCM_FILE=user_file)
+    proc = subprocess.run(command, input=b"".join(r + b"\n" for r in wanted),
+                          capture_output=True, timeout=900, cwd="/", env=env)
     if proc.returncode != 0:
         sys.exit(f"uim-sh failed ({proc.returncode}): "
                  f"{proc.stderr.decode('utf-8', 'replace')[-2000:]}")
@@ -130,10 +180,7 @@ def main():
         if not settings:
             print("FAIL brenlow printed no setting line for uim-skk")
             return 1
-        user_file = os.path.join(work, "dot-uim")
-        with open(user_file, "w", encoding="utf-8") as f:
-            f.write("".join(line + "\n" for line in settings))
-        got, opened = look_up(user_file, wanted)
+        got, opened = look_up(work, settings, wanted)
         if opened != dictionary:
             print(f"FAIL uim-skk opened {opened!r}, not {dictionary!r}")
             failures += 1
@@ -144,10 +191,28 @@ def main():
               f"forms of the verbs' table), {found} found, {failed} "
               f"failures")
 
+        # A user who saved uim-skk's dictionary settings in uim-pref: the
+        # saved file is loaded with skk.scm, after ~/.uim.
+        some = dict(list(wanted.items())[:200])
+        got, opened = look_up(work, settings, some, saved_customs())
+        if opened is None:
+            print("uim-skk with uim-pref's saved settings: not checked "
+                  "(no mount namespace for the home folder here)")
+        elif opened != dictionary:
+            print(f"FAIL uim-skk, with uim-pref's saved dictionary settings "
+                  f"in ~/.uim.d/customs/custom-skk-dict.scm, opened "
+                  f"{opened!r}, not {dictionary!r}")
+            failures += 1
+        else:
+            found, failed = compare(some, got)
+            failures += failed
+            print(f"uim-skk with uim-pref's saved settings: {dictionary} "
+                  f"opened, {found} of {len(some)} found")
+
         # The same entries in UTF-8 byte order, re-encoded: the binary
         # search must miss some of them.
         dictionaries.utf_8_order(program, source, dictionary)
-        got, _ = look_up(user_file, wanted)
+        got, _ = look_up(work, settings, wanted)
         lost = sum(1 for request, words in wanted.items()
                    if got.get(request) != words)
         print(f"uim-skk, UTF-8 order re-encoded to EUC-JP: {lost} of "
