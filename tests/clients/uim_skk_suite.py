@@ -2,10 +2,13 @@
 """Reads brenlow's `--for uim-skk` dictionary back through uim-skk's own
 dictionary code: uim's SKK library in uim-sh (uim_skk_lookup.scm), the
 dictionary opened from skk-dic-file-name as skk-context-new opens it, with
-the setting lines brenlow prints put in uim's user file (~/.uim, here
-named by LIBUIM_USER_SCM_FILE, the file uim's init.scm loads), every
-reading and okuri-ari key looked up as skk-begin-conversion looks it up,
-and its candidates taken as uim-skk commits them.
+the setting lines brenlow prints put in ~/.uim (in a mount namespace over
+the home folder, which uim takes from the user's entry, not $HOME; where
+there is none, in the file LIBUIM_USER_SCM_FILE names), every reading and
+okuri-ari key looked up as skk-begin-conversion looks it up, and its
+candidates taken as uim-skk commits them. Also for a user whose uim-pref
+saved uim-skk's dictionary settings (~/.uim.d/customs/custom-skk-dict.scm,
+which skk.scm loads after ~/.uim): uim-skk must still open brenlow's file.
 
 The dictionary (euc_jp_dictionaries.py): more than 20,000 readings of real
 vocabulary, a table of verbs and adjectives and readings with lines up to
