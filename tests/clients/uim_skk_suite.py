@@ -17,8 +17,8 @@ converted with --okuri-ari. Each reading must give exactly its words in
 input order, each once, and each okuri-ari key its stems. uim-skk
 binary-searches the file by its bytes: the same entries written in UTF-8
 in byte order and re-encoded to EUC-JP with iconv must lose readings in
-the same lookups, or the check above could not tell a wrong order. Failures name the reading, the words
-expected and the words uim-skk gave.
+the same lookups, or the check above could not tell a wrong order.
+Failures name the reading, the words expected and the words uim-skk gave.
 """
 import argparse
 import os
