@@ -135,6 +135,18 @@ def words_of(candidates):
     return out
 
 
+# A folder name with a blank and an apostrophe, which the setting lines
+# must quote (in a Scheme string, in a shell command line).
+FOLDER = "Kenji's SKK dictionaries"
+
+
+def in_folder(work, name):
+    """work/FOLDER/name, the folder made."""
+    folder = os.path.join(work, FOLDER)
+    os.makedirs(folder, exist_ok=True)
+    return os.path.join(folder, name)
+
+
 def run_preset(program, preset, source, out, extra=()):
     """brenlow --for preset --okuri-ari -o out source, run in out's folder
     with -o naming the file alone: the setting lines must name it by its

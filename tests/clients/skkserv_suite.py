@@ -167,11 +167,12 @@ def missing_libraries(program):
 # dbskkd-cdb.
 
 def command_words(line):
-    """The words of a setting line that is a command (a leading sudo
-    dropped), or None for a line of prose or Scheme."""
+    """The words of a setting line as a shell reads it (a leading sudo
+    dropped), or None for a line a shell cannot read."""
     try:
         words = shlex.split(line)
-    except ValueError:
+    except ValueError as e:
+        print(f"a shell cannot read {line!r}: {e}")
         return None
     if words[:1] == ["sudo"]:
         words = words[1:]
@@ -277,7 +278,7 @@ def check_dbskkd_cdb(args, work, source, nasi, ari):
     if not can_unshare():
         print("dbskkd-cdb: unshare --mount does not work here")
         return None
-    dictionary = os.path.join(work, "SKK-JISYO.mine.cdb")
+    dictionary = dictionaries.in_folder(work, "SKK-JISYO.mine.cdb")
     text = os.path.join(work, "SKK-JISYO.mine.cdb.txt")
     settings, messages = dictionaries.run_preset(
         args.program, "skkserv", source, dictionary)
@@ -440,6 +441,8 @@ def check_yaskkserv(args, work, source, nasi, ari):
     if lacking:
         print(f"yaskkserv: lacking {lacking}")
         return None
+    # Not in a folder with a blank: Debian's scripts split LOCAL_DICS at
+    # blanks, whatever the quoting.
     dictionary = os.path.join(work, "SKK-JISYO.mine")
     settings, messages = dictionaries.run_preset(
         args.program, "skkserv", source, dictionary)

@@ -169,7 +169,7 @@ def main():
                                          dictionaries.long_entries())
         nasi, ari = dictionaries.expected(text)
         wanted = requests(nasi, ari)
-        dictionary = os.path.join(work, "SKK-JISYO.mine")
+        dictionary = dictionaries.in_folder(work, "SKK-JISYO.mine")
         settings, messages = dictionaries.run_preset(
             program, "uim-skk", source, dictionary)
         dictionaries.show_messages(messages)
