@@ -12,6 +12,10 @@ Then the formats: the 1x corpus's entries as TAB text in UTF-8, as macOS
 CSV and as a macOS property list, each converted in turn; the time per
 entry of each may be at most twice the TAB text's.
 
+Then the outputs for other SKK programs: --to euc-jp beside the plain
+run, and --cdb beside the plain run written to a file with -o, each at
+most 1.5 times its time.
+
 Then hash flooding: 200,000 and 400,000 readings that all collided in the
 reading index of the old fixed hash (bench/make_flood.cpp), whose time must
 grow in proportion to their size, as the corpus's does.
@@ -174,6 +178,30 @@ def main():
             ok &= ratio <= 2
             print(f"time per entry {name} / tab: {ratio:.2f} (target <= 2): "
                   f"{verdict}")
+
+    if one:
+        # The outputs for other SKK programs beside the plain run: EUC-JP
+        # text (re-encoded from the Shift_JIS corpus, sorted on its bytes
+        # as uim-skk needs), and a CDB file, which must be written to a
+        # file, beside the plain run written to a file.
+        corpus = one[0][1]
+        written = os.path.join(args.corpus_folder, "written.out")
+        outputs = [("plain", [args.program, corpus]),
+                   ("--to euc-jp", [args.program, "--to", "euc-jp", corpus]),
+                   ("-o file", [args.program, "-o", written, corpus]),
+                   ("--cdb -o file", [args.program, "--cdb", "-o", written,
+                                      corpus])]
+        timed_outputs = measure_all([o[1] for o in outputs], args.runs)
+        print(f"\n{'output (1x)':>14} {'brenlow s':>10} {'peak MiB':>9}")
+        for (name, _), (seconds, peak) in zip(outputs, timed_outputs):
+            print(f"{name:>14} {seconds:>10.3f} {peak / 2**20:>9.1f}")
+        for name, k, base in (("--to euc-jp", 1, 0), ("--cdb", 3, 2)):
+            ratio = timed_outputs[k][0] / timed_outputs[base][0]
+            verdict = "met" if ratio <= 1.5 else "MISSED"
+            ok &= ratio <= 1.5
+            print(f"time {name} / {outputs[base][0]}: {ratio:.2f} "
+                  f"(target <= 1.5): {verdict}")
+        os.remove(written)
 
     flooded = measure_all([[args.program, f[1]] for f in floods], args.runs)
     for (lines, path, size), (seconds, peak) in zip(floods, flooded):

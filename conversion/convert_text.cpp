@@ -252,7 +252,8 @@ class entry_filing {
         batch_(tables.okuri_nasi),
         okuri_ari_keys_(okuri_ari ? &tables.okuri_ari : nullptr),
         checks_output_(
-            (rules.has_target && rules.target != same_as(input.encoding)) ||
+            (rules.has_target &&
+             !writes_every_character(input.encoding, rules.target)) ||
             rules.concat != concat_reading::full) {}
 
   // Files line, number line_number, whose bytes (for a line format) are
@@ -396,7 +397,10 @@ class entry_filing {
                       output_encoding_title(rules_.target) + " cannot write";
       return true;
     };
-    if (rules_.has_target &&
+    const bool may_not_write =
+        rules_.has_target &&
+        !writes_every_character(input_.encoding, rules_.target);
+    if (may_not_write &&
         (unwritable(reading, "the reading") || unwritable(word, "the word"))) {
       check.reason = skip_reason::unencodable;
       return check;
@@ -410,7 +414,7 @@ class entry_filing {
       return check;
     }
     if (annotated) {
-      if (rules_.has_target && unwritable(annotation, "the annotation")) {
+      if (may_not_write && unwritable(annotation, "the annotation")) {
         check.message += "; written without it";
       } else if (!concat_readable(annotation, rules_.concat)) {
         check.message = std::string(

@@ -5,19 +5,44 @@
 #include <cerrno>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 namespace brenlow {
 
 namespace {
 
-// Appends "word/" for each word of entry, first to last.
-void append_words(const reading_table& table, const reading_entry& entry,
-                  std::vector<std::uint32_t>& filed, std::string& value) {
-  words_of(table, entry, filed);
-  for (std::uint32_t c : filed) {
-    value.append(table.candidates[c].word());
+// Appends "word/" for each word of entry, first to last. The chain runs
+// from the last word back, so it is turned around, walked and turned back,
+// as the text writer does: no list of the words is made.
+void append_words(reading_table& table, const reading_entry& entry,
+                  std::string& value) {
+  auto& candidates = table.candidates;
+  std::uint32_t first = no_candidate;
+  for (std::uint32_t c = entry.last_candidate; c != no_candidate;) {
+    const std::uint32_t before = candidates[c].previous;
+    candidates[c].previous = first;
+    first = c;
+    c = before;
+  }
+  std::uint32_t before = no_candidate;
+  for (std::uint32_t c = first; c != no_candidate;) {
+    candidate& word = candidates[c];
+    value.append(word.word());
     value.push_back('/');
+    const std::uint32_t after = word.previous;
+    word.previous = before;
+    before = c;
+    c = after;
+  }
+}
+
+// The words of readings a little ahead are fetched early: they were filed
+// anywhere in the input.
+void prefetch_ahead(const reading_table& table, std::size_t e) {
+  constexpr std::size_t ahead = 16;
+  if (e + ahead < table.entries.size()) {
+    const reading_entry& entry = table.entries[e + ahead];
+    __builtin_prefetch(&table.candidates[entry.last_candidate]);
+    __builtin_prefetch(entry.reading_bytes);
   }
 }
 
@@ -37,7 +62,6 @@ int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
       okuri_ari_keys.emplace(entry.reading(), &entry);
     }
   }
-  std::vector<std::uint32_t> filed;
   std::string value;
   int error = 0;
   const auto add = [&](std::string_view key) {
@@ -47,12 +71,16 @@ int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
       error = errno ? errno : EIO;
     }
   };
-  for (const reading_entry& entry : okuri_nasi.entries) {
+  for (std::size_t e = 0; e < okuri_nasi.entries.size(); ++e) {
+    prefetch_ahead(okuri_nasi, e);
+    const reading_entry& entry = okuri_nasi.entries[e];
     value.assign("/");
-    append_words(okuri_nasi, entry, filed, value);
-    const auto both = okuri_ari_keys.find(entry.reading());
+    append_words(okuri_nasi, entry, value);
+    const auto both = okuri_ari_keys.empty()
+                          ? okuri_ari_keys.end()
+                          : okuri_ari_keys.find(entry.reading());
     if (both != okuri_ari_keys.end()) {
-      append_words(*okuri_ari, *both->second, filed, value);
+      append_words(*okuri_ari, *both->second, value);
       both->second = nullptr;  // written here
     }
     add(entry.reading());
@@ -61,7 +89,7 @@ int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
     for (const reading_entry& entry : okuri_ari->entries) {
       if (okuri_ari_keys.at(entry.reading()) == nullptr) continue;
       value.assign("/");
-      append_words(*okuri_ari, entry, filed, value);
+      append_words(*okuri_ari, entry, value);
       add(entry.reading());
     }
   }

@@ -201,20 +201,27 @@ void relink_words(reading_table& table, reading_entry& entry,
   entry.last_candidate = previous;
 }
 
+char* room_for(reading_table& table, std::size_t size) {
+  text_arena& arena = table.arena;
+  if (size > arena.free_size) {
+    const std::size_t block = size > arena_block_size ? size : arena_block_size;
+    arena.blocks.emplace_back(new char[block]);
+    arena.free_space = arena.blocks.back().get();
+    arena.free_size = block;
+  }
+  return arena.free_space;
+}
+
+void use_room(reading_table& table, std::size_t used) {
+  table.arena.free_space += used;
+  table.arena.free_size -= used;
+}
+
 std::string_view keep(reading_table& table, std::string_view bytes) {
   if (bytes.empty()) return {};
-  text_arena& arena = table.arena;
-  if (bytes.size() > arena.free_size) {
-    const std::size_t size =
-        bytes.size() > arena_block_size ? bytes.size() : arena_block_size;
-    arena.blocks.emplace_back(new char[size]);
-    arena.free_space = arena.blocks.back().get();
-    arena.free_size = size;
-  }
-  char* copy = arena.free_space;
+  char* copy = room_for(table, bytes.size());
   std::memcpy(copy, bytes.data(), bytes.size());
-  arena.free_space += bytes.size();
-  arena.free_size -= bytes.size();
+  use_room(table, bytes.size());
   return {copy, bytes.size()};
 }
 

@@ -126,6 +126,12 @@ void relink_words(reading_table& table, reading_entry& entry,
 // clear().
 std::string_view keep(reading_table& table, std::string_view bytes);
 
+// Room for up to size bytes in the table's own storage, for text written
+// in place; use_room(table, used) then keeps the first used of them, views
+// of which stay valid until clear().
+char* room_for(reading_table& table, std::size_t size);
+void use_room(reading_table& table, std::size_t used);
+
 // Removes every entry and frees everything the table holds.
 void clear(reading_table& table);
 

@@ -1,7 +1,6 @@
 #include "dictionary/recode_table.h"
 
 #include <new>
-#include <string>
 
 namespace brenlow {
 
@@ -16,13 +15,14 @@ void recode_table(reading_table& table, text_encoding held,
   if (target == same_as(held)) return;
   // Readings and words are rewritten one at a time into the arena; the
   // input they viewed stays as it was.
-  std::string recoded;
   const auto rewrite = [&](std::string_view text) {
-    recoded.clear();
-    append_recoded(text, held, target, recoded);
+    if (text.empty()) return text;
+    char* room = room_for(table, 4 * text.size());
+    const std::size_t size = write_recoded(text, held, target, room);
     // Sizes are 32-bit, as add_word's limits keep them.
-    if (recoded.size() > 0xFFFFFFFFu) throw std::bad_alloc();
-    return keep(table, recoded);
+    if (size > 0xFFFFFFFFu) throw std::bad_alloc();
+    use_room(table, size);
+    return std::string_view(room, size);
   };
   for (reading_entry& entry : table.entries) {
     const std::string_view reading = rewrite(entry.reading());

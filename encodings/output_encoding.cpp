@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -245,6 +246,98 @@ bool table_coding(output_encoding encoding, coding& c) {
   return false;
 }
 
+// Shift_JIS held text written in another encoding, a character at a time
+// without its code point: each single byte's and pair's code in the target
+// (its bytes as a number, as append_code writes them; 0 for none), made
+// once from the two tables. The large encoder table is then not looked
+// at, which the output of a Shift_JIS export would otherwise do for every
+// character.
+class shift_jis_direct {
+ public:
+  explicit shift_jis_direct(output_encoding target)
+      : singles_(0x100, 0), pairs_(std::size(cp932_pairs), 0) {
+    coding c{};
+    const encoder_table* table =
+        table_coding(target, c) ? &encoder_of(c) : nullptr;
+    std::string bytes;
+    const auto code_in_target = [&](char32_t code_point) -> std::uint32_t {
+      if (code_point == 0) return 0;
+      if (table != nullptr) return table->code_of(code_point);
+      bytes.clear();
+      append_utf_8(bytes, code_point);
+      std::uint32_t code = 0;
+      for (char b : bytes) code = (code << 8u) | static_cast<unsigned char>(b);
+      return code;
+    };
+    for (unsigned byte = 0x80; byte < 0x100; ++byte) {
+      singles_[byte] = code_in_target(cp932_single[byte]);
+    }
+    for (std::size_t i = 0; i < pairs_.size(); ++i) {
+      pairs_[i] = code_in_target(cp932_pairs[i]);
+      if (pairs_[i] != 0)
+        writable_pairs_[i / 64] |= std::uint64_t{1} << (i % 64);
+    }
+  }
+
+  // The length of the character at bytes[pos] (not ASCII) when the target
+  // writes it, else 0: a look at 1.4 KiB of bits, which every line filed
+  // for the target takes for each of its characters.
+  std::size_t writable_length(const unsigned char* bytes, std::size_t size,
+                              std::size_t pos) const {
+    const unsigned byte = bytes[pos];
+    if (is_shift_jis_lead(byte) && pos + 1 < size &&
+        is_shift_jis_trail(bytes[pos + 1])) {
+      const std::size_t i = cp932_pair_index(byte, bytes[pos + 1]);
+      return (writable_pairs_[i / 64] >> (i % 64)) & 1u ? 2 : 0;
+    }
+    return singles_[byte] != 0 ? 1 : 0;
+  }
+
+  // The code of the character at bytes[pos] (not ASCII) and its length;
+  // code 0 where the target has none. The pair tables hold 0 for codes
+  // that are no pair, as read_cp932 reads them.
+  std::uint32_t code_at(const unsigned char* bytes, std::size_t size,
+                        std::size_t pos, std::size_t& length) const {
+    const unsigned byte = bytes[pos];
+    if (is_shift_jis_lead(byte) && pos + 1 < size &&
+        is_shift_jis_trail(bytes[pos + 1])) {
+      length = 2;
+      return pairs_[cp932_pair_index(byte, bytes[pos + 1])];
+    }
+    length = 1;
+    return singles_[byte];
+  }
+
+ private:
+  std::vector<std::uint32_t> singles_;
+  std::vector<std::uint32_t> pairs_;
+  std::vector<std::uint64_t> writable_pairs_ =
+      std::vector<std::uint64_t>(std::size(cp932_pairs) / 64 + 1, 0);
+};
+
+// Built on first use, for the targets a Shift_JIS text is written in
+// through tables: EUC-JP, EUC-JIS-2004 and UTF-8 (UTF-16LE is written
+// from UTF-8).
+const shift_jis_direct* direct_from_shift_jis(output_encoding target) {
+  switch (target) {
+    case output_encoding::euc_jp: {
+      static const shift_jis_direct direct(target);
+      return &direct;
+    }
+    case output_encoding::euc_jis_2004: {
+      static const shift_jis_direct direct(target);
+      return &direct;
+    }
+    case output_encoding::utf_8: {
+      static const shift_jis_direct direct(target);
+      return &direct;
+    }
+    case output_encoding::shift_jis:
+    case output_encoding::utf_16le: break;
+  }
+  return nullptr;
+}
+
 // A code's bytes: one to three, by its size.
 void append_code(std::uint32_t code, std::string& out) {
   if (code > 0xFFFF) out.push_back(static_cast<char>(code >> 16u));
@@ -344,12 +437,31 @@ output_encoding same_as(text_encoding held) {
 // as no character, should a table ever have one, cannot be written in
 // another encoding, and is reported with code point 0: the character it
 // stands for is the one no reader of the output would see.
+bool writes_every_character(text_encoding held, output_encoding encoding) {
+  return encoding == same_as(held) || encoding == output_encoding::utf_8 ||
+         encoding == output_encoding::utf_16le;
+}
+
 unencodable_character find_unencodable(std::string_view text,
                                        text_encoding held,
                                        output_encoding encoding) {
   if (encoding == same_as(held)) return {};
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
+  if (held == text_encoding::shift_jis) {
+    if (const shift_jis_direct* direct = direct_from_shift_jis(encoding)) {
+      std::size_t pos = 0;
+      while ((pos = ascii_run_end(bytes, size, pos)) < size) {
+        const std::size_t length = direct->writable_length(bytes, size, pos);
+        if (length == 0) {
+          const read_character read = read_cp932(bytes, size, pos);
+          return {pos, read.code_point == no_character ? 0 : read.code_point};
+        }
+        pos += length;
+      }
+      return {};
+    }
+  }
   coding c{};
   const encoder_table* table =
       table_coding(encoding, c) ? &encoder_of(c) : nullptr;
@@ -374,6 +486,13 @@ void append_recoded(std::string_view text, text_encoding held,
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
+  if (held == text_encoding::shift_jis &&
+      direct_from_shift_jis(encoding) != nullptr) {
+    const std::size_t used = out.size();
+    out.resize(used + 4 * size);
+    out.resize(used + write_recoded(text, held, encoding, &out[used]));
+    return;
+  }
   coding c{};
   const encoder_table* table =
       table_coding(encoding, c) ? &encoder_of(c) : nullptr;
@@ -402,6 +521,37 @@ void append_recoded(std::string_view text, text_encoding held,
         break;
     }
   }
+}
+
+std::size_t write_recoded(std::string_view text, text_encoding held,
+                          output_encoding encoding, char* out) {
+  const shift_jis_direct* direct = held == text_encoding::shift_jis
+                                       ? direct_from_shift_jis(encoding)
+                                       : nullptr;
+  if (direct == nullptr) {
+    std::string recoded;
+    append_recoded(text, held, encoding, recoded);
+    if (!recoded.empty()) std::memcpy(out, recoded.data(), recoded.size());
+    return recoded.size();
+  }
+  // The common case, a Shift_JIS export written in another encoding: a
+  // table lookup a character, no code point.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t used = 0;
+  for (std::size_t pos = 0; pos < size;) {
+    if (bytes[pos] < 0x80) {
+      out[used++] = static_cast<char>(bytes[pos++]);
+      continue;
+    }
+    std::size_t length = 0;
+    const std::uint32_t code = direct->code_at(bytes, size, pos, length);
+    pos += length;
+    if (code > 0xFFFF) out[used++] = static_cast<char>(code >> 16u);
+    if (code > 0xFF) out[used++] = static_cast<char>((code >> 8u) & 0xFFu);
+    if (code != 0) out[used++] = static_cast<char>(code & 0xFFu);
+  }
+  return used;
 }
 
 // A byte that starts no character (brenlow writes none) becomes U+FFFD, as

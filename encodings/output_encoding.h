@@ -29,6 +29,10 @@ bool output_encoding_of_name(std::string_view name, output_encoding& encoding);
 // The output encoding that writes text as it is held (no re-encoding).
 output_encoding same_as(text_encoding held);
 
+// True when encoding writes every character text held in held can have:
+// its own encoding, and UTF-8 and UTF-16LE, which write every character.
+bool writes_every_character(text_encoding held, output_encoding encoding);
+
 // The first character of text (valid text in held) that encoding cannot
 // write, or none (offset npos). Shift_JIS text is read as code page 932
 // (as Emacs's cp932 decodes it); UTF-8 and UTF-16LE write every character.
@@ -45,6 +49,12 @@ unencodable_character find_unencodable(std::string_view text,
 // without a mark.
 void append_recoded(std::string_view text, text_encoding held,
                     output_encoding encoding, std::string& out);
+
+// What append_recoded appends, written at out instead, which has room for
+// 4 * text.size() bytes (the most any encoding takes for a byte held).
+// Returns the bytes written.
+std::size_t write_recoded(std::string_view text, text_encoding held,
+                          output_encoding encoding, char* out);
 
 // Appends the UTF-8 form of text written in encoding, as Emacs decodes it
 // (the characters Emacs SKK compares when it searches such a file).

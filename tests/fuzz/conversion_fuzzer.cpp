@@ -26,9 +26,11 @@
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
 #include "dictionary/reading_table.h"
+#include "dictionary/recode_table.h"
 #include "dictionary/skk_order.h"
 #include "dictionary/skk_writer.h"
 #include "encodings/decodable.h"
+#include "encodings/output_encoding.h"
 #include "encodings/text_encoding.h"
 #include "formats/tab_text.h"
 #include "skk_rules/reading_form.h"
@@ -778,6 +780,66 @@ void check_mixed_encodings(std::string_view raw) {
 // The comma formats and the property list, read from the same bytes: every
 // line or entry is counted once, as a comment, filed or skipped, and every
 // word filed has a reading.
+// Every output encoding: what the conversion files under a target it can
+// write, and re-encoded it reads back as Emacs decodes it to the very text
+// it was (UTF-8 input, whose text is its own UTF-8 form); a line is skipped
+// for a character the target lacks only when it holds one.
+void check_output_encodings(std::string_view raw, encoding_choice choice,
+                            const entry_rules& rules) {
+  for (const output_encoding target :
+       {output_encoding::euc_jp, output_encoding::euc_jis_2004,
+        output_encoding::shift_jis, output_encoding::utf_16le}) {
+    conversion_request request;
+    request.raw = raw;
+    request.encoding = choice;
+    request.rules = rules;
+    request.rules.has_target = true;
+    request.rules.target = target;
+    request.format_forced = true;
+    request.format = input_format::tab_text;
+    std::size_t unencodable = 0;
+    request.skipped = [&](const line_problem& line) {
+      unencodable += line.message.find("cannot write") != std::string::npos;
+    };
+    conversion_result result;
+    if (!convert_text(request, result)) return;
+    if (result.input.encoding != text_encoding::utf_8) return;
+    check(
+        unencodable >= result.counts.skipped_by_reason[static_cast<std::size_t>(
+                           skip_reason::unencodable)],
+        "a line skipped for a character without a message saying so");
+    reading_table& table = result.tables.okuri_nasi;
+    std::vector<std::string> readings;
+    std::vector<std::string> words;
+    for (const reading_entry& entry : table.entries) {
+      readings.emplace_back(entry.reading());
+      check(find_unencodable(entry.reading(), text_encoding::utf_8, target)
+                    .offset == std::string_view::npos,
+            "a reading filed that the target cannot write");
+    }
+    for (const candidate& word : table.candidates) {
+      words.emplace_back(word.word());
+      check(
+          find_unencodable(word.word(), text_encoding::utf_8, target).offset ==
+              std::string_view::npos,
+          "a word filed that the target cannot write");
+    }
+    recode_table(table, text_encoding::utf_8, target);
+    const output_encoding held = held_for(target);
+    std::string back;
+    for (std::size_t e = 0; e < readings.size(); ++e) {
+      back.clear();
+      append_utf_8_of(table.entries[e].reading(), held, back);
+      check(back == readings[e], "a reading changed by its re-encoding");
+    }
+    for (std::size_t c = 0; c < words.size(); ++c) {
+      back.clear();
+      append_utf_8_of(table.candidates[c].word(), held, back);
+      check(back == words[c], "a word changed by its re-encoding");
+    }
+  }
+}
+
 void check_other_formats(std::string_view raw, encoding_choice choice,
                          const entry_rules& rules) {
   for (const input_format format : {input_format::csv, input_format::kotoeri,
@@ -845,6 +907,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   request.format = input_format::tab_text;
   request.skipped = [&](const line_problem& line) { skipped.push_back(line); };
   check_other_formats(raw, choice, rules);
+  check_output_encodings(raw, choice, rules);
   conversion_result result;
   const prepared_input& input = result.input;
   const conversion_counts& counts = result.counts;
@@ -954,8 +1017,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     pos = feed + 1;
   }
   std::size_t first = 0;
-  if (layout.encoding == output_encoding::utf_8 ||
-      layout.comment_line_first) {
+  if (layout.encoding == output_encoding::utf_8 || layout.comment_line_first) {
     check(!lines.empty() && lines[0].substr(0, 3) == ";; ",
           "no coding or comment line");
     first = 1;
