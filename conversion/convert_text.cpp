@@ -85,7 +85,8 @@ class okuri_ari_filing {
     std::string_view candidate = pairs_.front().candidate;
     if (okuri_ari_candidate_form(candidate, encoding, rules.csv_quotes,
                                  form_)) {
-      if (form_.empty()) return false;  // nothing left to write
+      // Nothing left to write, or a form the program shows as code.
+      if (form_.empty() || !concat_readable(form_, rules.concat)) return false;
       candidate = keep(*table_, form_);
     }
     for (const okuri_ari_pair& pair : pairs_) {
@@ -230,13 +231,16 @@ std::size_t write_each_word_once(reading_table& table) {
 
 namespace {
 
-// Files the entries a reader yields, line by line, and counts them.
-// "U+1F600", as messages name a character.
+// "U+1F600", as messages name a character: four hex digits at least.
 std::string code_point_name(char32_t code_point) {
-  char name[16];
-  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code_point));
-  return name;
+  std::string digits;
+  for (char32_t rest = code_point; rest != 0 || digits.size() < 4; rest >>= 4) {
+    digits.insert(digits.begin(), "0123456789ABCDEF"[rest & 0xF]);
+  }
+  return "U+" + digits;
 }
+
+// Files the entries a reader yields, line by line, and counts them.
 
 class entry_filing {
  public:

@@ -53,6 +53,20 @@ TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
        "\x9D\xF9\xA2\xAC"},
       {"UTF-8 emoji is a space", output_encoding::utf_8, "a\xF0\x9F\x98\x80z",
        "a z"},
+      // EUC output: the characters Emacs decodes, whatever their bytes.
+      {"EUC-JP hiragana", output_encoding::euc_jp, "\xA4\xA2", "\x92\xA4\xA2"},
+      {"EUC-JP prolonged sound mark", output_encoding::euc_jp, "\xA1\xBC",
+       "\x92\xA1\xBC"},
+      {"EUC-JP wave dash U+301C", output_encoding::euc_jp, "\xA1\xC1",
+       "\x92\xA1\xC1"},
+      {"EUC-JP JIS X 0212 tilde U+FF5E", output_encoding::euc_jp,
+       "\x8F\xA2\xB7", "\x94\xA2\xB7"},
+      {"EUC-JP half-width katakana", output_encoding::euc_jp, "a\x8E\xB1",
+       "a\x89\xB1"},
+      {"EUC-JIS-2004 circled one", output_encoding::euc_jis_2004, "\xAD\xA1",
+       "\x97\xAD\xA1"},
+      {"EUC-JIS-2004 small vu", output_encoding::euc_jis_2004, "\xA4\xF4",
+       "\x97\xA4\xF4"},
   };
   for (const auto& c : cases) {
     std::string key;

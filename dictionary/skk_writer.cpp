@@ -38,30 +38,38 @@ void prefetch_ahead(const reading_table& table, std::size_t k,
   }
 }
 
+// The length of the character at bytes[pos] (pos < size) as Emacs
+// decodes it, at most what is left.
+std::size_t character_length(const unsigned char* bytes, std::size_t size,
+                             std::size_t pos, output_encoding encoding) {
+  const unsigned char byte = bytes[pos];
+  std::size_t length = 1;
+  switch (encoding) {
+    case output_encoding::utf_8:
+    case output_encoding::utf_16le:  // held as UTF-8 until written
+      while (pos + length < size && (bytes[pos + length] & 0xC0) == 0x80) {
+        ++length;
+      }
+      return length;
+    case output_encoding::shift_jis:
+      length = starts_shift_jis_pair(byte) ? 2 : 1;
+      break;
+    case output_encoding::euc_jp:
+    case output_encoding::euc_jis_2004:
+      // ASCII, a pair of bytes from 0xA1 (or 0x8E and half-width
+      // katakana), or 0x8F and a pair.
+      length = byte < 0x80 ? 1 : byte == 0x8F ? 3 : 2;
+      break;
+  }
+  return length < size - pos ? length : size - pos;
+}
+
 // Characters of text as Emacs decodes it: a Shift_JIS pair is one.
 std::size_t characters_in(std::string_view text, output_encoding encoding) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t count = 0;
   for (std::size_t pos = 0; pos < text.size(); ++count) {
-    const auto byte = static_cast<unsigned char>(text[pos]);
-    switch (encoding) {
-      case output_encoding::utf_8:
-      case output_encoding::utf_16le:  // held as UTF-8 until written
-        ++pos;
-        while (pos < text.size() &&
-               (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) {
-          ++pos;
-        }
-        break;
-      case output_encoding::shift_jis:
-        pos += starts_shift_jis_pair(byte) ? 2 : 1;
-        break;
-      case output_encoding::euc_jp:
-      case output_encoding::euc_jis_2004:
-        // ASCII, a pair of bytes from 0xA1 (or 0x8E and half-width
-        // katakana), or 0x8F and a pair.
-        pos += byte < 0x80 ? 1 : byte == 0x8F ? 3 : 2;
-        break;
-    }
+    pos += character_length(bytes, text.size(), pos, encoding);
   }
   return count;
 }

@@ -138,6 +138,33 @@ TEST(SkkWriter, LongLinesAreReported) {
          return s;
        }(),
        0},
+      // EUC: a pair from 0xA1, 0x8E and a half-width katakana, or 0x8F and
+      // a pair (JIS X 0212, plane 2 of JIS X 0213) is one character.
+      {"EUC-JP pairs reaching 5000", output_encoding::euc_jp, "\xA4\xA2",
+       std::string(9992, '\xB0'), 5000},
+      {"EUC-JP half-width katakana", output_encoding::euc_jp, "\xA4\xA2",
+       [] {
+         std::string s;
+         for (int i = 0; i < 4996; ++i) s += "\x8E\xB1";
+         return s;
+       }(),
+       5000},
+      {"EUC-JIS-2004 triples just short", output_encoding::euc_jis_2004,
+       "\xA4\xA2",
+       [] {
+         std::string s;
+         for (int i = 0; i < 4995; ++i) s += "\x8F\xA1\xA1";
+         return s;
+       }(),
+       0},
+      {"EUC-JIS-2004 triples reaching 5000", output_encoding::euc_jis_2004,
+       "\xA4\xA2",
+       [] {
+         std::string s;
+         for (int i = 0; i < 4996; ++i) s += "\x8F\xA1\xA1";
+         return s;
+       }(),
+       5000},
   };
   for (const auto& c : cases) {
     reading_table table;
@@ -155,7 +182,9 @@ TEST(SkkWriter, LongLinesAreReported) {
     ASSERT_EQ(found.size(), 1u) << c.name;
     EXPECT_EQ(found[0].reading, c.reading) << c.name;
     EXPECT_EQ(found[0].characters, c.characters) << c.name;
-    const std::size_t first_line = c.encoding == output_encoding::utf_8 ? 5 : 4;
+    // UTF-8 and EUC output start with their coding line.
+    const std::size_t first_line =
+        c.encoding == output_encoding::shift_jis ? 4 : 5;
     EXPECT_EQ(found[0].line_number, first_line) << c.name;
   }
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -88,31 +87,34 @@ read_character read_cp932(const unsigned char* bytes, std::size_t size,
   return {known(cp932_single[byte]), 1};
 }
 
+// An EUC coding's tables, indexed as the script tells.
+struct euc_tables {
+  const char32_t* kana;
+  const char32_t* pairs;
+  const char32_t* triples;
+};
+constexpr euc_tables euc_jp_tables{euc_jp_kana, euc_jp_pairs, euc_jp_triples};
+constexpr euc_tables euc_jis_2004_tables{euc_jis_2004_kana, euc_jis_2004_pairs,
+                                         euc_jis_2004_triples};
+
 read_character read_euc(const unsigned char* bytes, std::size_t size,
-                        std::size_t pos, coding euc) {
+                        std::size_t pos, const euc_tables& tables) {
   const unsigned byte = bytes[pos];
   if (byte < 0x80) return {byte, 1};
-  const bool jis_2004 = euc == coding::euc_jis_2004;
   if (byte == 0x8E) {
     if (pos + 1 < size && is_euc_byte(bytes[pos + 1])) {
-      return {known((jis_2004 ? euc_jis_2004_kana
-                              : euc_jp_kana)[bytes[pos + 1] - 0xA1]),
-              2};
+      return {known(tables.kana[bytes[pos + 1] - 0xA1]), 2};
     }
   } else if (byte == 0x8F) {
     if (pos + 2 < size && is_euc_byte(bytes[pos + 1]) &&
         is_euc_byte(bytes[pos + 2])) {
-      return {known((jis_2004 ? euc_jis_2004_triples
-                              : euc_jp_triples)[euc_pair_index(
-                  bytes[pos + 1], bytes[pos + 2])]),
-              3};
+      return {
+          known(tables.triples[euc_pair_index(bytes[pos + 1], bytes[pos + 2])]),
+          3};
     }
   } else if (is_euc_byte(byte) && pos + 1 < size &&
              is_euc_byte(bytes[pos + 1])) {
-    return {
-        known((jis_2004 ? euc_jis_2004_pairs
-                        : euc_jp_pairs)[euc_pair_index(byte, bytes[pos + 1])]),
-        2};
+    return {known(tables.pairs[euc_pair_index(byte, bytes[pos + 1])]), 2};
   }
   return {no_character, 1};
 }
@@ -158,12 +160,12 @@ class encoder_table {
       case coding::euc_jp:
         not_written_ = std::begin(euc_jp_not_written);
         not_written_end_ = std::end(euc_jp_not_written);
-        add_euc(euc_jp_kana, euc_jp_pairs, euc_jp_triples);
+        add_euc(euc_jp_tables);
         break;
       case coding::euc_jis_2004:
         not_written_ = std::begin(euc_jis_2004_not_written);
         not_written_end_ = std::end(euc_jis_2004_not_written);
-        add_euc(euc_jis_2004_kana, euc_jis_2004_pairs, euc_jis_2004_triples);
+        add_euc(euc_jis_2004_tables);
         break;
     }
     std::sort(beyond_.begin(), beyond_.end());
@@ -196,16 +198,15 @@ class encoder_table {
     }
   }
 
-  void add_euc(const char32_t* kana, const char32_t* pairs,
-               const char32_t* triples) {
+  void add_euc(const euc_tables& tables) {
     for (unsigned second = 0xA1; second <= 0xFE; ++second) {
-      add(kana[second - 0xA1], 0x8E00u | second);
+      add(tables.kana[second - 0xA1], 0x8E00u | second);
     }
     for (unsigned first = 0xA1; first <= 0xFE; ++first) {
       for (unsigned second = 0xA1; second <= 0xFE; ++second) {
         const std::size_t index = euc_pair_index(first, second);
-        add(pairs[index], (first << 8u) | second);
-        add(triples[index], 0x8F0000u | (first << 8u) | second);
+        add(tables.pairs[index], (first << 8u) | second);
+        add(tables.triples[index], 0x8F0000u | (first << 8u) | second);
       }
     }
   }
@@ -531,8 +532,7 @@ std::size_t write_recoded(std::string_view text, text_encoding held,
   if (direct == nullptr) {
     std::string recoded;
     append_recoded(text, held, encoding, recoded);
-    if (!recoded.empty()) std::memcpy(out, recoded.data(), recoded.size());
-    return recoded.size();
+    return recoded.copy(out, recoded.size());
   }
   // The common case, a Shift_JIS export written in another encoding: a
   // table lookup a character, no code point.
@@ -590,8 +590,8 @@ void append_utf_8_of(std::string_view text, output_encoding encoding,
             ? read_cp932(bytes, size, pos)
             : read_euc(bytes, size, pos,
                        encoding == output_encoding::euc_jp
-                           ? coding::euc_jp
-                           : coding::euc_jis_2004);
+                           ? euc_jp_tables
+                           : euc_jis_2004_tables);
     append_utf_8(out,
                  read.code_point != no_character ? read.code_point : 0xFFFD);
     pos += read.length;

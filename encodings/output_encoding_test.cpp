@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/byte_facts.h"
+#include "encodings/cp932_duplicates.h"
 #include "encodings/decodable.h"
 #include "tests/shown_bytes.h"
 
@@ -207,6 +208,15 @@ TEST(OutputEncoding, RecodingRows) {
     append_recoded(text, row.held, row.target, out);
     EXPECT_EQ(shown_bytes(out), shown_bytes("<" + from_hex(row.expected_hex)))
         << row.what;
+    // Written in place, through the direct tables where held is
+    // Shift_JIS: the same bytes, within the room promised.
+    std::string room(4 * text.size() + 1, '\xFF');
+    const std::size_t written =
+        write_recoded(text, row.held, row.target, room.data());
+    EXPECT_EQ(shown_bytes(room.substr(0, written)),
+              shown_bytes(from_hex(row.expected_hex)))
+        << row.what << " (write_recoded)";
+    EXPECT_EQ(room.back(), '\xFF') << row.what << " (write_recoded)";
     // Read back as Emacs reads the file: the same characters.
     if (row.held == utf8) {
       std::string back;
@@ -244,13 +254,49 @@ const reading_row reading_rows[] = {
     {"EUC-JIS-2004 8FA1A1", "8FA1A1", output_encoding::euc_jis_2004, "𠂉"},
     {"UTF-16LE kana", "42304430", output_encoding::utf_16le, "あい"},
     {"UTF-16LE surrogate pair", "40D80BDC", output_encoding::utf_16le, "𠀋"},
+    // Cut short, the high surrogate stands alone (as its three bytes) and
+    // the odd byte after it is no unit: nothing past the text is read.
+    {"UTF-16LE high surrogate, then one byte", "3DD800",
+     output_encoding::utf_16le, "\xED\xA0\xBD"},
     {"UTF-8", "E6BCA2", output_encoding::utf_8, "漢"},
 };
 
+// Where find_unencodable need not look: the held encoding itself, and the
+// Unicode encodings.
+TEST(OutputEncoding, WritesEveryCharacter) {
+  struct {
+    text_encoding held;
+    output_encoding target;
+    bool every;
+  } const rows[] = {
+      {sjis, output_encoding::shift_jis, true},
+      {sjis, output_encoding::utf_8, true},
+      {sjis, output_encoding::utf_16le, true},
+      {sjis, output_encoding::euc_jp, false},
+      {sjis, output_encoding::euc_jis_2004, false},
+      {utf8, output_encoding::utf_8, true},
+      {utf8, output_encoding::utf_16le, true},
+      {utf8, output_encoding::shift_jis, false},
+      {utf8, output_encoding::euc_jp, false},
+      {utf8, output_encoding::euc_jis_2004, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(writes_every_character(row.held, row.target), row.every)
+        << output_encoding_name(row.target)
+        << (row.held == sjis ? " from Shift_JIS" : " from UTF-8");
+  }
+}
+
 TEST(OutputEncoding, ReadingRows) {
   for (const reading_row& row : reading_rows) {
+    // In a buffer of its exact size, so that the sanitizers see a read
+    // past its end.
+    const std::string bytes = from_hex(row.hex);
+    const std::unique_ptr<char[]> exact(new char[bytes.size()]);
+    bytes.copy(exact.get(), bytes.size());
     std::string out = "<";
-    append_utf_8_of(from_hex(row.hex), row.encoding, out);
+    append_utf_8_of(std::string_view(exact.get(), bytes.size()), row.encoding,
+                    out);
     EXPECT_EQ(shown_bytes(out), shown_bytes(std::string("<") + row.expected))
         << row.what;
   }
@@ -289,14 +335,53 @@ TEST(OutputEncoding, Names) {
     EXPECT_EQ(output_encoding_of_name(row.name, found), row.known) << row.name;
     EXPECT_EQ(found, row.known ? row.encoding : before) << row.name;
   }
-  for (const char* name :
-       {"shift_jis", "utf-8", "euc-jp", "euc-jis-2004", "utf-16le"}) {
+  // The name --to takes gives the encoding whose name and title it is.
+  struct {
+    const char* name;
+    const char* title;
+  } const names[] = {
+      {"shift_jis", "Shift_JIS"}, {"utf-8", "UTF-8"},
+      {"euc-jp", "EUC-JP"},       {"euc-jis-2004", "EUC-JIS-2004"},
+      {"utf-16le", "UTF-16LE"},
+  };
+  for (const auto& row : names) {
     output_encoding found{};
-    ASSERT_TRUE(output_encoding_of_name(name, found)) << name;
-    EXPECT_STREQ(output_encoding_name(found), name);
+    ASSERT_TRUE(output_encoding_of_name(row.name, found)) << row.name;
+    EXPECT_STREQ(output_encoding_name(found), row.name);
+    EXPECT_STREQ(output_encoding_title(found), row.title);
   }
   EXPECT_EQ(same_as(sjis), output_encoding::shift_jis);
   EXPECT_EQ(same_as(utf8), output_encoding::utf_8);
+}
+
+// Every pair read as UTF-8 and written back in Shift_JIS gives the code
+// glibc iconv's CP932 gives (cp932_duplicates.inc, made from glibc): the
+// code both clients type.
+TEST(OutputEncoding, ShiftJisPairsWrittenBackAtTheCodeGlibcGives) {
+  int moved = 0;
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      const auto* bytes = reinterpret_cast<const unsigned char*>(pair);
+      if (shift_jis_length(bytes, 2, 0) != 2) continue;
+      std::string text;
+      append_recoded(std::string_view(pair, 2), sjis, output_encoding::utf_8,
+                     text);
+      ASSERT_EQ(find_unencodable(text, utf8, output_encoding::shift_jis).offset,
+                npos)
+          << std::hex << lead << trail;
+      std::string back;
+      append_recoded(text, utf8, output_encoding::shift_jis, back);
+      ASSERT_EQ(back.size(), 2u) << std::hex << lead << trail;
+      const unsigned code = (static_cast<unsigned char>(back[0]) << 8u) |
+                            static_cast<unsigned char>(back[1]);
+      EXPECT_EQ(code, canonical_cp932_pair(lead, trail))
+          << std::hex << lead << trail;
+      if (code != ((lead << 8u) | trail)) ++moved;
+    }
+  }
+  // The NEC and IBM duplicates: as many as glibc has.
+  EXPECT_EQ(moved, 398);
 }
 
 #if BRENLOW_HAVE_ICONV
@@ -304,30 +389,29 @@ TEST(OutputEncoding, Names) {
 // area) is a character Emacs reads, the same one glibc reads.
 TEST(OutputEncoding, ShiftJisPairsAsGlibcReadsThem) {
   iconv_t cd = iconv_open("UTF-8", "CP932");
-  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  ASSERT_NE(reinterpret_cast<std::intptr_t>(cd), -1);
   int pairs = 0;
   for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
     for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-      const unsigned char bytes[2] = {static_cast<unsigned char>(lead),
-                                      static_cast<unsigned char>(trail)};
+      char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      const auto* bytes = reinterpret_cast<const unsigned char*>(pair);
       if (shift_jis_length(bytes, 2, 0) != 2) continue;
       ++pairs;
-      const std::string_view pair(reinterpret_cast<const char*>(bytes), 2);
-      char in_bytes[2] = {pair[0], pair[1]};
       char glibc[8];
-      char* in = in_bytes;
+      char* in = pair;
       char* out = glibc;
       std::size_t in_left = 2, out_left = sizeof glibc;
       ASSERT_NE(iconv(cd, &in, &in_left, &out, &out_left),
                 static_cast<std::size_t>(-1))
           << std::hex << lead << trail;
-      EXPECT_EQ(find_unencodable(pair, sjis, output_encoding::utf_8).offset,
+      const std::string_view text(pair, 2);
+      EXPECT_EQ(find_unencodable(text, sjis, output_encoding::utf_8).offset,
                 npos)
           << std::hex << lead << trail;
       std::string ours;
-      append_recoded(pair, sjis, output_encoding::utf_8, ours);
+      append_recoded(text, sjis, output_encoding::utf_8, ours);
       EXPECT_EQ(shown_bytes(ours),
-                shown_bytes(std::string_view(glibc, out - glibc)))
+                shown_bytes(std::string_view(glibc, sizeof glibc - out_left)))
           << std::hex << lead << trail;
     }
   }
