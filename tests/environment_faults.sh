@@ -352,6 +352,22 @@ if mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
     echo "FAIL output_file_on_full_disk: the old file changed or a temporary file is left"
     failures=$((failures + 1))
   fi
+  # A CDB file too, which tinycdb writes through the descriptor.
+  if "$program" --cdb -o "$work/probe.cdb" "$work/words.txt" 2>/dev/null; then
+    # The page out.skk held is all the room there is for the old file.
+    rm "$work/small/out.skk"
+    echo old > "$work/small/out.cdb"
+    status=0
+    err=$("$program" --cdb -o "$work/small/out.cdb" "$work/words.txt" 2>&1) || status=$?
+    check cdb_file_on_full_disk 1 \
+      "brenlow: cannot write '$work/small/out.cdb': No space left on device; it is left as it was" \
+      "$status" "$err"
+    if [ "$(cat "$work/small/out.cdb")" != old ] ||
+       [ "$(ls "$work/small" | tr '\n' ' ')" != "filler out.cdb " ]; then
+      echo "FAIL cdb_file_on_full_disk: the old file changed or a temporary file is left"
+      failures=$((failures + 1))
+    fi
+  fi
   umount "$work/small"
 else
   echo "skip output_file_on_full_disk (cannot mount a small tmpfs here)"
