@@ -14,7 +14,8 @@ namespace {
 // from the last word back, so it is turned around, walked and turned back,
 // as the text writer does: no list of the words is made.
 void append_words(reading_table& table, const reading_entry& entry,
-                  std::string& value) {
+                  std::string& value, std::size_t longest,
+                  std::size_t& left_out) {
   auto& candidates = table.candidates;
   std::uint32_t first = no_candidate;
   for (std::uint32_t c = entry.last_candidate; c != no_candidate;) {
@@ -26,8 +27,12 @@ void append_words(reading_table& table, const reading_entry& entry,
   std::uint32_t before = no_candidate;
   for (std::uint32_t c = first; c != no_candidate;) {
     candidate& word = candidates[c];
-    value.append(word.word());
-    value.push_back('/');
+    if (left_out == 0 && longest - value.size() > word.size) {
+      value.append(word.word());
+      value.push_back('/');
+    } else {
+      ++left_out;  // and every word after it
+    }
     const std::uint32_t after = word.previous;
     word.previous = before;
     before = c;
@@ -51,7 +56,10 @@ void prefetch_ahead(const reading_table& table, std::size_t e) {
 bool cdb_writable() { return true; }
 
 int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
-                         int fd) {
+                         int fd, std::size_t longest_value,
+                         std::vector<cut_value>& cut) {
+  const std::size_t longest =
+      longest_value == 0 ? static_cast<std::size_t>(-1) : longest_value;
   // tinycdb (Debian's libcdb) lays out the file; only the values are made
   // here.
   struct cdb_make maker;
@@ -64,7 +72,11 @@ int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
   }
   std::string value;
   int error = 0;
+  std::size_t left_out = 0;
   const auto add = [&](std::string_view key) {
+    if (left_out != 0) cut.push_back({key, left_out, value.size() == 1});
+    left_out = 0;
+    if (value.size() == 1) return;  // not even one word fits
     if (error == 0 &&
         cdb_make_add(&maker, key.data(), static_cast<unsigned>(key.size()),
                      value.data(), static_cast<unsigned>(value.size())) < 0) {
@@ -75,12 +87,12 @@ int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
     prefetch_ahead(okuri_nasi, e);
     const reading_entry& entry = okuri_nasi.entries[e];
     value.assign("/");
-    append_words(okuri_nasi, entry, value);
+    append_words(okuri_nasi, entry, value, longest, left_out);
     const auto both = okuri_ari_keys.empty()
                           ? okuri_ari_keys.end()
                           : okuri_ari_keys.find(entry.reading());
     if (both != okuri_ari_keys.end()) {
-      append_words(*okuri_ari, *both->second, value);
+      append_words(*okuri_ari, *both->second, value, longest, left_out);
       both->second = nullptr;  // written here
     }
     add(entry.reading());
@@ -89,7 +101,7 @@ int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
     for (const reading_entry& entry : okuri_ari->entries) {
       if (okuri_ari_keys.at(entry.reading()) == nullptr) continue;
       value.assign("/");
-      append_words(*okuri_ari, entry, value);
+      append_words(*okuri_ari, entry, value, longest, left_out);
       add(entry.reading());
     }
   }

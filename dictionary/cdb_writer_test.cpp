@@ -36,6 +36,8 @@ TEST(CdbWriter, KeysAndValues) {
     bool with_okuri_ari;
     std::vector<lookup> found;
     unsigned records;
+    std::size_t longest_value = 0;
+    std::string cut = "";  // "key:words left out " for each key cut
   } const cases[] = {
       {"words in filing order",
        {{"かんじ", "漢字"}, {"かんじ", "感じ"}, {"あい", "愛"}},
@@ -56,6 +58,31 @@ TEST(CdbWriter, KeysAndValues) {
        {{"かk", "/課k/書/欠/"}, {"あ", "/亜/"}},
        2},
       {"an empty table", {}, {}, true, {{"あ", nullptr}}, 0},
+      // dbskkd-cdb's limit: a value keeps the first words that fit.
+      {"values within a limit",
+       {{"a", "1234"}, {"a", "56"}, {"a", "7"}, {"b", "123"}, {"c", "12345"}},
+       {},
+       false,
+       {{"a", "/1234/"}, {"b", "/123/"}, {"c", nullptr}},  // c: none fits
+       2,
+       6,
+       "a:2 c:1 "},
+      {"a value just at the limit",
+       {{"a", "12"}, {"a", "3"}},
+       {},
+       false,
+       {{"a", "/12/3/"}},
+       1,
+       6,
+       ""},
+      {"okuri-ari words after okuri-nasi ones count too",
+       {{"かk", "1"}},
+       {{"かk", "2"}, {"かk", "3"}},
+       true,
+       {{"かk", "/1/2/"}},
+       1,
+       5,
+       "かk:1 "},
   };
   for (const auto& c : cases) {
     reading_table okuri_nasi;
@@ -64,11 +91,18 @@ TEST(CdbWriter, KeysAndValues) {
     fill(okuri_ari, c.okuri_ari);
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
-    ASSERT_EQ(
-        write_cdb_dictionary(
-            okuri_nasi, c.with_okuri_ari ? &okuri_ari : nullptr, fileno(file)),
-        0)
+    std::vector<cut_value> cut;
+    ASSERT_EQ(write_cdb_dictionary(okuri_nasi,
+                                   c.with_okuri_ari ? &okuri_ari : nullptr,
+                                   fileno(file), c.longest_value, cut),
+              0)
         << c.name;
+    std::string cut_keys;
+    for (const cut_value& v : cut) {
+      cut_keys +=
+          std::string(v.key) + ":" + std::to_string(v.words_left_out) + " ";
+    }
+    EXPECT_EQ(cut_keys, c.cut) << c.name;
     struct cdb db;
     ASSERT_EQ(cdb_init(&db, fileno(file)), 0) << c.name;
     for (const lookup& l : c.found) {
@@ -101,7 +135,8 @@ TEST(CdbWriter, FailedWriteIsReported) {
   // A descriptor open for reading only takes no writes.
   std::FILE* file = std::fopen("/dev/null", "rb");
   ASSERT_NE(file, nullptr);
-  EXPECT_NE(write_cdb_dictionary(table, nullptr, fileno(file)), 0);
+  std::vector<cut_value> cut;
+  EXPECT_NE(write_cdb_dictionary(table, nullptr, fileno(file), 0, cut), 0);
   (void)std::fclose(file);
 }
 

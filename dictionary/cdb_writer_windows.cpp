@@ -8,6 +8,9 @@ namespace brenlow {
 // only), and the dictionary servers that read CDB files run on Unix.
 bool cdb_writable() { return false; }
 
-int write_cdb_dictionary(reading_table&, reading_table*, int) { return ENOSYS; }
+int write_cdb_dictionary(reading_table&, reading_table*, int, std::size_t,
+                         std::vector<cut_value>&) {
+  return ENOSYS;
+}
 
 }  // namespace brenlow

@@ -74,12 +74,19 @@ std::size_t characters_in(std::string_view text, output_encoding encoding) {
   return count;
 }
 
+// What write_words wrote.
+struct words_written {
+  std::size_t bytes = 0;
+  std::size_t left_out = 0;  // words that would have passed room
+};
+
 // Writes each word of the chain that ends in last, first to last, followed
-// by "/". The chain runs from last to first, so it is turned around, then
-// walked and turned back on the way: a reading's words need no room of
-// their own, however many it has. Returns the bytes written.
-std::size_t write_words(reading_table& table, std::uint32_t last,
-                        output_stream& stream) {
+// by "/", while they take at most room bytes; the words after one that
+// would pass it are left out. The chain runs from last to first, so it is
+// turned around, then walked and turned back on the way: a reading's words
+// need no room of their own, however many it has.
+words_written write_words(reading_table& table, std::uint32_t last,
+                          output_stream& stream, std::size_t room) {
   auto& candidates = table.candidates;
   std::uint32_t first = no_candidate;
   for (std::uint32_t c = last; c != no_candidate;) {
@@ -88,31 +95,58 @@ std::size_t write_words(reading_table& table, std::uint32_t last,
     first = c;
     c = before;
   }
-  std::size_t size = 0;
+  words_written written;
   std::uint32_t before = no_candidate;
   for (std::uint32_t c = first; c != no_candidate;) {
     candidate& word = candidates[c];
-    write_bytes(stream, word.word());
-    write_byte(stream, '/');
-    size += word.size + 1;
+    if (written.left_out == 0 && room - written.bytes > word.size) {
+      write_bytes(stream, word.word());
+      write_byte(stream, '/');
+      written.bytes += word.size + 1;
+    } else {
+      ++written.left_out;
+    }
     const std::uint32_t after = word.previous;
     word.previous = before;
     before = c;
     c = after;
   }
-  return size;
+  return written;
 }
 
-// Returns the length of the line in bytes, line end not counted.
-std::size_t write_entry(reading_table& table, const reading_entry& entry,
-                        output_stream& stream) {
+// Writes the entry's line, within the layout's longest line if it has one;
+// returns its length in bytes, line end not counted. A line in which not
+// even the first word fits is not written at all (bytes 0).
+words_written write_entry(reading_table& table, const reading_entry& entry,
+                          output_stream& stream, std::size_t longest_line) {
+  if (longest_line != 0) {
+    std::size_t words = 0;
+    std::uint32_t first = entry.last_candidate;
+    for (std::uint32_t c = first; c != no_candidate;
+         c = table.candidates[c].previous) {
+      first = c;
+      ++words;
+    }
+    if (entry.reading().size() + 2 + table.candidates[first].size + 1 >
+        longest_line) {
+      words_written none;
+      none.left_out = words;
+      return none;
+    }
+  }
   write_bytes(stream, entry.reading());
   write_byte(stream, ' ');
   write_byte(stream, '/');
-  const std::size_t size = entry.reading().size() + 2 +
-                           write_words(table, entry.last_candidate, stream);
+  const std::size_t start = entry.reading().size() + 2;
+  // A reading longer than the limit still gets its line: no words.
+  const std::size_t room = longest_line == 0      ? static_cast<std::size_t>(-1)
+                           : longest_line > start ? longest_line - start
+                                                  : 0;
+  words_written written =
+      write_words(table, entry.last_candidate, stream, room);
+  written.bytes += start;
   end_line(stream);
-  return size;
+  return written;
 }
 
 // The line's length in characters; called only for lines long in bytes.
@@ -181,9 +215,21 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   const auto write_section = [&](reading_table& section,
                                  const entry_order& sorted) {
     const auto write = [&](const reading_entry& entry) {
-      ++line_number;
+      const words_written written =
+          write_entry(section, entry, stream, layout.longest_line);
+      if (written.bytes != 0) ++line_number;
+      if (layout.longest_line != 0) {
+        // A program with a limit of its own is no Emacs SKK searching the
+        // file.
+        if (written.left_out != 0) {
+          long_lines.push_back({entry.reading(),
+                                written.bytes ? line_number : 0, 0,
+                                written.left_out});
+        }
+        return;
+      }
       // A line has at most as many characters as bytes.
-      if (write_entry(section, entry, stream) >= emacs_skk_long_line) {
+      if (written.bytes >= emacs_skk_long_line) {
         const std::size_t characters =
             line_characters(section, entry, layout.encoding);
         if (characters >= emacs_skk_long_line) {

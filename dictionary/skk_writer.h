@@ -23,6 +23,12 @@ struct skk_layout {
   // okuri-ari entry) and, in sorted output, the readings that sort before
   // ";". UTF-8 output has its coding line there anyway.
   bool comment_line_first = false;
+  // The longest line, in bytes without its line end, a program takes
+  // (yaskkserv's dictionary maker makes no dictionary of a file with a
+  // longer one); 0 for no limit. A reading's words that would pass it are
+  // not written: the line keeps the first words that fit, and a line in
+  // which not even the first fits is left out.
+  std::size_t longest_line = 0;
 };
 
 // Emacs SKK's binary search (skk-search-jisyo with its default limit of
@@ -32,11 +38,14 @@ struct skk_layout {
 // counted) can never cause that.
 constexpr std::size_t emacs_skk_long_line = 5000;
 
-// A written line of at least emacs_skk_long_line characters.
+// A written line of at least emacs_skk_long_line characters, or, under a
+// layout's longest_line, a line written without the words that would pass
+// it.
 struct long_line {
   std::string_view reading;
-  std::size_t line_number;  // in the written file, from 1
+  std::size_t line_number;  // in the written file, from 1 (0: left out)
   std::size_t characters;   // as Emacs SKK counts them, line end not counted
+  std::size_t words_left_out = 0;  // under longest_line
 };
 
 // Writes ";; okuri-ari entries.", the entries of okuri_ari (if given), then
@@ -44,7 +53,8 @@ struct long_line {
 // the layout's order, the reading, " /", and each candidate followed by
 // "/". Sorted, okuri-ari entries come in descending order, as SKK clients
 // search them. Bytes are written as the tables hold them. Returns the lines
-// of emacs_skk_long_line characters or more. Errors are left in stream (see
+// of emacs_skk_long_line characters or more, or, with a longest_line, the
+// lines cut to it. Errors are left in stream (see
 // finish_output).
 // Everything the writing needs (the orders of both sections, the list of
 // long lines) is allocated before the first byte is written, and a stream

@@ -297,3 +297,62 @@ TEST(SkkWriter, LongLinesCountOkuriAriLines) {
 }  // namespace
 
 }  // namespace brenlow
+
+namespace brenlow {
+namespace {
+
+// A program's longest line: a reading keeps the first words that fit, and
+// a reading of which not even the first fits is left out; each is
+// reported with the words left out.
+TEST(SkkWriter, LongestLine) {
+  struct {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> filed;
+    std::size_t longest_line;
+    std::string lines;  // the entry lines written, each ending in "|"
+    std::string cut;    // "reading:line:words left out " for each cut
+  } const cases[] = {
+      {"every line fits", {{"a", "12"}, {"b", "3"}}, 7, "a /12/|b /3/|", ""},
+      {"a line just at the limit",
+       {{"a", "12"}, {"a", "3"}},
+       8,
+       "a /12/3/|",
+       ""},
+      {"one byte over", {{"a", "12"}, {"a", "3"}}, 7, "a /12/|", "a:3:1 "},
+      {"words after one that does not fit are left out too",
+       {{"a", "1"}, {"a", "2345"}, {"a", "6"}},
+       8,
+       "a /1/|",
+       "a:3:2 "},
+      {"not even the first word fits",
+       {{"a", "123456"}, {"b", "1"}},
+       6,
+       "b /1/|",
+       "a:0:1 "},
+  };
+  for (const auto& c : cases) {
+    reading_table table;
+    for (const auto& [reading, word] : c.filed) add_word(table, reading, word);
+    output_stream stream = make_output_stream(nullptr, line_end::lf);
+    skk_layout layout;
+    layout.longest_line = c.longest_line;
+    const std::vector<long_line> found =
+        write_skk_dictionary(table, stream, layout);
+    std::string lines;
+    std::string text(written_text(stream));
+    const std::string marker = ";; okuri-nasi entries.\n";
+    text = text.substr(text.find(marker) + marker.size());
+    for (char ch : text) lines += ch == '\n' ? '|' : ch;
+    EXPECT_EQ(lines, c.lines) << c.name;
+    std::string cut;
+    for (const long_line& line : found) {
+      cut += std::string(line.reading) + ":" +
+             std::to_string(line.line_number) + ":" +
+             std::to_string(line.words_left_out) + " ";
+    }
+    EXPECT_EQ(cut, c.cut) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace brenlow

@@ -256,6 +256,8 @@ bool apply_preset(run_options& o, std::string& error) {
   if (!o.sort_given) o.sort = preset.order;
   if (!o.eol_given) o.eol = line_end::lf;
   o.rules.unique = true;
+  o.longest_line = preset.longest_line;
+  o.longest_value = preset.longest_value;
   o.rules.concat = preset.concat;
   o.rules.program = preset.title;
   return true;

@@ -33,6 +33,9 @@ struct run_options {
   bool has_to = false;
   output_encoding to = output_encoding::utf_8;
   bool cdb = false;  // --cdb, or a preset's CDB for -o NAME.cdb
+  // The program's limits (program_preset), 0 for none.
+  std::size_t longest_line = 0;
+  std::size_t longest_value = 0;
   // --for: the program the output is for (nullptr: none); "help" lists
   // them.
   const program_preset* preset = nullptr;

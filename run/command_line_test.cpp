@@ -464,6 +464,11 @@ TEST(CommandLine, ProgramPresetRefusals) {
        "CorvusSKK does not read Shift_JIS dictionaries"},
       {{"--for", "skkeleton", "--to", "euc-jis-2004", "d"},
        "skkeleton does not read EUC-JIS-2004 dictionaries"},
+      // libskk's converter loses readings in EUC-JIS-2004.
+      {{"--for", "ibus-skk", "--to", "euc-jis-2004", "d"},
+       "ibus-skk does not read EUC-JIS-2004 dictionaries"},
+      {{"--for", "libskk", "--to", "euc-jis-2004", "d"},
+       "libskk does not read EUC-JIS-2004 dictionaries"},
       {{"--for", "aquaskk", "--cdb", "-o", "x.cdb", "d"},
        "AquaSKK reads no CDB files"},
       {{"--for", "ibus-skk", "--cdb", "-o", "x", "d"},

@@ -15,37 +15,43 @@ constexpr unsigned euc_jis_2004 = bit(output_encoding::euc_jis_2004);
 constexpr unsigned utf_16le = bit(output_encoding::utf_16le);
 
 // What each program's dictionary reader takes, from its code and
-// documentation; the client suites check those that run on Debian.
+// documentation; the client suites check those that run on Debian. libskk
+// (and so ibus-skk and fcitx5-skk) reads no EUC-JIS-2004: its converter
+// holds back a kana a combining mark could follow and never lets it go,
+// which loses that reading and the next.
 constexpr program_preset presets[] = {
     {"emacs-skk", "Emacs SKK", output_encoding::utf_8,
      shift_jis | utf_8 | euc_jp | euc_jis_2004, sort_order::skk,
-     concat_reading::full, true, "ddskk"},
-    {"ibus-skk", "ibus-skk", output_encoding::utf_8,
-     shift_jis | utf_8 | euc_jp | euc_jis_2004, sort_order::bytes,
-     concat_reading::full, true, "on libskk"},
+     concat_reading::full, true, 0, 0, "ddskk"},
+    {"ibus-skk", "ibus-skk", output_encoding::utf_8, shift_jis | utf_8 | euc_jp,
+     sort_order::bytes, concat_reading::full, true, 0, 0, "on libskk"},
     {"fcitx5-skk", "fcitx5-skk", output_encoding::utf_8,
-     shift_jis | utf_8 | euc_jp | euc_jis_2004, sort_order::bytes,
-     concat_reading::full, true, "on libskk"},
-    {"libskk", "libskk", output_encoding::utf_8,
-     shift_jis | utf_8 | euc_jp | euc_jis_2004, sort_order::bytes,
-     concat_reading::full, true, "FileDict or CdbDict"},
+     shift_jis | utf_8 | euc_jp, sort_order::bytes, concat_reading::full, true,
+     0, 0, "on libskk"},
+    {"libskk", "libskk", output_encoding::utf_8, shift_jis | utf_8 | euc_jp,
+     sort_order::bytes, concat_reading::full, true, 0, 0,
+     "FileDict or CdbDict"},
     {"uim-skk", "uim-skk", output_encoding::euc_jp, euc_jp, sort_order::bytes,
-     concat_reading::full, false, "EUC-JP only"},
+     concat_reading::full, false, 0, 0, "EUC-JP only"},
     {"skkserv", "a dictionary server", output_encoding::euc_jp, euc_jp,
      sort_order::bytes, concat_reading::full, true,
+     // yaskkserv's dictionary maker makes no dictionary of a file with a
+     // longer line (exit status 0), and dbskkd-cdb's reply of "1", the
+     // value and a line feed must fit its 4096 bytes.
+     8193, 4093,
      "dbskkd-cdb serves the CDB, yaskkserv a dictionary made of the text"},
     {"aquaskk", "AquaSKK", output_encoding::utf_8, utf_8 | euc_jp,
-     sort_order::bytes, concat_reading::none, false,
+     sort_order::bytes, concat_reading::none, false, 0, 0,
      "macOS; words that need a (concat ...) form are skipped"},
     {"macskk", "macSKK", output_encoding::utf_8, utf_8 | euc_jp,
-     sort_order::bytes, concat_reading::slash_and_semicolon, false,
+     sort_order::bytes, concat_reading::slash_and_semicolon, false, 0, 0,
      "macOS; UTF-8 only with utf8 in the file's name"},
     {"corvusskk", "CorvusSKK", output_encoding::utf_16le,
      utf_8 | euc_jp | euc_jis_2004 | utf_16le, sort_order::bytes,
-     concat_reading::full, false, "Windows"},
+     concat_reading::full, false, 0, 0, "Windows"},
     {"skkeleton", "skkeleton", output_encoding::utf_8,
      shift_jis | utf_8 | euc_jp, sort_order::bytes, concat_reading::full, false,
-     "Vim and Neovim"},
+     0, 0, "Vim and Neovim"},
 };
 
 // libskk takes iconv's names, in which EUC-JIS-2004 is EUC-JISX0213.
@@ -82,8 +88,7 @@ std::string lisp_string(const std::string& text) {
   return quoted + "\"";
 }
 
-// ibus-skk's entry "key=value,..." escapes ",", "=" and "\" in a value;
-// the list is GVariant text, in which "'" and "\" are escaped again.
+// ibus-skk's entry "key=value,..." escapes ",", "=" and "\" in a value.
 std::string ibus_value(const std::string& text) {
   std::string escaped;
   for (char c : text) {
@@ -93,11 +98,21 @@ std::string ibus_value(const std::string& text) {
   return escaped;
 }
 
-std::string gvariant_string(const std::string& text) {
+// A word for a POSIX shell: as it is when it holds only characters no
+// shell treats specially, else in single quotes.
+std::string shell_word(const std::string& text) {
+  const bool plain =
+      !text.empty() && text.find_first_not_of(
+                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVW"
+                           "XYZ0123456789/._-+,:=@%") == std::string::npos;
+  if (plain) return text;
   std::string quoted = "'";
   for (char c : text) {
-    if (c == '\'' || c == '\\') quoted.push_back('\\');
-    quoted.push_back(c);
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted.push_back(c);
+    }
   }
   return quoted + "'";
 }
@@ -154,22 +169,32 @@ std::vector<std::string> registration(const program_preset& preset,
                                        iconv_name(file.encoding) + "\")"};
   }
   if (name == "ibus-skk") {
+    // Three layers: ibus-skk's entry escapes ",", "=" and "\"; the list is
+    // GVariant text, in double quotes escaping "\"" and "\"; the whole is
+    // one shell word in single quotes.
+    const auto entry = [](const std::string& text) {
+      std::string quoted = "\"";
+      for (char c : text) {
+        if (c == '"' || c == '\\') quoted.push_back('\\');
+        quoted.push_back(c);
+      }
+      return quoted + "\"";
+    };
     const std::string user_dict = file.config_home + "/ibus-skk/user.dict";
+    const std::string list =
+        "[" +
+        entry("type=file,file=" + ibus_value(user_dict) + ",mode=readwrite") +
+        ", " +
+        entry("type=file,file=/usr/share/skk/SKK-JISYO.L,mode=readonly") +
+        ", " +
+        entry("type=file,file=" + ibus_value(path) +
+              ",mode=readonly,encoding=" + iconv_name(file.encoding)) +
+        ", " + entry("type=server,host=localhost,port=1178") + "]";
     return {use +
                 ", run this command (the list is ibus-skk's own with the "
                 "file added):",
-            "dconf write /desktop/ibus/engine/skk/dictionaries \"[" +
-                gvariant_string("type=file,file=" + ibus_value(user_dict) +
-                                ",mode=readwrite") +
-                ", " +
-                gvariant_string(
-                    "type=file,file=/usr/share/skk/SKK-JISYO.L,mode=readonly") +
-                ", " +
-                gvariant_string(
-                    "type=file,file=" + ibus_value(path) +
-                    ",mode=readonly,encoding=" + iconv_name(file.encoding)) +
-                ", " + gvariant_string("type=server,host=localhost,port=1178") +
-                "]\""};
+            "dconf write /desktop/ibus/engine/skk/dictionaries " +
+                shell_word(list)};
   }
   if (name == "fcitx5-skk") {
     return {use +
@@ -192,7 +217,7 @@ std::vector<std::string> registration(const program_preset& preset,
       return {use + ", have dbskkd-cdb serve it (as root):",
               "update-alternatives --install /usr/share/skk/SKK-JISYO.cdb "
               "SKK-JISYO.cdb " +
-                  path + " 100"};
+                  shell_word(path) + " 100"};
     }
     return {use +
                 ", put this line in /etc/default/yaskkserv, then run "
@@ -234,6 +259,19 @@ std::vector<std::string> registration(const program_preset& preset,
 
 std::string name_warning(const program_preset& preset,
                          const written_file& file) {
+  if (std::string(preset.name) == "skkserv" && !file.cdb &&
+      file.path.find_first_of(" \t\"'$`\\") != std::string::npos) {
+    // Debian's update-skkdic-yaskkserv splits LOCAL_DICS at blanks.
+    return "yaskkserv's LOCAL_DICS cannot name a file whose name holds a "
+           "blank, a quote, $, ` or a backslash: move it to a folder "
+           "without them";
+  }
+  if (std::string(preset.name) == "fcitx5-skk" &&
+      file.path.find(',') != std::string::npos) {
+    // Its dictionary_list splits a line at every comma, with no escape.
+    return "fcitx5-skk cannot name a file whose name holds a comma: move it "
+           "to a folder without one";
+  }
   if (std::string(preset.name) != "macskk" ||
       file.encoding != output_encoding::utf_8 ||
       file.path.find("utf8") != std::string::npos) {

@@ -21,6 +21,10 @@ struct program_preset {
   sort_order order;
   concat_reading concat;
   bool reads_cdb;
+  // The longest text line and CDB value (bytes) the program takes; 0 for
+  // no limit. Longer ones keep their first words that fit.
+  std::size_t longest_line;
+  std::size_t longest_value;
   // What --for help adds about the program, or "".
   const char* note;
 };

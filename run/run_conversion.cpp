@@ -126,7 +126,14 @@ int write_to_file(const run_options& options, reading_table& table,
   }
   try {
     if (options.cdb) {
-      error = write_cdb_dictionary(table, okuri_ari, fileno(replacement.file));
+      std::vector<cut_value> cut;
+      error = write_cdb_dictionary(table, okuri_ari, fileno(replacement.file),
+                                   options.longest_value, cut);
+      for (const cut_value& value : cut) {
+        // A line number of 0 tells a key left out whole.
+        long_lines.push_back(
+            {value.key, value.whole ? 0u : 1u, 0, value.words_left_out});
+      }
     } else {
       // The stream's buffer too may be more than memory has left.
       output_stream stream =
@@ -313,6 +320,7 @@ skk_layout layout_for(const run_options& options, text_encoding input) {
   layout.order = options.sort;
   layout.comment_line_first =
       options.sort != sort_order::input || options.okuri_ari;
+  layout.longest_line = options.longest_line;
   return layout;
 }
 
@@ -391,6 +399,20 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   if (status != exit_success) return status;
   if (options.preset != nullptr) report_registration(options, layout);
   for (const long_line& line : long_lines) {
+    if (line.words_left_out != 0) {
+      report(shown_name + ": the reading '" +
+             shown_reading(line.reading, layout.encoding) + "' has more " +
+             "words than " + options.preset->title + " takes in one " +
+             (options.cdb ? "value (" + std::to_string(options.longest_value)
+                          : "line (" + std::to_string(options.longest_line)) +
+             " bytes): " +
+             (line.line_number == 0
+                  ? "it is left out, with its " +
+                        std::to_string(line.words_left_out) + " word(s)"
+                  : "its last " + std::to_string(line.words_left_out) +
+                        " word(s) are left out"));
+      continue;
+    }
     report(shown_name + ": the line of reading '" +
            shown_reading(line.reading, layout.encoding) + "' (output line " +
            std::to_string(line.line_number) + ") has " +
