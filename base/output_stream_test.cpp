@@ -128,6 +128,11 @@ TEST(OutputStream, Utf16LittleEndian) {
   const piece a = {"a", "a\0", 1, 2, 1};
   const piece hiragana = {"\xE3\x81\x82", "\x42\x30", 3, 2, 1};
   const piece emoji = {"\xF0\x9F\x98\x80", "\x3D\xD8\x00\xDE", 4, 4, 1};
+  // The first and the last character beyond the Basic Multilingual Plane,
+  // and the last within it.
+  const piece first_beyond = {"\xF0\x90\x80\x80", "\x00\xD8\x00\xDC", 4, 4, 1};
+  const piece last_beyond = {"\xF4\x8F\xBF\xBF", "\xFF\xDB\xFF\xDF", 4, 4, 1};
+  const piece last_within = {"\xEF\xBF\xBD", "\xFD\xFF", 3, 2, 1};
   const piece line_end = {"\r\n", "\r\0\n\0", 2, 4, 1};
   const std::size_t block = 1 << 20;
   struct {
@@ -135,6 +140,7 @@ TEST(OutputStream, Utf16LittleEndian) {
     std::vector<piece> writes;
   } const cases[] = {
       {"short text", {a, hiragana, emoji, line_end}},
+      {"the ends of the planes", {first_beyond, last_beyond, last_within}},
       // 1 MiB is not a multiple of 3 or 4: sequences are cut at its end.
       {"kana across buffers", {{"\xE3\x81\x82", "\x42\x30", 3, 2, block}}},
       {"emoji across buffers after one byte",

@@ -131,6 +131,8 @@ TEST(SkkWriter, LongLinesAreReported) {
          return s;
        }(),
        5000},
+      {"UTF-8 ASCII reaching 5000", output_encoding::utf_8, "a",
+       std::string(4996, 'x'), 5000},
       {"UTF-8 just short", output_encoding::utf_8, "\xE3\x81\x82",
        [] {
          std::string s;
