@@ -18,6 +18,11 @@ if [ "${1:-}" = "--tests" ]; then
   # Words with conjugation classes, to measure the okuri-ari keys against
   # SKK-JISYO.L.
   packages="$packages mecab-ipadic"
+  # uim-skk as users install it (its uim brings uim-sh and the SKK
+  # library), and what the SKK servers the skkserv suite fetches with
+  # apt-get download need: tinycdb's cdb and libcdb1 for dbskkd-cdb,
+  # GnuTLS's OpenSSL layer for yaskkserv.
+  packages="$packages uim-skk tinycdb libgnutls-openssl27"
   # The 32-bit Windows program: the cross compiler, GoogleTest's sources for
   # it, and Wine with a Japanese locale to run it as on a Japanese Windows.
   packages="$packages g++-mingw-w64-i686 file googletest wine wine32 locales"
