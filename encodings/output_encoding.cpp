@@ -161,12 +161,6 @@ class encoder_table {
         not_written_ = std::begin(euc_jp_not_written);
         not_written_end_ = std::end(euc_jp_not_written);
         add_euc(euc_jp_tables);
-        // JIS X 0208's dash (A1BD) is U+2014 to Emacs and U+2015 to glibc's
-        // iconv, and neither writes the other's: both are written there,
-        // so that Windows's dash (Shift_JIS 815C, U+2015) reaches libskk,
-        // uim-skk and the servers as the dash it is, and Emacs shows it as
-        // its own.
-        basic_[0x2015] = 0xA1BD;
         break;
       case coding::euc_jis_2004:
         not_written_ = std::begin(euc_jis_2004_not_written);

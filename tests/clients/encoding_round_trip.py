@@ -322,11 +322,7 @@ def check(program, work, export, label, words, expected, summary,
                 faults.append(f"{where}: neither written nor skipped")
                 continue
             index, back = emacs[reading]
-            # JIS X 0208's dash, written in EUC-JP for both of Unicode's:
-            # Emacs reads it as U+2014, glibc as U+2015 (doc/formats.md).
-            dash = target == "euc-jp" and character == "\u2015" and \
-                back == ["\u2014"]
-            if back != [character] and not dash:
+            if back != [character]:
                 wrong += 1
                 if wrong <= 50:
                     faults.append(f"{where}: Emacs reads back {back!r}")
