@@ -77,10 +77,12 @@ def euc(text):
 def in_euc_jp(text):
     """Whether text is written the same in CP932 and EUC-JP: the characters
     both hold (not ① or ～, which EUC-JP coders map differently or not
-    at all)."""
+    at all), less ― U+2015, which brenlow writes in EUC-JP as Emacs does:
+    not at all (doc/formats.md)."""
     try:
         return text.encode("cp932").decode("cp932") == text and \
-            text.encode("euc_jp").decode("euc_jp") == text
+            text.encode("euc_jp").decode("euc_jp") == text and \
+            "\u2015" not in text
     except UnicodeError:
         return False
 
