@@ -201,6 +201,32 @@ void relink_words(reading_table& table, reading_entry& entry,
   entry.last_candidate = previous;
 }
 
+void index_readings(reading_table& table) {
+  decltype(table.slots)().swap(table.slots);
+  const std::size_t count = table.entries.size();
+  std::size_t size = 1024;
+  while (size < 2 * count) size *= 2;
+  table.slots.assign(size, index_slot{0, 0});
+  const std::size_t mask = size - 1;
+  for (std::size_t e = 0; e < count; ++e) {
+    const std::uint32_t hash =
+        hash_reading(table.key, table.entries[e].reading());
+    std::size_t i = hash & mask;
+    while (table.slots[i].entry != 0) i = (i + 1) & mask;
+    table.slots[i] = index_slot{hash, static_cast<std::uint32_t>(e + 1)};
+  }
+}
+
+void remove_marked_readings(reading_table& table) {
+  auto& entries = table.entries;
+  entries.erase(std::remove_if(entries.begin(), entries.end(),
+                               [](const reading_entry& entry) {
+                                 return entry.last_candidate == no_candidate;
+                               }),
+                entries.end());
+  decltype(table.slots)().swap(table.slots);
+}
+
 char* room_for(reading_table& table, std::size_t size) {
   text_arena& arena = table.arena;
   if (size > arena.free_size) {

@@ -122,6 +122,15 @@ reading_entry* find_reading(reading_table& table, std::string_view reading);
 void relink_words(reading_table& table, reading_entry& entry,
                   const std::vector<std::uint32_t>& kept);
 
+// Builds the index anew from the table's entries, whose readings must all
+// differ (as after recode_table, which drops it, or after entries were
+// removed). Throws std::bad_alloc when memory runs out.
+void index_readings(reading_table& table);
+
+// Removes the entries marked with no_candidate as their last_candidate,
+// keeping the others in order; the index is dropped (see index_readings).
+void remove_marked_readings(reading_table& table);
+
 // Copies bytes into the table's own storage; the view stays valid until
 // clear().
 std::string_view keep(reading_table& table, std::string_view bytes);

@@ -598,4 +598,31 @@ void append_utf_8_of(std::string_view text, output_encoding encoding,
   }
 }
 
+std::size_t find_undecodable_as(std::string_view text,
+                                output_encoding encoding) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  if (encoding == output_encoding::utf_16le) return std::string_view::npos;
+  std::size_t pos = 0;
+  while ((pos = ascii_run_end(bytes, size, pos)) < size) {
+    read_character read{no_character, 1};
+    switch (encoding) {
+      case output_encoding::utf_8: read = read_utf_8(bytes, size, pos); break;
+      case output_encoding::shift_jis:
+        read = read_cp932(bytes, size, pos);
+        break;
+      case output_encoding::euc_jp:
+        read = read_euc(bytes, size, pos, euc_jp_tables);
+        break;
+      case output_encoding::euc_jis_2004:
+        read = read_euc(bytes, size, pos, euc_jis_2004_tables);
+        break;
+      case output_encoding::utf_16le: break;
+    }
+    if (read.code_point == no_character) return pos;
+    pos += read.length;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace brenlow

@@ -61,4 +61,11 @@ std::size_t write_recoded(std::string_view text, text_encoding held,
 void append_utf_8_of(std::string_view text, output_encoding encoding,
                      std::string& out);
 
+// The offset of the first bytes of text that encoding decodes as no
+// character (as Emacs's coder reads them: a byte or pair outside its
+// table, a sequence cut short), or npos when every byte decodes. UTF-16LE
+// text is not looked at (npos).
+std::size_t find_undecodable_as(std::string_view text,
+                                output_encoding encoding);
+
 }  // namespace brenlow

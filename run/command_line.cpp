@@ -111,6 +111,7 @@ constexpr option_entry option_table[] = {
                  "' (use shift_jis, utf-8, euc-jp, euc-jis-2004 or utf-16le)";
          return false;
        }
+       o.to_given = true;
        return o.has_to = true;
      }},
     {nullptr, "--cdb", option_value::none, nullptr,
@@ -128,6 +129,40 @@ constexpr option_entry option_table[] = {
          error = "unknown program '" + value + "' (--for help lists them)";
          return false;
        }
+       return true;
+     }},
+    {nullptr, "--merge", option_value::required, "FILE",
+     "the SKK dictionary FILE with the new words added\n"
+     "(in its encoding, order and line ends)",
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (value.empty()) {
+         error = "the name of the dictionary to merge into is empty";
+         return false;
+       }
+       o.has_merge = true;
+       o.merge_name = value;
+       return true;
+     }},
+    {nullptr, "--merge-encoding", option_value::required, "NAME",
+     "FILE's encoding where no coding line tells it:\n"
+     "euc-jp, euc-jis-2004, shift_jis, utf-8 or utf-16le",
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (!output_encoding_of_name(value, o.merge_encoding)) {
+         error = "unknown encoding '" + value +
+                 "' (use euc-jp, euc-jis-2004, shift_jis, utf-8 or utf-16le)";
+         return false;
+       }
+       return o.merge_encoding_given = true;
+     }},
+    {nullptr, "--exclude", option_value::required, "DICT",
+     "leave out the words the SKK dictionary DICT (text\n"
+     "or CDB) has; may be given more than once",
+     [](run_options& o, const std::string& value, std::string& error) {
+       if (value.empty()) {
+         error = "the name of the dictionary to exclude is empty";
+         return false;
+       }
+       o.exclude_names.push_back(value);
        return true;
      }},
     {nullptr, "--okuri-ari", option_value::none, nullptr,

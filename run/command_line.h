@@ -32,7 +32,16 @@ struct run_options {
   // --to; otherwise the input's encoding (EUC-JP for a CDB).
   bool has_to = false;
   output_encoding to = output_encoding::utf_8;
-  bool cdb = false;  // --cdb, or a preset's CDB for -o NAME.cdb
+  bool to_given = false;  // --to itself, not a preset's choice
+  bool cdb = false;       // --cdb, or a preset's CDB for -o NAME.cdb
+  // --merge: the SKK dictionary the words are added to, and its encoding
+  // when --merge-encoding gives it.
+  bool has_merge = false;
+  std::string merge_name;
+  bool merge_encoding_given = false;
+  output_encoding merge_encoding = output_encoding::euc_jp;
+  // --exclude: dictionaries whose words are left out.
+  std::vector<std::string> exclude_names;
   // The program's limits (program_preset), 0 for none.
   std::size_t longest_line = 0;
   std::size_t longest_value = 0;

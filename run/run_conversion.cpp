@@ -12,6 +12,7 @@
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
 #include "dictionary/cdb_writer.h"
+#include "dictionary/merge_dictionary.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/recode_table.h"
 #include "dictionary/skk_writer.h"
@@ -23,6 +24,8 @@
 #include "run/platform.h"
 #include "run/program_presets.h"
 #include "run/read_input.h"
+#include "skk_dictionary/cdb_text.h"
+#include "skk_dictionary/skk_dictionary.h"
 
 namespace brenlow {
 
@@ -106,9 +109,31 @@ bool read_input(const run_options& options, const std::string& shown_name,
   return true;
 }
 
+// The dictionary --merge adds the words to, read and recoded into the
+// output's encoding, and the order its entries are kept in.
+struct merge_plan {
+  skk_dictionary dictionary;
+  sort_order order = sort_order::input;
+  merge_counts counts;
+};
+
+// Writes the dictionary as a plain conversion does, or with plan's words
+// merged into it; the stream is left to its caller to finish.
+void write_text(output_stream& stream, reading_table& table,
+                const skk_layout& layout, reading_table* okuri_ari,
+                merge_plan* plan, std::vector<long_line>& long_lines) {
+  if (plan != nullptr) {
+    plan->counts =
+        write_merged_dictionary(plan->dictionary, table, okuri_ari, plan->order,
+                                layout.encoding, stream);
+  } else {
+    long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
+  }
+}
+
 int write_to_file(const run_options& options, reading_table& table,
                   const skk_layout& layout, reading_table* okuri_ari,
-                  std::vector<long_line>& long_lines) {
+                  merge_plan* plan, std::vector<long_line>& long_lines) {
   replacement_file replacement;
   int error = open_replacement(options.output_name, replacement);
   if (error != 0) {
@@ -139,7 +164,7 @@ int write_to_file(const run_options& options, reading_table& table,
       output_stream stream =
           make_output_stream(replacement.file, options.eol,
                              layout.encoding == output_encoding::utf_16le);
-      long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
+      write_text(stream, table, layout, okuri_ari, plan, long_lines);
       error = finish_output(stream);
     }
   } catch (...) {
@@ -165,14 +190,120 @@ int write_to_file(const run_options& options, reading_table& table,
 // line length or more.
 int write_dictionary(const run_options& options, reading_table& table,
                      const skk_layout& layout, reading_table* okuri_ari,
-                     std::vector<long_line>& long_lines) {
+                     merge_plan* plan, std::vector<long_line>& long_lines) {
   if (options.has_output) {
-    return write_to_file(options, table, layout, okuri_ari, long_lines);
+    return write_to_file(options, table, layout, okuri_ari, plan, long_lines);
   }
   output_stream stream = make_output_stream(
       stdout, options.eol, layout.encoding == output_encoding::utf_16le);
-  long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
+  write_text(stream, table, layout, okuri_ari, plan, long_lines);
   return finish_standard_output(stream);
+}
+
+// Reads the whole of a dictionary named on the command line (NUL bytes
+// kept: it may be a CDB file); reports and returns false on failure.
+bool read_dictionary_file(const std::string& name, text_buffer& bytes) {
+  std::FILE* file = open_input_file(name);
+  if (file == nullptr) {
+    report("cannot open '" + name + "': " + std::strerror(errno));
+    return false;
+  }
+  const int error = read_whole_file(file, encoding_choice::utf_16le, bytes);
+  (void)std::fclose(file);
+  if (error != 0) {
+    report("cannot read '" + name + "': " + std::strerror(error));
+    return false;
+  }
+  return true;
+}
+
+// Reads the SKK dictionary name into dictionary (its lines viewing bytes,
+// or text for a CDB file), naming its malformed lines; reports and returns
+// false when it cannot be read.
+bool read_skk_file(const std::string& name, const dictionary_reading& how,
+                   text_buffer& bytes, std::string& text,
+                   skk_dictionary& dictionary) {
+  if (!read_dictionary_file(name, bytes)) return false;
+  std::string_view view(bytes.data(), bytes.size());
+  if (looks_like_cdb(view)) {
+    std::FILE* file = open_input_file(name);
+    const int error =
+        file == nullptr ? errno : cdb_dictionary_text(fileno(file), text);
+    if (file != nullptr) (void)std::fclose(file);
+    if (error == ENOSYS) {
+      report(name +
+             ": a CDB file, and this Windows program reads none (it "
+             "has no CDB library): give the text dictionary");
+      return false;
+    }
+    if (error != 0) {
+      report(name + ": holds NUL bytes and is no CDB file tinycdb reads (" +
+             std::strerror(error) + ")");
+      return false;
+    }
+    text_buffer().swap(bytes);
+    view = text;
+  }
+  std::vector<line_problem> warnings;
+  line_problem problem;
+  const bool read =
+      read_skk_dictionary(view, how, dictionary, warnings, problem);
+  message_batch batch;
+  for (const line_problem& warning : warnings) {
+    batch.add(message_at(name, warning));
+  }
+  batch.flush();
+  if (!read) report_at(name, problem);
+  return read;
+}
+
+// The encoding a merged dictionary is written in: --to's, else the
+// dictionary's own where the program of --for reads it, else the
+// program's; or, for a dictionary of ASCII alone, what a plain conversion
+// writes. Sets known to false for the input's own.
+output_encoding merged_encoding(const run_options& options,
+                                const skk_dictionary& dictionary, bool& known) {
+  known = true;
+  if (options.to_given) return options.to;
+  if (dictionary.encoding_known) {
+    const unsigned bit = 1u << static_cast<unsigned>(dictionary.encoding);
+    if (options.preset == nullptr || (options.preset->readable & bit) != 0) {
+      return dictionary.encoding;
+    }
+  }
+  known = options.has_to;
+  return options.to;
+}
+
+// Leaves out of the tables the words each dictionary of --exclude has,
+// one dictionary at a time; reports and returns false when one cannot be
+// read.
+bool exclude_dictionaries(const run_options& options, output_encoding encoding,
+                          reading_table& table, reading_table* okuri_ari) {
+  for (const std::string& name : options.exclude_names) {
+    text_buffer bytes;
+    std::string text;
+    skk_dictionary dictionary;
+    if (!read_skk_file(name, dictionary_reading{}, bytes, text, dictionary)) {
+      return false;
+    }
+    std::vector<line_problem> warnings;
+    recode_dictionary(dictionary, encoding, warnings);
+    // Its words the output cannot write are no words of the output's.
+    reading_table held;
+    add_held_words(dictionary, encoding, held);
+    std::size_t left_out = exclude_held_words(table, held, encoding);
+    if (okuri_ari != nullptr) {
+      left_out += exclude_held_words(*okuri_ari, held, encoding);
+    }
+    if (options.verbose) {
+      report(name + ": " + std::to_string(left_out) +
+             " words left out that it has (" +
+             output_encoding_title(dictionary.encoding) + ", " +
+             std::to_string(held.entries.size()) + " readings)");
+    }
+  }
+  return true;
 }
 
 void report_summary(const std::string& shown_name,
@@ -325,7 +456,34 @@ skk_layout layout_for(const run_options& options, text_encoding input) {
 }
 
 // Reads, converts and writes the named dictionary; the exit status.
-int convert_file(const run_options& options, const std::string& shown_name) {
+int convert_file(const run_options& given_options,
+                 const std::string& shown_name) {
+  run_options options = given_options;
+  // The dictionary to merge into is read first: the output's encoding is
+  // its own, which decides which words can be filed.
+  text_buffer merge_bytes;
+  std::string merge_text;
+  merge_plan plan;
+  bool merge_target_known = false;
+  output_encoding merge_target = output_encoding::utf_8;
+  if (options.has_merge) {
+    dictionary_reading how;
+    how.encoding_given = options.merge_encoding_given;
+    how.encoding = options.merge_encoding;
+    if (!read_skk_file(options.merge_name, how, merge_bytes, merge_text,
+                       plan.dictionary)) {
+      return exit_failure;
+    }
+    merge_target =
+        merged_encoding(options, plan.dictionary, merge_target_known);
+    if (merge_target_known) {
+      options.has_to = true;
+      options.to = merge_target;
+    }
+    if (!options.eol_given && options.preset == nullptr) {
+      options.eol = plan.dictionary.crlf ? line_end::crlf : line_end::lf;
+    }
+  }
   // The table holds views into the input, which therefore outlives it.
   text_buffer raw;
   if (!read_input(options, shown_name, raw)) return exit_failure;
@@ -393,10 +551,55 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   if (okuri_ari != nullptr) {
     recode_table(*okuri_ari, result.input.encoding, layout.encoding);
   }
+  if (!exclude_dictionaries(options, layout.encoding, table, okuri_ari)) {
+    return exit_failure;
+  }
+  if (options.has_merge) {
+    std::vector<line_problem> left_out;
+    recode_dictionary(plan.dictionary, layout.encoding, left_out);
+    message_batch batch;
+    for (const line_problem& line : left_out) {
+      batch.add(message_at(options.merge_name, line));
+    }
+    batch.flush();
+    plan.order = options.sort_given
+                     ? options.sort
+                     : order_kept(plan.dictionary, layout.encoding);
+    const std::size_t out_of_order =
+        first_line_out_of_order(plan.dictionary, plan.order, layout.encoding);
+    if (out_of_order != 0) {
+      report_at(
+          options.merge_name,
+          line_problem{out_of_order,
+                       std::string("not in the order --sort names (") +
+                           (plan.order == sort_order::skk ? "skk" : "bytes") +
+                           "); new readings are placed where that "
+                           "order puts them among its lines"});
+    }
+  }
   std::vector<long_line> long_lines;
   const int status =
-      write_dictionary(options, table, layout, okuri_ari, long_lines);
+      write_dictionary(options, table, layout, okuri_ari,
+                       options.has_merge ? &plan : nullptr, long_lines);
   if (status != exit_success) return status;
+  if (options.has_merge && options.verbose) {
+    const merge_counts& merged = plan.counts;
+    report(options.merge_name + ": " +
+           output_encoding_title(plan.dictionary.encoding) +
+           (plan.dictionary.encoding_reason.empty()
+                ? std::string()
+                : " (" + plan.dictionary.encoding_reason + ")") +
+           ", entries kept " +
+           (plan.order == sort_order::input ? std::string("in their order")
+            : plan.order == sort_order::skk ? std::string("in skk order")
+                                            : std::string("in byte order")) +
+           "; " + std::to_string(merged.words_added) + " words added (" +
+           std::to_string(merged.readings_added) + " new readings), " +
+           std::to_string(merged.words_present) + " already there, " +
+           std::to_string(merged.annotations_added) + " annotations added, " +
+           std::to_string(counts.skipped_lines) + " lines of " + shown_name +
+           " skipped");
+  }
   if (options.preset != nullptr) report_registration(options, layout);
   for (const long_line& line : long_lines) {
     if (line.words_left_out != 0) {
@@ -454,6 +657,11 @@ int run_conversion(int argc, char** argv) {
         "this Windows program writes no CDB files (it has no CDB "
         "library): write the text dictionary, or use the Linux build");
     return exit_failure;
+  }
+  if (options.cdb && options.has_merge) {
+    return command_line_error(
+        "--merge writes a text dictionary, not a CDB file: merge, then make "
+        "the CDB file of the result");
   }
   if (options.cdb && !options.has_output) {
     return command_line_error(

@@ -1,0 +1,39 @@
+#include "skk_dictionary/cdb_text.h"
+
+#include <cdb.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace brenlow {
+
+bool looks_like_cdb(std::string_view bytes) {
+  return bytes.size() >= 2048 && std::memchr(bytes.data(), 0, 2048) != nullptr;
+}
+
+int cdb_dictionary_text(int fd, std::string& text) {
+  struct cdb file;
+  errno = 0;
+  if (cdb_init(&file, fd) != 0) return errno != 0 ? errno : EINVAL;
+  unsigned position;
+  cdb_seqinit(&position, &file);
+  int got;
+  errno = 0;
+  while ((got = cdb_seqnext(&position, &file)) > 0) {
+    const void* key = cdb_get(&file, cdb_keylen(&file), cdb_keypos(&file));
+    const void* value = cdb_get(&file, cdb_datalen(&file), cdb_datapos(&file));
+    if (key == nullptr || value == nullptr) {
+      got = -1;
+      break;
+    }
+    text.append(static_cast<const char*>(key), cdb_keylen(&file));
+    text.push_back(' ');
+    text.append(static_cast<const char*>(value), cdb_datalen(&file));
+    text.push_back('\n');
+  }
+  const int error = got < 0 ? (errno != 0 ? errno : EINVAL) : 0;
+  cdb_free(&file);
+  return error;
+}
+
+}  // namespace brenlow

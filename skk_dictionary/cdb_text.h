@@ -1,0 +1,21 @@
+// CDB dictionaries (as SKK servers and Emacs SKK read them) turned into the
+// lines of a text dictionary, so that they are read as any other.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brenlow {
+
+// True when bytes (a whole file) are no text dictionary but may be a CDB
+// file: at least its 2048-byte header, which holds NUL bytes where no text
+// dictionary has any.
+bool looks_like_cdb(std::string_view bytes);
+
+// Sets text to a line "KEY VALUE" for each record of the CDB file open as
+// fd (VALUE being "/word/.../", as SKK's CDB files hold), in file order.
+// Returns 0, EINVAL when the file is no CDB file, ENOSYS where no CDB
+// library is built, or the errno of a failed read.
+int cdb_dictionary_text(int fd, std::string& text);
+
+}  // namespace brenlow
