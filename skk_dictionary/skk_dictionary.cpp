@@ -437,8 +437,8 @@ void recode_dictionary(skk_dictionary& dictionary, output_encoding target,
     kept.insert(kept.begin(), coding);
     ends.insert(ends.begin(), line.size());
     dictionary.coding_line = 0;
-    dictionary.coding_name_offset = 14;
-    dictionary.coding_name_size = line.size() - 18;
+    dictionary.coding_name_offset = 15;  // after ";; -*- coding: "
+    dictionary.coding_name_size = line.size() - 19;
   }
   dictionary.owned = std::move(text);
   std::size_t start = 0;
