@@ -113,6 +113,7 @@ bool read_input(const run_options& options, const std::string& shown_name,
 // output's encoding, and the order its entries are kept in.
 struct merge_plan {
   skk_dictionary dictionary;
+  output_encoding own_encoding = output_encoding::utf_8;  // before recoding
   sort_order order = sort_order::input;
   merge_counts counts;
 };
@@ -287,6 +288,7 @@ bool exclude_dictionaries(const run_options& options, output_encoding encoding,
     if (!read_skk_file(name, dictionary_reading{}, bytes, text, dictionary)) {
       return false;
     }
+    const output_encoding own = dictionary.encoding;
     std::vector<line_problem> warnings;
     recode_dictionary(dictionary, encoding, warnings);
     // Its words the output cannot write are no words of the output's.
@@ -298,9 +300,8 @@ bool exclude_dictionaries(const run_options& options, output_encoding encoding,
     }
     if (options.verbose) {
       report(name + ": " + std::to_string(left_out) +
-             " words left out that it has (" +
-             output_encoding_title(dictionary.encoding) + ", " +
-             std::to_string(held.entries.size()) + " readings)");
+             " words left out that it has (" + output_encoding_title(own) +
+             ", " + std::to_string(held.entries.size()) + " readings)");
     }
   }
   return true;
@@ -555,6 +556,7 @@ int convert_file(const run_options& given_options,
     return exit_failure;
   }
   if (options.has_merge) {
+    plan.own_encoding = plan.dictionary.encoding;
     std::vector<line_problem> left_out;
     recode_dictionary(plan.dictionary, layout.encoding, left_out);
     message_batch batch;
@@ -585,7 +587,9 @@ int convert_file(const run_options& given_options,
   if (options.has_merge && options.verbose) {
     const merge_counts& merged = plan.counts;
     report(options.merge_name + ": " +
-           output_encoding_title(plan.dictionary.encoding) +
+           (plan.dictionary.encoding_known
+                ? output_encoding_title(plan.own_encoding)
+                : "ASCII only") +
            (plan.dictionary.encoding_reason.empty()
                 ? std::string()
                 : " (" + plan.dictionary.encoding_reason + ")") +
@@ -596,9 +600,10 @@ int convert_file(const run_options& given_options,
            "; " + std::to_string(merged.words_added) + " words added (" +
            std::to_string(merged.readings_added) + " new readings), " +
            std::to_string(merged.words_present) + " already there, " +
-           std::to_string(merged.annotations_added) + " annotations added, " +
-           std::to_string(counts.skipped_lines) + " lines of " + shown_name +
-           " skipped");
+           std::to_string(merged.annotations_added) + " annotations added" +
+           (merged.words_added == 0 && merged.annotations_added == 0
+                ? std::string("; it is written as it was")
+                : std::string()));
   }
   if (options.preset != nullptr) report_registration(options, layout);
   for (const long_line& line : long_lines) {

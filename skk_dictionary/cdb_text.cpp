@@ -15,6 +15,18 @@ int cdb_dictionary_text(int fd, std::string& text) {
   struct cdb file;
   errno = 0;
   if (cdb_init(&file, fd) != 0) return errno != 0 ? errno : EINVAL;
+  // The records end where the first hash table starts, past the header
+  // and within the file: a file of zeros (or other bytes) is no CDB file,
+  // though tinycdb would read it as one without records.
+  const auto* header = static_cast<const unsigned char*>(cdb_get(&file, 8, 0));
+  const unsigned records_end =
+      header == nullptr ? 0
+                        : header[0] | (header[1] << 8u) | (header[2] << 16u) |
+                              (unsigned{header[3]} << 24u);
+  if (records_end < 2048 || records_end > file.cdb_fsize) {
+    cdb_free(&file);
+    return EINVAL;
+  }
   unsigned position;
   cdb_seqinit(&position, &file);
   int got;
