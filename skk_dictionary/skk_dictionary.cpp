@@ -199,8 +199,19 @@ bool read_skk_dictionary(std::string_view text, const dictionary_reading& how,
                "to UTF-8 first"};
     return false;
   }
-  if (mark == byte_order_mark::utf_16le) {
-    decode_utf_16(text.substr(2), false, dictionary.owned);
+  const bool utf_16_given =
+      how.encoding_given && how.encoding == output_encoding::utf_16le;
+  if (mark != byte_order_mark::utf_16le && !utf_16_given &&
+      text.find('\0') != std::string_view::npos) {
+    problem = {0,
+               "holds NUL bytes, which no SKK dictionary text has (UTF-16 "
+               "without its byte-order mark? give --merge-encoding "
+               "utf-16le)"};
+    return false;
+  }
+  if (mark == byte_order_mark::utf_16le || utf_16_given) {
+    decode_utf_16(text.substr(mark == byte_order_mark::utf_16le ? 2 : 0), false,
+                  dictionary.owned);
     text = dictionary.owned;
     dictionary.encoding = output_encoding::utf_16le;
     dictionary.encoding_known = true;
@@ -228,8 +239,7 @@ bool read_skk_dictionary(std::string_view text, const dictionary_reading& how,
     dictionary.coding_name_size = size;
   }
   if (how.encoding_given) {
-    if (mark == byte_order_mark::utf_16le &&
-        how.encoding != dictionary.encoding) {
+    if (mark == byte_order_mark::utf_16le && !utf_16_given) {
       problem = {0, "it starts with a UTF-16LE byte-order mark, not " +
                         describe(how.encoding) + " text"};
       return false;
