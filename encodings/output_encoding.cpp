@@ -119,6 +119,44 @@ read_character read_euc(const unsigned char* bytes, std::size_t size,
   return {no_character, 1};
 }
 
+// The EUC-JIS-2004 codes of JIS X 0213 that stand for two Unicode
+// characters (a kana and its semi-voiced mark, a letter and its accent, two
+// tone letters): Emacs decodes them to characters of its own outside
+// Unicode, which it never writes from Unicode, so the tables hold none of
+// them; glibc and Python decode them to these pairs. A dictionary read
+// back holds them as they are, and compares them as these pairs.
+struct code_of_two {
+  std::uint32_t code;
+  char32_t first, second;
+};
+constexpr code_of_two euc_jis_2004_twos[] = {
+    {0xA4F7, 0x304B, 0x309A}, {0xA4F8, 0x304D, 0x309A},
+    {0xA4F9, 0x304F, 0x309A}, {0xA4FA, 0x3051, 0x309A},
+    {0xA4FB, 0x3053, 0x309A}, {0xA5F7, 0x30AB, 0x309A},
+    {0xA5F8, 0x30AD, 0x309A}, {0xA5F9, 0x30AF, 0x309A},
+    {0xA5FA, 0x30B1, 0x309A}, {0xA5FB, 0x30B3, 0x309A},
+    {0xA5FC, 0x30BB, 0x309A}, {0xA5FD, 0x30C4, 0x309A},
+    {0xA5FE, 0x30C8, 0x309A}, {0xA6F8, 0x31F7, 0x309A},
+    {0xABC4, 0x00E6, 0x0300}, {0xABC8, 0x0254, 0x0300},
+    {0xABC9, 0x0254, 0x0301}, {0xABCA, 0x028C, 0x0300},
+    {0xABCB, 0x028C, 0x0301}, {0xABCC, 0x0259, 0x0300},
+    {0xABCD, 0x0259, 0x0301}, {0xABCE, 0x025A, 0x0300},
+    {0xABCF, 0x025A, 0x0301}, {0xABE5, 0x02E9, 0x02E5},
+    {0xABE6, 0x02E5, 0x02E9},
+};
+
+// The pair of characters the EUC-JIS-2004 code at bytes[pos] stands for,
+// or nullptr.
+const code_of_two* two_at(const unsigned char* bytes, std::size_t size,
+                          std::size_t pos) {
+  if (pos + 1 >= size) return nullptr;
+  const std::uint32_t code = (bytes[pos] << 8u) | bytes[pos + 1];
+  for (const code_of_two& two : euc_jis_2004_twos) {
+    if (two.code == code) return &two;
+  }
+  return nullptr;
+}
+
 // UTF-8 text: a sequence that is not well-formed is no character.
 read_character read_utf_8(const unsigned char* bytes, std::size_t size,
                           std::size_t pos) {
@@ -592,6 +630,16 @@ void append_utf_8_of(std::string_view text, output_encoding encoding,
                        encoding == output_encoding::euc_jp
                            ? euc_jp_tables
                            : euc_jis_2004_tables);
+    const code_of_two* two = read.code_point == no_character &&
+                                     encoding == output_encoding::euc_jis_2004
+                                 ? two_at(bytes, size, pos)
+                                 : nullptr;
+    if (two != nullptr) {
+      append_utf_8(out, two->first);
+      append_utf_8(out, two->second);
+      pos += 2;
+      continue;
+    }
     append_utf_8(out,
                  read.code_point != no_character ? read.code_point : 0xFFFD);
     pos += read.length;
@@ -616,6 +664,10 @@ std::size_t find_undecodable_as(std::string_view text,
         break;
       case output_encoding::euc_jis_2004:
         read = read_euc(bytes, size, pos, euc_jis_2004_tables);
+        if (read.code_point == no_character &&
+            two_at(bytes, size, pos) != nullptr) {
+          read = {two_at(bytes, size, pos)->first, 2};
+        }
         break;
       case output_encoding::utf_16le: break;
     }
@@ -623,6 +675,41 @@ std::size_t find_undecodable_as(std::string_view text,
     pos += read.length;
   }
   return std::string_view::npos;
+}
+
+std::string_view with_pairs_spelled_out(std::string_view text,
+                                        output_encoding encoding,
+                                        std::string& buffer) {
+  if (encoding != output_encoding::euc_jis_2004) return text;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  // The length of the EUC character at pos.
+  const auto length_at = [&](std::size_t pos) -> std::size_t {
+    const unsigned byte = bytes[pos];
+    return byte < 0x80 ? 1 : byte == 0x8F ? 3 : 2;
+  };
+  std::size_t pos = 0;
+  while (pos < size && two_at(bytes, size, pos) == nullptr) {
+    pos += length_at(pos);
+  }
+  if (pos >= size) return text;
+  const encoder_table& table = encoder_of(coding::euc_jis_2004);
+  buffer.assign(text.substr(0, pos));
+  while (pos < size) {
+    const code_of_two* two = two_at(bytes, size, pos);
+    const std::uint32_t first = two != nullptr ? table.code_of(two->first) : 0;
+    const std::uint32_t second =
+        two != nullptr ? table.code_of(two->second) : 0;
+    const std::size_t length = std::min(length_at(pos), size - pos);
+    if (first != 0 && second != 0) {
+      append_code(first, buffer);
+      append_code(second, buffer);
+    } else {
+      buffer.append(text.substr(pos, length));
+    }
+    pos += length;
+  }
+  return buffer;
 }
 
 }  // namespace brenlow

@@ -68,4 +68,13 @@ void append_utf_8_of(std::string_view text, output_encoding encoding,
 std::size_t find_undecodable_as(std::string_view text,
                                 output_encoding encoding);
 
+// text (in encoding) with each EUC-JIS-2004 code that stands for two
+// characters (か゚, ɔ́: JIS X 0213's composed codes) written as the codes
+// of those two, where EUC-JIS-2004 has both, so that the two spellings of
+// one word compare equal; text itself in any other case. Returns a view
+// of text or of buffer.
+std::string_view with_pairs_spelled_out(std::string_view text,
+                                        output_encoding encoding,
+                                        std::string& buffer);
+
 }  // namespace brenlow

@@ -252,6 +252,12 @@ const reading_row reading_rows[] = {
     {"EUC-JIS-2004 ADA1", "ADA1", output_encoding::euc_jis_2004, "①"},
     {"EUC-JIS-2004 AEA2", "AEA2", output_encoding::euc_jis_2004, "𠀋"},
     {"EUC-JIS-2004 8FA1A1", "8FA1A1", output_encoding::euc_jis_2004, "𠂉"},
+    // Codes of two characters, glibc's pairs; one cut short at the end.
+    {"EUC-JIS-2004 A4F7", "A4F7", output_encoding::euc_jis_2004, "か\u309A"},
+    {"EUC-JIS-2004 ABE6", "ABE6", output_encoding::euc_jis_2004,
+     "\u02E5\u02E9"},
+    {"EUC-JIS-2004 A4 at the end", "61A4", output_encoding::euc_jis_2004,
+     "a\uFFFD"},
     {"UTF-16LE kana", "42304430", output_encoding::utf_16le, "あい"},
     {"UTF-16LE surrogate pair", "40D80BDC", output_encoding::utf_16le, "𠀋"},
     // Cut short, the high surrogate stands alone (as its three bytes) and
@@ -298,6 +304,38 @@ TEST(OutputEncoding, ReadingRows) {
     append_utf_8_of(std::string_view(exact.get(), bytes.size()), row.encoding,
                     out);
     EXPECT_EQ(shown_bytes(out), shown_bytes(std::string("<") + row.expected))
+        << row.what;
+  }
+}
+
+TEST(OutputEncoding, UndecodableBytes) {
+  const struct {
+    const char* what;
+    const char* hex;
+    output_encoding encoding;
+    std::size_t offset;  // npos: every byte decodes
+  } rows[] = {
+      {"EUC-JP kanji and ASCII", "B4C1612E", output_encoding::euc_jp,
+       std::string_view::npos},
+      {"EUC-JP unassigned A9A1", "61A9A1", output_encoding::euc_jp, 1},
+      {"EUC-JP cut pair", "6162B4", output_encoding::euc_jp, 2},
+      {"EUC-JIS-2004 code of two characters", "A4F7ABE6",
+       output_encoding::euc_jis_2004, std::string_view::npos},
+      {"EUC-JP has no A4F7", "A4F7", output_encoding::euc_jp, 0},
+      {"EUC-JIS-2004 A4 cut", "A4", output_encoding::euc_jis_2004, 0},
+      {"Shift_JIS pair with a backslash", "835C", output_encoding::shift_jis,
+       std::string_view::npos},
+      {"Shift_JIS FD", "FD", output_encoding::shift_jis, 0},
+      {"UTF-8 overlong", "61C0AF", output_encoding::utf_8, 1},
+      {"UTF-8", "E6BCA2", output_encoding::utf_8, std::string_view::npos},
+  };
+  for (const auto& row : rows) {
+    const std::string bytes = from_hex(row.hex);
+    const std::unique_ptr<char[]> exact(new char[bytes.size()]);
+    bytes.copy(exact.get(), bytes.size());
+    EXPECT_EQ(find_undecodable_as(std::string_view(exact.get(), bytes.size()),
+                                  row.encoding),
+              row.offset)
         << row.what;
   }
 }

@@ -143,7 +143,10 @@ std::string_view candidate_annotation(std::string_view candidate) {
                                              : candidate.substr(semicolon);
 }
 
-std::string_view candidate_word(std::string_view candidate,
+namespace {
+
+// The candidate's word, its concat form decoded into buffer.
+std::string_view concat_decoded(std::string_view candidate,
                                 output_encoding encoding, std::string& buffer) {
   const std::string_view word = candidate_without_annotation(candidate);
   constexpr std::string_view concat = "(concat ";
@@ -161,6 +164,21 @@ std::string_view candidate_word(std::string_view candidate,
       return word;  // not a concat of strings: the form as it stands
     }
   }
+  return buffer;
+}
+
+}  // namespace
+
+std::string_view candidate_word(std::string_view candidate,
+                                output_encoding encoding, std::string& buffer) {
+  const std::string_view word = concat_decoded(candidate, encoding, buffer);
+  if (encoding != output_encoding::euc_jis_2004) return word;
+  // A composed code and its two characters are one word.
+  std::string spelled;
+  const std::string_view compared =
+      with_pairs_spelled_out(word, encoding, spelled);
+  if (compared.data() == word.data()) return word;
+  buffer.swap(spelled);
   return buffer;
 }
 

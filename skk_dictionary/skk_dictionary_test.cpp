@@ -223,6 +223,13 @@ TEST(Candidates, WordMeant) {
       {"(skk-current-date)", output_encoding::utf_8, "(skk-current-date)"},
       {"(concat \"\\x3042\")", output_encoding::euc_jp, "(concat \"\\x3042\")"},
       {"", output_encoding::utf_8, ""},
+      // JIS X 0213's composed ɔ́ is ɔ and the combining acute written
+      // apart; か゚ stays, as EUC-JIS-2004 has no code for its mark alone.
+      {"a\xAB\xC9;n", output_encoding::euc_jis_2004, "a\xAB\xB8\xAB\xDA"},
+      {"(concat \"\xAB\xC9\")", output_encoding::euc_jis_2004,
+       "\xAB\xB8\xAB\xDA"},
+      {"\xA4\xF7", output_encoding::euc_jis_2004, "\xA4\xF7"},
+      {"\xAB\xC9", output_encoding::euc_jp, "\xAB\xC9"},
   };
   for (const auto& c : cases) {
     std::string buffer;

@@ -18,6 +18,8 @@ if [ "${1:-}" = "--tests" ]; then
   # Words with conjugation classes, to measure the okuri-ari keys against
   # SKK-JISYO.L.
   packages="$packages mecab-ipadic"
+  # skkdic-extra's dictionaries, read back through --merge.
+  packages="$packages skkdic-extra"
   # uim-skk as users install it (its uim brings uim-sh and the SKK
   # library), and what the SKK servers the skkserv suite fetches with
   # apt-get download need: tinycdb's cdb and libcdb1 for dbskkd-cdb,
