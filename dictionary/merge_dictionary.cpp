@@ -310,7 +310,8 @@ merge_counts write_merged_dictionary(const skk_dictionary& dictionary,
     }
   }
   end_ari_section();
-  if (!has_ari_marker && !has_nasi_marker && first_entry == count) {
+  if (!has_ari_marker && !has_nasi_marker && first_entry == count &&
+      !(nasi.done() && ari.done())) {
     // Nothing but comments (or nothing): both sections, as a dictionary
     // written anew has them.
     add_ari_section(true);

@@ -25,6 +25,7 @@
 
 #include "base/output_stream.h"
 #include "conversion/convert_text.h"
+#include "dictionary/merge_dictionary.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/recode_table.h"
 #include "dictionary/skk_order.h"
@@ -33,6 +34,7 @@
 #include "encodings/output_encoding.h"
 #include "encodings/text_encoding.h"
 #include "formats/tab_text.h"
+#include "skk_dictionary/skk_dictionary.h"
 #include "skk_rules/reading_form.h"
 #include "skk_rules/skk_entry.h"
 
@@ -872,6 +874,47 @@ void check_other_formats(std::string_view raw, encoding_choice choice,
   }
 }
 
+// The input read as an SKK dictionary, as --merge and --exclude read one:
+// refused with a message, or merged with nothing new back byte for byte
+// (when its lines end in LF alone and the last one has its line end); and
+// recoded into each encoding, every entry line then decoding in it.
+void check_skk_dictionary(std::string_view raw) {
+  skk_dictionary dictionary;
+  std::vector<line_problem> warnings;
+  line_problem problem;
+  if (!read_skk_dictionary(raw, {}, dictionary, warnings, problem)) {
+    check(!problem.message.empty(), "an SKK dictionary refused silently");
+    return;
+  }
+  const output_encoding own =
+      dictionary.encoding_known ? dictionary.encoding : output_encoding::utf_8;
+  reading_table table;
+  reading_table okuri_ari;
+  output_stream stream = make_output_stream(nullptr, line_end::lf);
+  write_merged_dictionary(dictionary, table, &okuri_ari,
+                          order_kept(dictionary, own), own, stream);
+  check(finish_output(stream) == 0, "the merge's stream failed");
+  const bool plain = find_byte_order_mark(raw) == byte_order_mark::none &&
+                     raw.find('\r') == std::string_view::npos &&
+                     (raw.empty() || raw.back() == '\n');
+  if (plain) {
+    check(written_text(stream) == raw, "merging nothing changed the text");
+  }
+  for (const output_encoding target :
+       {output_encoding::euc_jp, output_encoding::shift_jis,
+        output_encoding::utf_8}) {
+    skk_dictionary recoded;
+    warnings.clear();
+    if (!read_skk_dictionary(raw, {}, recoded, warnings, problem)) return;
+    recode_dictionary(recoded, target, warnings);
+    for (const dictionary_line& line : recoded.lines) {
+      if (line.kind != dictionary_line_kind::entry) continue;
+      check(find_undecodable_as(line.text, target) == std::string_view::npos,
+            "a recoded entry line does not decode");
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -908,6 +951,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   request.skipped = [&](const line_problem& line) { skipped.push_back(line); };
   check_other_formats(raw, choice, rules);
   check_output_encodings(raw, choice, rules);
+  check_skk_dictionary(raw);
   conversion_result result;
   const prepared_input& input = result.input;
   const conversion_counts& counts = result.counts;

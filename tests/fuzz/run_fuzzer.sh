@@ -25,6 +25,13 @@ else
     { printf '\004'; cat "$input"; } > "$work/seeds/$name.sjis"
     { printf '\013'; cat "$input"; } > "$work/seeds/$name.utf-8-sorted-lf"
   done
+  # The SKK dictionaries the merge cases read, which the fuzzer also reads
+  # as one.
+  for jisyo in "$here"/../cases/*/*/*.jisyo; do
+    [ -f "$jisyo" ] || continue
+    name=$(basename "$(dirname "$jisyo")")-$(basename "$jisyo")
+    { printf '\002'; cat "$jisyo"; } > "$work/seeds/$name"
+  done
   if [ -n "$(ls "$here/regressions" 2>/dev/null)" ]; then
     "$fuzzer" "$here"/regressions/*
   fi
