@@ -225,14 +225,22 @@ std::size_t first_line_out_of_order(const skk_dictionary& dictionary,
 }
 
 sort_order order_kept(const skk_dictionary& dictionary,
-                      output_encoding encoding) {
-  if (first_line_out_of_order(dictionary, sort_order::skk, encoding) == 0) {
-    return sort_order::skk;
-  }
-  if (first_line_out_of_order(dictionary, sort_order::bytes, encoding) == 0) {
-    return sort_order::bytes;
+                      output_encoding encoding, sort_order preferred) {
+  const sort_order other =
+      preferred == sort_order::bytes ? sort_order::skk : sort_order::bytes;
+  for (const sort_order order : {preferred, other}) {
+    if (first_line_out_of_order(dictionary, order, encoding) == 0) {
+      return order;
+    }
   }
   return sort_order::input;
+}
+
+sort_order preferred_order(output_encoding encoding) {
+  return encoding == output_encoding::utf_8 ||
+                 encoding == output_encoding::utf_16le
+             ? sort_order::bytes
+             : sort_order::skk;
 }
 
 merge_counts write_merged_dictionary(const skk_dictionary& dictionary,

@@ -26,11 +26,18 @@ struct merge_counts {
 std::size_t first_line_out_of_order(const skk_dictionary& dictionary,
                                     sort_order order, output_encoding encoding);
 
-// The order a dictionary is kept in: skk or bytes when its entries are in
-// that order (skk when in both), else input (new readings go at the end of
-// their section).
+// The order a dictionary is kept in: preferred (skk or bytes) when its
+// entries are in that order, else the other one when they are in that,
+// else input (new readings go at the end of their section). A dictionary
+// in both orders (few readings, or none whose orders differ) is kept in
+// preferred.
 sort_order order_kept(const skk_dictionary& dictionary,
-                      output_encoding encoding);
+                      output_encoding encoding, sort_order preferred);
+
+// The order a dictionary in encoding is more likely searched in when it is
+// sorted in both: byte order for UTF-8 and UTF-16LE (as libskk and the
+// programs reading UTF-8 search), Emacs SKK's for the others.
+sort_order preferred_order(output_encoding encoding);
 
 // Writes dictionary with the words of table added under its okuri-nasi
 // readings and those of okuri_ari (if given) under its okuri-ari ones.

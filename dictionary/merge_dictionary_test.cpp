@@ -245,32 +245,51 @@ skk_dictionary read_utf_8(const std::string& text) {
 }
 
 TEST(MergeDictionary, OrderKept) {
+  // ゛ (U+309B) sorts before い in Emacs SKK's order (JIS X 0208 row 1
+  // before row 4) and after it in UTF-8's bytes.
   struct {
     const char* name;
     std::string text;
-    sort_order kept;
+    sort_order preferring_skk;
+    sort_order preferring_bytes;
     std::size_t first_out_of_skk_order;
   } const cases[] = {
-      {"empty", markers, sort_order::skk, 0},
-      {"both orders", markers + "a /1/\nb /1/\nb /2/\n", sort_order::skk, 0},
+      {"empty", markers, sort_order::skk, sort_order::bytes, 0},
+      {"both orders", markers + "a /1/\nb /1/\nb /2/\n", sort_order::skk,
+       sort_order::bytes, 0},
       {"okuri-ari descending",
        ";; okuri-ari entries.\nbr /1/\nar /1/\n;; okuri-nasi entries.\n",
-       sort_order::skk, 0},
+       sort_order::skk, sort_order::bytes, 0},
       {"okuri-ari ascending is out of order",
        ";; okuri-ari entries.\nar /1/\nbr /1/\n;; okuri-nasi entries.\n",
-       sort_order::input, 3},
-      {"bytes only", markers + "\xE3\x81\x82 /1/\n\xEF\xBD\xB1 /1/\n",
-       sort_order::bytes, 4},
-      {"neither", markers + "b /1/\na /1/\n", sort_order::input, 4},
+       sort_order::input, sort_order::input, 3},
+      {"bytes only",
+       markers + "\xE3\x81\x86\xE3\x81\x84 /1/\n\xE3\x81\x86\xE3\x82\x9B /1/\n",
+       sort_order::bytes, sort_order::bytes, 4},
+      {"skk only",
+       markers + "\xE3\x81\x86\xE3\x82\x9B /1/\n\xE3\x81\x86\xE3\x81\x84 /1/\n",
+       sort_order::skk, sort_order::skk, 0},
+      {"neither", markers + "b /1/\na /1/\n", sort_order::input,
+       sort_order::input, 4},
   };
   for (const auto& c : cases) {
     const skk_dictionary dictionary = read_utf_8(c.text);
-    EXPECT_EQ(order_kept(dictionary, output_encoding::utf_8), c.kept) << c.name;
+    EXPECT_EQ(order_kept(dictionary, output_encoding::utf_8, sort_order::skk),
+              c.preferring_skk)
+        << c.name;
+    EXPECT_EQ(order_kept(dictionary, output_encoding::utf_8, sort_order::bytes),
+              c.preferring_bytes)
+        << c.name;
     EXPECT_EQ(first_line_out_of_order(dictionary, sort_order::skk,
                                       output_encoding::utf_8),
               c.first_out_of_skk_order)
         << c.name;
   }
+  EXPECT_EQ(preferred_order(output_encoding::utf_8), sort_order::bytes);
+  EXPECT_EQ(preferred_order(output_encoding::utf_16le), sort_order::bytes);
+  EXPECT_EQ(preferred_order(output_encoding::euc_jp), sort_order::skk);
+  EXPECT_EQ(preferred_order(output_encoding::euc_jis_2004), sort_order::skk);
+  EXPECT_EQ(preferred_order(output_encoding::shift_jis), sort_order::skk);
 }
 
 TEST(MergeDictionary, ExcludedWords) {

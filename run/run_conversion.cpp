@@ -564,9 +564,15 @@ int convert_file(const run_options& given_options,
       batch.add(message_at(options.merge_name, line));
     }
     batch.flush();
+    // A dictionary sorted in both orders is kept in the one its program
+    // searches: --for's, else the one its encoding suggests.
+    const sort_order preferred =
+        options.preset != nullptr && options.preset->order != sort_order::input
+            ? options.preset->order
+            : preferred_order(layout.encoding);
     plan.order = options.sort_given
                      ? options.sort
-                     : order_kept(plan.dictionary, layout.encoding);
+                     : order_kept(plan.dictionary, layout.encoding, preferred);
     const std::size_t out_of_order =
         first_line_out_of_order(plan.dictionary, plan.order, layout.encoding);
     if (out_of_order != 0) {
