@@ -611,7 +611,18 @@ int convert_file(const run_options& given_options,
                 ? std::string("; it is written as it was")
                 : std::string()));
   }
-  if (options.preset != nullptr) report_registration(options, layout);
+  // A dictionary merged into in place is the one the program reads
+  // already: it needs no registration.
+  const bool in_place =
+      options.has_merge && options.has_output &&
+      absolute_path(options.output_name) == absolute_path(options.merge_name);
+  if (options.preset != nullptr && !in_place) {
+    report_registration(options, layout);
+  } else if (options.preset != nullptr) {
+    report(options.merge_name + ": words merged in place; " +
+           options.preset->title +
+           " reads it where it did, once it is started again");
+  }
   for (const long_line& line : long_lines) {
     if (line.words_left_out != 0) {
       report(shown_name + ": the reading '" +
