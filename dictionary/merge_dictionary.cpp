@@ -307,7 +307,7 @@ merge_counts write_merged_dictionary(const skk_dictionary& dictionary,
     }
     const std::string_view reading = line.reading();
     pending_readings& pending = line.okuri_ari ? ari : nasi;
-    std::vector<std::uint32_t>& matches =
+    const std::vector<std::uint32_t>& matches =
         line.okuri_ari ? ari_matches : nasi_matches;
     merge.write_pending(pending, &reading, line.okuri_ari);
     if (matches[i] == no_entry) {

@@ -43,9 +43,13 @@ merged_text merged(const std::string& existing, const pairs& nasi,
   return result;
 }
 
-const std::string markers = ";; okuri-ari entries.\n;; okuri-nasi entries.\n";
+// The section markers every dictionary here starts with.
+std::string markers_text() {
+  return ";; okuri-ari entries.\n;; okuri-nasi entries.\n";
+}
 
 TEST(MergeDictionary, WordsAdded) {
+  const std::string markers = markers_text();
   struct {
     const char* name;
     std::string existing;
@@ -222,6 +226,7 @@ TEST(MergeDictionary, WordsAdded) {
 }
 
 TEST(MergeDictionary, SkkOrderInsertsAsEmacsSkkCompares) {
+  const std::string markers = markers_text();
   // In the skk order a half-width katakana (emacs-mule 0x89) comes before
   // hiragana (0x92), though its UTF-8 (EF BD B1) comes after.
   const merged_text result =
@@ -245,6 +250,7 @@ skk_dictionary read_utf_8(const std::string& text) {
 }
 
 TEST(MergeDictionary, OrderKept) {
+  const std::string markers = markers_text();
   // ゛ (U+309B) sorts before い in Emacs SKK's order (JIS X 0208 row 1
   // before row 4) and after it in UTF-8's bytes.
   struct {
@@ -293,6 +299,7 @@ TEST(MergeDictionary, OrderKept) {
 }
 
 TEST(MergeDictionary, ExcludedWords) {
+  const std::string markers = markers_text();
   const std::string held_text =
       markers + "a /x/(concat \"p\\057q\")/y;note/\nb /z/\nokur /A/[u/A/]/\n";
   const skk_dictionary held_dictionary = read_utf_8(held_text);

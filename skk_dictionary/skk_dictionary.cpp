@@ -349,11 +349,17 @@ void recode_dictionary(skk_dictionary& dictionary, output_encoding target,
     dictionary_line line = dictionary.lines[i];
     const std::size_t start = text.size();
     char32_t missing = 0;
+    const auto cannot_write = [&](std::string what) {
+      what += " holds ";
+      what += code_point_name(missing);
+      what += ", which ";
+      what += title;
+      what += " cannot write; left out";
+      return what;
+    };
     const auto left_out = [&](const std::string& what) {
       text.resize(start);
-      warnings.push_back({i + 1, what + " holds " + code_point_name(missing) +
-                                     ", which " + title +
-                                     " cannot write; left out"});
+      warnings.push_back({i + 1, cannot_write(what)});
     };
     if (i == coding_line) {
       const std::string_view name = line.text.substr(
@@ -407,11 +413,10 @@ void recode_dictionary(skk_dictionary& dictionary, output_encoding target,
           text.resize(before);
           std::string shown;
           append_utf_8_of(element.text, from, shown);
-          warnings.push_back(
-              {i + 1, std::string(element.block ? "the okurigana block '"
-                                                : "the word '") +
-                          shown + "' holds " + code_point_name(missing) +
-                          ", which " + title + " cannot write; left out"});
+          shown.insert(0,
+                       element.block ? "the okurigana block '" : "the word '");
+          shown += '\'';
+          warnings.push_back({i + 1, cannot_write(shown)});
           continue;
         }
         text.push_back('/');

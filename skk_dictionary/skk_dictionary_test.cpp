@@ -192,6 +192,7 @@ TEST(Candidates, Split) {
     std::vector<candidate_element> elements;
     split_candidates(c.candidates, elements);
     std::vector<std::pair<std::string, bool>> got;
+    got.reserve(elements.size());
     for (const candidate_element& e : elements) {
       got.emplace_back(std::string(e.text), e.block);
     }
