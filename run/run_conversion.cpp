@@ -112,6 +112,10 @@ bool read_input(const run_options& options, const std::string& shown_name,
 // The dictionary --merge adds the words to, read and recoded into the
 // output's encoding, and the order its entries are kept in.
 struct merge_plan {
+  // The file's bytes, or the text of a CDB file, which the dictionary's
+  // lines view.
+  text_buffer bytes;
+  std::string text;
   skk_dictionary dictionary;
   output_encoding own_encoding = output_encoding::utf_8;  // before recoding
   sort_order order = sort_order::input;
@@ -462,20 +466,17 @@ int convert_file(const run_options& given_options,
   run_options options = given_options;
   // The dictionary to merge into is read first: the output's encoding is
   // its own, which decides which words can be filed.
-  text_buffer merge_bytes;
-  std::string merge_text;
   merge_plan plan;
-  bool merge_target_known = false;
-  output_encoding merge_target = output_encoding::utf_8;
   if (options.has_merge) {
     dictionary_reading how;
     how.encoding_given = options.merge_encoding_given;
     how.encoding = options.merge_encoding;
-    if (!read_skk_file(options.merge_name, how, merge_bytes, merge_text,
+    if (!read_skk_file(options.merge_name, how, plan.bytes, plan.text,
                        plan.dictionary)) {
       return exit_failure;
     }
-    merge_target =
+    bool merge_target_known = false;
+    const output_encoding merge_target =
         merged_encoding(options, plan.dictionary, merge_target_known);
     if (merge_target_known) {
       options.has_to = true;
