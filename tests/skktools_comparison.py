@@ -6,8 +6,10 @@ tests/skktools_comparison.py --program build/brenlow
 
 The export: a Microsoft IME file (Shift_JIS, CR LF, no comments, so no
 annotations) of readings of SKK-JISYO.L, .jinmei, .geo and .M, with words
-that need SKK's (concat ...) form among them. B is brenlow's plain
-conversion of it (--to euc-jp). Then, as sets of (section, reading, word):
+that need SKK's (concat ...) form among them; and, with mecab-ipadic, a
+Google Japanese Input export of its verbs and adjectives, converted with
+--okuri-ari throughout. B is brenlow's plain conversion of an export (--to
+euc-jp). Then, as sets of (section, reading, word):
 
   brenlow --merge A EXPORT --to euc-jp      = skkdic-expr2 A + B
   brenlow --exclude L EXPORT --to euc-jp    = skkdic-expr2 B - L
@@ -43,6 +45,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from skk_text import decode_candidate  # noqa: E402
 from skkdic_vocabulary import ime_line, load_slice  # noqa: E402
+import okuri_ari_round_trip  # noqa: E402
 
 SKIP = 77
 SKK = "/usr/share/skk"
@@ -147,6 +150,20 @@ def export(path):
     return len(rows)
 
 
+def verb_export(path):
+    """Google Japanese Input's export of every 8th verb and adjective of
+    mecab-ipadic, for --okuri-ari; its line count, 0 without mecab-ipadic."""
+    if not os.path.exists(os.path.join(okuri_ari_round_trip.IPADIC,
+                                       "Verb.csv")):
+        return 0
+    rows = [(r, w, pos) for pos, words in
+            sorted(okuri_ari_round_trip.ime_entries().items())
+            for r, w in words][::8]
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("".join(f"{r}\t{w}\t{pos}\t\n" for r, w, pos in rows))
+    return len(rows)
+
+
 def without_annotations(source, path):
     """A copy of an EUC-JP dictionary with its annotations cut."""
     with open(source, "rb") as f:
@@ -160,6 +177,39 @@ def without_annotations(source, path):
         out.append(line)
     with open(path, "wb") as f:
         f.write(b"\n".join(out))
+
+
+def compare_export(program, expr2, work, label, source, options):
+    """Failures of one export, merged into each base and excluded."""
+    failures = []
+    plain = os.path.join(work, "B")
+    with open(plain, "wb") as f:
+        f.write(run([program, *options, "--to", "euc-jp", "--eol", "lf",
+                     source], "brenlow"))
+    for base in BASES:
+        name = os.path.basename(base)
+        a = os.path.join(work, name)
+        without_annotations(base, a)
+        ours = run([program, *options, "--merge", a, "--to", "euc-jp",
+                    source], "brenlow --merge")
+        theirs = run([expr2, "-d", work, a, "+", plain], "skkdic-expr2")
+        failures += compare(f"{name} + {label}", ours, theirs)
+        # A's words first, in A's order.
+        old, merged = orders(open(a, "rb").read()), orders(ours)
+        for reading, words in old.items():
+            if merged.get(reading, [])[:len(words)] != words:
+                failures.append(f"{name} + {label}: {reading} was {words}, "
+                                f"brenlow wrote {merged.get(reading)}")
+    theirs = run([expr2, "-d", work, plain, "-", LARGE], "skkdic-expr2")
+    for dictionary in (LARGE, LARGE_CDB):
+        if not os.path.exists(dictionary):
+            print(f"{dictionary} is missing: not compared")
+            continue
+        ours = run([program, *options, "--exclude", dictionary, "--to",
+                    "euc-jp", source], "brenlow --exclude")
+        failures += compare(f"{label} - {os.path.basename(dictionary)}",
+                            ours, theirs)
+    return failures
 
 
 def main():
@@ -176,37 +226,18 @@ def main():
         return SKIP
     failures = []
     with tempfile.TemporaryDirectory() as work:
-        source = os.path.join(work, "export.txt")
-        lines = export(source)
-        plain = os.path.join(work, "B")
-        with open(plain, "wb") as f:
-            f.write(run([program, "--to", "euc-jp", "--eol", "lf", source],
-                        "brenlow"))
-        print(f"export: {lines} lines")
-        for base in BASES:
-            name = os.path.basename(base)
-            a = os.path.join(work, name)
-            without_annotations(base, a)
-            ours = run([program, "--merge", a, "--to", "euc-jp", source],
-                       "brenlow --merge")
-            theirs = run([expr2, "-d", work, a, "+", plain], "skkdic-expr2")
-            failures += compare(f"{name} + export", ours, theirs)
-            # A's words first, in A's order.
-            old, merged = orders(open(a, "rb").read()), orders(ours)
-            for reading, words in old.items():
-                if merged.get(reading, [])[:len(words)] != words:
-                    failures.append(f"{name} + export: {reading} was "
-                                    f"{words}, brenlow wrote "
-                                    f"{merged.get(reading)}")
-        theirs = run([expr2, "-d", work, plain, "-", LARGE], "skkdic-expr2")
-        for dictionary in (LARGE, LARGE_CDB):
-            if not os.path.exists(dictionary):
-                print(f"{dictionary} is missing: not compared")
+        nouns = os.path.join(work, "nouns.txt")
+        verbs = os.path.join(work, "verbs.txt")
+        exports = [("nouns", nouns, export(nouns), []),
+                   ("verbs --okuri-ari", verbs, verb_export(verbs),
+                    ["--okuri-ari"])]
+        for label, source, lines, options in exports:
+            if not lines:
+                print(f"{label}: mecab-ipadic is not installed: not compared")
                 continue
-            ours = run([program, "--exclude", dictionary, "--to", "euc-jp",
-                        source], "brenlow --exclude")
-            failures += compare(
-                f"export - {os.path.basename(dictionary)}", ours, theirs)
+            print(f"{label}: {lines} lines")
+            failures += compare_export(program, expr2, work, label, source,
+                                       options)
     for failure in failures:
         print(f"FAIL {failure}")
     print(f"{len(failures)} failures")
