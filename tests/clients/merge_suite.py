@@ -31,6 +31,10 @@ one: `skk-large-jisyo` is an empty dictionary, so that neither it nor ja-dic
 Emacs then registers two words of its own in the same session (one
 okuri-ari), saves, and a new session types everything again: the merged and
 the registered words must all be there, and the saved file well-formed.
+Last, SKK-JISYO.S (EUC-JP as shipped, and in UTF-8 in the same order)
+merged into without --sort, its order found, is Emacs SKK's
+`skk-large-jisyo`, binary-searched, with an empty personal dictionary that
+learns nothing: its old words and the new ones must all be found.
 Failures name the encoding, the keys typed, the words expected and the words
 the client offered.
 """
@@ -210,14 +214,15 @@ def example_exports():
 
 # ---------------------------------------------------------------------------
 # The clients.
-def emacs_session(dictionary, coding, large, lines, work):
+def emacs_session(dictionary, coding, large, lines, work,
+                  large_coding="euc-jp"):
     """{keys: (text, [words offered])} of one Emacs session."""
     listing = os.path.join(work, "keys.txt")
     with open(listing, "w", encoding="utf-8") as f:
         f.write("".join(line + "\n" for line in lines))
     proc = subprocess.run(
         ["emacs", "-Q", "--batch", "-l", os.path.join(HERE, "merge_session.el"),
-         dictionary, coding, large, listing],
+         dictionary, coding, large, large_coding, listing],
         capture_output=True, stdin=subprocess.DEVNULL, timeout=900,
         env=dict(os.environ, LC_ALL="C.UTF-8", HOME=work))
     if proc.returncode != 0:
@@ -279,7 +284,12 @@ def expected_words(client, codec, old, merged_rows, verbs):
         if not keys:
             continue
         for word in words:
-            add(keys, word_of(word), True)
+            word = word_of(word)
+            if client == "emacs" and codec == "euc_jp":
+                # The dictionary's words as Emacs reads them: its euc-jp
+                # has U+2014 at A1BD, where Python's codec has U+2015.
+                word = word.replace("\u2015", "\u2014")
+            add(keys, word, True)
     for reading, word in merged_rows:
         keys = typable(client, reading)
         if not keys:
@@ -353,16 +363,20 @@ def merge_all(program, dictionary, exports, label, options=()):
     return failures, merged_rows, verbs
 
 
-def sorted_small(coding, path):
-    """SKK-JISYO.S in the encoding, in byte order as libskk searches it:
-    okuri-ari keys descending, okuri-nasi ascending, as the file is in
-    EUC-JP."""
+def sorted_small(coding, path, by_bytes=True):
+    """SKK-JISYO.S in the encoding, sorted as it is in EUC-JP (JIS code
+    order, which is Emacs SKK's), or by_bytes in the encoding as libskk
+    searches it: okuri-ari keys descending, okuri-nasi ascending."""
     with open(SMALL, "rb") as f:
         lines = f.read().decode("euc_jis_2004").split("\n")
     if coding == "euc-jp":
         shutil.copy(SMALL, path)
         return
     lines[0] = lines[0].replace("euc-jp", coding)
+    if not by_bytes:
+        with open(path, "w", encoding=coding) as f:
+            f.write("\n".join(lines))
+        return
     ari = lines.index(";; okuri-ari entries.")
     nasi = lines.index(";; okuri-nasi entries.")
     entries = [line for line in lines[nasi + 1:] if line]
@@ -443,6 +457,31 @@ def main():
                 failures += problems
                 print(f"emacs, {coding}: {found}/{total} words found after "
                       f"registering {len(REGISTERED)} words and saving")
+                # SKK-JISYO.S, in Emacs SKK's order, merged into and
+                # binary-searched as skk-large-jisyo; the personal
+                # dictionary empty and left so.
+                system = os.path.join(home, "SKK-JISYO.S")
+                sorted_small(coding, system, by_bytes=False)
+                first = read_lines(system, codec)[0]
+                old = well_formed(system, codec, "", first)[1]
+                problems, merged_rows, verbs = merge_all(program, system,
+                                                         exports, coding)
+                failures += problems
+                label = f"{coding}, SKK-JISYO.S merged"
+                problems, merged = well_formed(system, codec, label, first)
+                failures += problems + kept_as_written(label, old, merged)
+                want = expected_words(args.client, codec, old, merged_rows,
+                                      verbs)
+                os.remove(personal)
+                shown = emacs_session(os.path.join(home, "empty-jisyo"),
+                                      coding, system, ["!unlearned"] + list(want),
+                                      home, coding)
+                total, found, problems = compare(
+                    f"{label}, skk-large-jisyo", want, shown, True)
+                failures += problems
+                print(f"emacs, {coding}, SKK-JISYO.S as skk-large-jisyo: "
+                      f"{found}/{total} words found ({len(want)} readings "
+                      f"typed)")
             else:
                 # The personal dictionary as libskk's user dictionary.
                 shown = libskk_lookup("user", personal, libskk_encoding,
