@@ -4,12 +4,14 @@ in a real SKK client: Emacs SKK (ddskk, its default skk-search-prog-list,
 the merged file as `skk-jisyo`) or libskk (the merged file as an
 Skk.UserDict; and, as an Skk.FileDict, which binary-searches, SKK-JISYO.S
 with the same exports merged on libskk's recipe, --sort=bytes, in EUC-JP
-as shipped and in UTF-8 sorted by bytes: its old words and the new ones).
+as shipped and in UTF-8 and Shift_JIS sorted by bytes: its old words and
+the new ones; libskk's FileDict loads no file that starts with the
+okuri-ari marker, as the personal dictionary Emacs SKK writes does).
 
 tests/clients/merge_suite.py --program build/brenlow --client emacs
 
 The personal dictionary is written by Emacs SKK itself, in EUC-JP (ddskk's
-default) and in UTF-8 (`skk-jisyo-code`): words converted through
+default), in UTF-8 and in Shift_JIS (cp932) (`skk-jisyo-code`): words converted through
 SKK-JISYO.S and confirmed, one picked as a second candidate, words
 registered through the minibuffer (one okuri-ari), then M-x skk-save-jisyo:
 recency order, okuri-ari lines with `[` blocks, no coding line. Into a copy,
@@ -31,7 +33,8 @@ one: `skk-large-jisyo` is an empty dictionary, so that neither it nor ja-dic
 Emacs then registers two words of its own in the same session (one
 okuri-ari), saves, and a new session types everything again: the merged and
 the registered words must all be there, and the saved file well-formed.
-Last, SKK-JISYO.S (EUC-JP as shipped, and in UTF-8 in the same order)
+Last, SKK-JISYO.S (EUC-JP as shipped, and in UTF-8 and Shift_JIS in the
+same order)
 merged into without --sort, its order found, is Emacs SKK's
 `skk-large-jisyo`, binary-searched, with an empty personal dictionary that
 learns nothing: its old words and the new ones must all be found.
@@ -81,7 +84,8 @@ OKURIGANA_KEYS = {"a": "A", "i": "I", "u": "U", "e": "E", "o": "O",
 # back, word).
 REGISTERED = [("Zuzuzu qzuzuzu<RET>", "Qzuzuzu ", "ズズズ"),
               ("PokoRuqpoko<RET>", "PokoRu", "ポコ")]
-CODINGS = {"euc-jp": ("euc_jp", "EUC-JP"), "utf-8": ("utf-8", "UTF-8")}
+CODINGS = {"euc-jp": ("euc_jp", "EUC-JP"), "utf-8": ("utf-8", "UTF-8"),
+           "cp932": ("cp932", "CP932")}
 
 
 # ---------------------------------------------------------------------------
@@ -133,6 +137,11 @@ def parse(lines):
     return entries, bad
 
 
+def coding_line(lines):
+    """The file's coding line, or None."""
+    return lines[0] if "coding:" in lines[0] else None
+
+
 def well_formed(path, codec, label, first=None):
     """(failures, entries): the file does not decode, lacks a marker, has a
     line of another shape or a CR, or its coding line is not the original's
@@ -147,10 +156,9 @@ def well_formed(path, codec, label, first=None):
                             f"{lines.count(marker)} times")
     if any(line.endswith("\r") for line in lines):
         failures.append(f"{label}: CR LF line ends in a file with LF")
-    coding_line = lines[0] if "coding:" in lines[0] else None
-    if coding_line != first:
-        failures.append(f"{label}: the coding line is {coding_line!r}, it "
-                        f"was {first!r}")
+    if coding_line(lines) != first:
+        failures.append(f"{label}: the coding line is {coding_line(lines)!r}, "
+                        f"it was {first!r}")
     entries, bad = parse(lines)
     failures += [f"{label}: malformed line {line!r}" for line in bad]
     return failures, entries
@@ -372,7 +380,10 @@ def sorted_small(coding, path, by_bytes=True):
     if coding == "euc-jp":
         shutil.copy(SMALL, path)
         return
-    lines[0] = lines[0].replace("euc-jp", coding)
+    # No coding line in Shift_JIS, as brenlow writes it (libskk knows no
+    # coding named cp932).
+    lines[0] = lines[0].replace("euc-jp", coding) if coding != "cp932" else \
+        ";; SKK-JISYO.S in Shift_JIS"
     if not by_bytes:
         with open(path, "w", encoding=coding) as f:
             f.write("\n".join(lines))
@@ -462,7 +473,7 @@ def main():
                 # dictionary empty and left so.
                 system = os.path.join(home, "SKK-JISYO.S")
                 sorted_small(coding, system, by_bytes=False)
-                first = read_lines(system, codec)[0]
+                first = coding_line(read_lines(system, codec))
                 old = well_formed(system, codec, "", first)[1]
                 problems, merged_rows, verbs = merge_all(program, system,
                                                          exports, coding)
@@ -499,7 +510,7 @@ def main():
                 # both orders, and Emacs SKK's is taken by default).
                 system = os.path.join(home, "SKK-JISYO.S")
                 sorted_small(coding, system)
-                first = read_lines(system, codec)[0]
+                first = coding_line(read_lines(system, codec))
                 old = well_formed(system, codec, "", first)[1]
                 problems, merged_rows, verbs = merge_all(
                     program, system, exports, coding, ["--sort=bytes"])
