@@ -2,7 +2,7 @@
 """brenlow's --merge and --exclude against skkdic-expr2 (skktools), SKK's
 own tool for adding and subtracting dictionaries, on real vocabulary.
 
-tests/skktools_comparison.py --program build/brenlow
+tests/skktools_comparison.py --program build/brenlow [--corpus EXPORT]...
 
 The export: a Microsoft IME file (Shift_JIS, CR LF, no comments, so no
 annotations) of readings of SKK-JISYO.L, .jinmei, .geo and .M, with words
@@ -63,10 +63,17 @@ MADE_UP = [("ぶれんろう", "a/b"), ("ぶれんろう", "c;d"), ("ぶれん�
            ("ぶれんろう", 'q"r'), ("かんじ", "漢/字"), ("かんじ", "幹;事")]
 
 
-def pairs(data):
+def okuri_ari_shape(reading):
+    """Whether skkdic-expr2 files the reading as okuri-ari, whatever section
+    it was in: a lower-case letter after a character that is not ASCII."""
+    return (len(reading) > 1 and "a" <= reading[-1] <= "z"
+            and not reading[-2].isascii())
+
+
+def pairs(data, by_shape=False):
     """{(okuri_ari, reading, word)} of an EUC-JP dictionary: each candidate
     as written, its annotation cut (a ";" inside a (concat ...) form is
-    written \\073)."""
+    written \\073); by_shape, okuri_ari as skkdic-expr2 takes it."""
     out = set()
     okuri_ari = None
     text = data.decode("euc_jis_2004", "surrogateescape")
@@ -79,7 +86,8 @@ def pairs(data):
             reading, rest = line.split(" /", 1)
             for candidate in rest.split("/"):
                 if candidate and not candidate.startswith("["):
-                    out.add((okuri_ari, reading, candidate.split(";")[0]))
+                    out.add((okuri_ari_shape(reading) if by_shape
+                             else okuri_ari, reading, candidate.split(";")[0]))
     return out
 
 
@@ -114,9 +122,9 @@ def run(command, label):
     return proc.stdout
 
 
-def compare(label, brenlow_out, expr2_out):
+def compare(label, brenlow_out, expr2_out, by_shape=False):
     """Failures: the pairs one side holds and the other lacks."""
-    ours, theirs = pairs(brenlow_out), pairs(expr2_out)
+    ours, theirs = pairs(brenlow_out, by_shape), pairs(expr2_out, by_shape)
     only_ours, only_theirs = ours - theirs, theirs - ours
     forms = same_word_otherwise_written(only_ours, only_theirs) | \
         same_word_otherwise_written(only_theirs, only_ours)
@@ -179,7 +187,8 @@ def without_annotations(source, path):
         f.write(b"\n".join(out))
 
 
-def compare_export(program, expr2, work, label, source, options):
+def compare_export(program, expr2, work, label, source, options,
+                   by_shape=False):
     """Failures of one export, merged into each base and excluded."""
     failures = []
     plain = os.path.join(work, "B")
@@ -193,7 +202,7 @@ def compare_export(program, expr2, work, label, source, options):
         ours = run([program, *options, "--merge", a, "--to", "euc-jp",
                     source], "brenlow --merge")
         theirs = run([expr2, "-d", work, a, "+", plain], "skkdic-expr2")
-        failures += compare(f"{name} + {label}", ours, theirs)
+        failures += compare(f"{name} + {label}", ours, theirs, by_shape)
         # A's words first, in A's order.
         old, merged = orders(open(a, "rb").read()), orders(ours)
         for reading, words in old.items():
@@ -208,13 +217,16 @@ def compare_export(program, expr2, work, label, source, options):
         ours = run([program, *options, "--exclude", dictionary, "--to",
                     "euc-jp", source], "brenlow --exclude")
         failures += compare(f"{label} - {os.path.basename(dictionary)}",
-                            ours, theirs)
+                            ours, theirs, by_shape)
     return failures
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
+    parser.add_argument("--corpus", action="append", default=[],
+                        help="an IME export compared as well, such as the "
+                        "benchmark's corpus (bench/make_corpus.py)")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
     expr2 = shutil.which("skkdic-expr2")
@@ -238,6 +250,13 @@ def main():
             print(f"{label}: {lines} lines")
             failures += compare_export(program, expr2, work, label, source,
                                        options)
+        # An export made from SKK dictionaries may hold readings such as
+        # うりおしm: brenlow files them as the export gives them, under
+        # okuri-nasi, and skkdic-expr2 by their shape, under okuri-ari.
+        for corpus in args.corpus:
+            print(f"{corpus}: sections as skkdic-expr2 tells them")
+            failures += compare_export(program, expr2, work, corpus,
+                                       os.path.abspath(corpus), [], True)
     for failure in failures:
         print(f"FAIL {failure}")
     print(f"{len(failures)} failures")
