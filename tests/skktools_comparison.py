@@ -36,7 +36,6 @@ difference). Differing pairs are printed.
 """
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys

@@ -222,6 +222,15 @@ def example_exports():
 
 # ---------------------------------------------------------------------------
 # The clients.
+def emacs_environment(home):
+    """Emacs's environment: a HOME of its own (no ~/.skk, no
+    ~/.skk-jisyo) and no SKKSERVER, so that no dictionary server answers
+    before or after the dictionaries under test."""
+    env = dict(os.environ, LC_ALL="C.UTF-8", HOME=home)
+    env.pop("SKKSERVER", None)
+    return env
+
+
 def emacs_session(dictionary, coding, large, lines, work,
                   large_coding="euc-jp"):
     """{keys: (text, [words offered])} of one Emacs session."""
@@ -232,7 +241,7 @@ def emacs_session(dictionary, coding, large, lines, work,
         ["emacs", "-Q", "--batch", "-l", os.path.join(HERE, "merge_session.el"),
          dictionary, coding, large, large_coding, listing],
         capture_output=True, stdin=subprocess.DEVNULL, timeout=900,
-        env=dict(os.environ, LC_ALL="C.UTF-8", HOME=work))
+        env=emacs_environment(work))
     if proc.returncode != 0:
         sys.exit(f"Emacs failed: {proc.stderr.decode(errors='replace')[-2000:]}")
     shown = {}
