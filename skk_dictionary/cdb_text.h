@@ -8,8 +8,9 @@
 namespace brenlow {
 
 // True when bytes (a whole file) are no text dictionary but may be a CDB
-// file: at least its 2048-byte header, which holds NUL bytes where no text
-// dictionary has any.
+// file: its 2048-byte header names 256 hash tables within the file, in
+// the order tinycdb writes them. A text dictionary in UTF-16, whose NUL
+// bytes a CDB header would also hold, is no such header.
 bool looks_like_cdb(std::string_view bytes);
 
 // Sets text to a line "KEY VALUE" for each record of the CDB file open as

@@ -368,6 +368,30 @@ if mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
       failures=$((failures + 1))
     fi
   fi
+  # --merge P -o P: the dictionary merged into is the one replaced, so a
+  # failed write must leave it byte for byte. A personal dictionary as
+  # Emacs SKK writes it (EUC-JP, okurigana blocks), in the page the last
+  # old file held, and 10,000 new words.
+  rm -f "$work/small/out.skk" "$work/small/out.cdb"
+  {
+    printf ';; okuri-ari entries.\n'
+    printf 'おくr /送/贈/[る/送/]/[り/贈/]/\nかk /書/[く/書/]/\n'
+    printf ';; okuri-nasi entries.\n'
+    for i in $(seq 1 40); do printf 'かんじ%d /幹事/漢字;%d/\n' "$i" "$i"; done
+  } | iconv -f utf-8 -t euc-jp > "$work/small/jisyo"
+  cp "$work/small/jisyo" "$work/jisyo.before"
+  seq 1 10000 | sed 's/^/かんじ\tword/; s/$/\tnoun\r/' > "$work/new_words.txt"
+  status=0
+  err=$("$program" --merge "$work/small/jisyo" -o "$work/small/jisyo" \
+          "$work/new_words.txt" 2>&1) || status=$?
+  check merge_into_file_on_full_disk 1 \
+    "brenlow: cannot write '$work/small/jisyo': No space left on device; it is left as it was" \
+    "$status" "$err"
+  if ! cmp -s "$work/small/jisyo" "$work/jisyo.before" ||
+     [ "$(ls -A "$work/small" | tr '\n' ' ')" != "filler jisyo " ]; then
+    echo "FAIL merge_into_file_on_full_disk: the dictionary changed or a temporary file is left"
+    failures=$((failures + 1))
+  fi
   umount "$work/small"
 else
   echo "skip output_file_on_full_disk (cannot mount a small tmpfs here)"

@@ -36,6 +36,9 @@ if [ "${1:-}" = "--tests" ]; then
   packages="$packages strace"
   # The man page, rendered by the install test.
   packages="$packages man-db"
+  # skkdic-expr2, whose sums and differences of dictionaries --merge and
+  # --exclude are compared with.
+  packages="$packages skktools"
 fi
 if [ "${1:-}" = "--bench" ]; then
   packages="$packages python3 time skkdic skkdic-extra"
