@@ -224,9 +224,10 @@ bool read_dictionary_file(const std::string& name, text_buffer& bytes) {
 
 // Reads the SKK dictionary name into dictionary (its lines viewing bytes,
 // or text for a CDB file), naming its malformed lines; reports and returns
-// false when it cannot be read.
+// false when it cannot be read, with advice where its encoding cannot be
+// told.
 bool read_skk_file(const std::string& name, const dictionary_reading& how,
-                   text_buffer& bytes, std::string& text,
+                   const char* advice, text_buffer& bytes, std::string& text,
                    skk_dictionary& dictionary) {
   if (!read_dictionary_file(name, bytes)) return false;
   std::string_view view(bytes.data(), bytes.size());
@@ -258,7 +259,11 @@ bool read_skk_file(const std::string& name, const dictionary_reading& how,
     batch.add(message_at(name, warning));
   }
   batch.flush();
-  if (!read) report_at(name, problem);
+  if (!read) {
+    line_problem shown = problem;
+    if (dictionary.encoding_untold) shown.message += advice;
+    report_at(name, shown);
+  }
   return read;
 }
 
@@ -289,7 +294,10 @@ bool exclude_dictionaries(const run_options& options, output_encoding encoding,
     text_buffer bytes;
     std::string text;
     skk_dictionary dictionary;
-    if (!read_skk_file(name, dictionary_reading{}, bytes, text, dictionary)) {
+    if (!read_skk_file(name, dictionary_reading{},
+                       ": give it a coding line (;; -*- coding: euc-jp -*-, "
+                       "or the encoding it is in) or write it in UTF-8",
+                       bytes, text, dictionary)) {
       return false;
     }
     const output_encoding own = dictionary.encoding;
@@ -471,8 +479,9 @@ int convert_file(const run_options& given_options,
     dictionary_reading how;
     how.encoding_given = options.merge_encoding_given;
     how.encoding = options.merge_encoding;
-    if (!read_skk_file(options.merge_name, how, plan.bytes, plan.text,
-                       plan.dictionary)) {
+    if (!read_skk_file(options.merge_name, how,
+                       ": give its encoding with --merge-encoding", plan.bytes,
+                       plan.text, plan.dictionary)) {
       return exit_failure;
     }
     bool merge_target_known = false;
@@ -556,6 +565,11 @@ int convert_file(const run_options& given_options,
   if (!exclude_dictionaries(options, layout.encoding, table, okuri_ari)) {
     return exit_failure;
   }
+  // A dictionary merged into in place is the one the program reads
+  // already.
+  const bool in_place =
+      options.has_merge && options.has_output &&
+      absolute_path(options.output_name) == absolute_path(options.merge_name);
   if (options.has_merge) {
     plan.own_encoding = plan.dictionary.encoding;
     std::vector<line_problem> left_out;
@@ -584,6 +598,35 @@ int convert_file(const run_options& given_options,
                            (plan.order == sort_order::skk ? "skk" : "bytes") +
                            "); new readings are placed where that "
                            "order puts them among its lines"});
+    }
+    const sort_order searched =
+        options.preset != nullptr ? options.preset->order : sort_order::input;
+    if (!in_place && !options.sort_given && searched != sort_order::input &&
+        plan.order != searched) {
+      report(options.merge_name + ": not in the order " +
+             options.preset->title +
+             " searches a dictionary in, and the merge keeps its order: " +
+             options.preset->title +
+             " finds every word of the result only as its personal (user) "
+             "dictionary; to register it as below, give --sort" +
+             (searched == sort_order::bytes ? "=bytes" : "") +
+             " to a dictionary in that order");
+    }
+    // libskk sees a section marker only after a line feed, so a
+    // dictionary registered anew must not start with one (a personal
+    // dictionary Emacs SKK wrote does).
+    if (options.preset != nullptr && !in_place &&
+        !plan.dictionary.lines.empty()) {
+      const dictionary_line_kind first = plan.dictionary.lines.front().kind;
+      if (first == dictionary_line_kind::okuri_ari_marker ||
+          first == dictionary_line_kind::okuri_nasi_marker) {
+        dictionary_line comment;
+        comment.text = ";; SKK dictionary";
+        plan.dictionary.lines.insert(plan.dictionary.lines.begin(), comment);
+        if (plan.dictionary.coding_line != std::string_view::npos) {
+          ++plan.dictionary.coding_line;
+        }
+      }
     }
   }
   std::vector<long_line> long_lines;
@@ -614,9 +657,6 @@ int convert_file(const run_options& given_options,
   }
   // A dictionary merged into in place is the one the program reads
   // already: it needs no registration.
-  const bool in_place =
-      options.has_merge && options.has_output &&
-      absolute_path(options.output_name) == absolute_path(options.merge_name);
   if (options.preset != nullptr && !in_place) {
     report_registration(options, layout);
   } else if (options.preset != nullptr) {

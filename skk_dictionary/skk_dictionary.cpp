@@ -205,8 +205,8 @@ bool read_skk_dictionary(std::string_view text, const dictionary_reading& how,
       text.find('\0') != std::string_view::npos) {
     problem = {0,
                "holds NUL bytes, which no SKK dictionary text has (UTF-16 "
-               "without its byte-order mark? give --merge-encoding "
-               "utf-16le)"};
+               "without its byte-order mark?)"};
+    dictionary.encoding_untold = true;
     return false;
   }
   if (mark == byte_order_mark::utf_16le || utf_16_given) {
@@ -257,8 +257,8 @@ bool read_skk_dictionary(std::string_view text, const dictionary_reading& how,
       problem = {coding_line + 1,
                  "its coding line names '" + std::string(name) +
                      "', which brenlow does not read (euc-jp, euc-jis-2004, "
-                     "shift_jis, utf-8): give its encoding with "
-                     "--merge-encoding"};
+                     "shift_jis, utf-8)"};
+      dictionary.encoding_untold = true;
       return false;
     }
     if (mark == byte_order_mark::utf_8 && named != output_encoding::utf_8) {
@@ -296,8 +296,8 @@ bool read_skk_dictionary(std::string_view text, const dictionary_reading& how,
       if (!found) {
         problem = {0,
                    "no coding line, and its bytes are not all UTF-8, EUC-JP, "
-                   "EUC-JIS-2004 or Shift_JIS: give its encoding with "
-                   "--merge-encoding"};
+                   "EUC-JIS-2004 or Shift_JIS"};
+        dictionary.encoding_untold = true;
         return false;
       }
       dictionary.encoding_known = true;

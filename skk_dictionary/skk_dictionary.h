@@ -49,6 +49,10 @@ struct skk_dictionary {
   std::size_t coding_line = std::string_view::npos;
   std::size_t coding_name_offset = 0;
   std::size_t coding_name_size = 0;
+  // Set when it cannot be read because its encoding cannot be told (a
+  // coding line naming another, bytes no encoding decodes, NUL bytes):
+  // what its reader can give to tell it.
+  bool encoding_untold = false;
   bool crlf = false;        // its first line ends in CR LF
   bool utf_8_mark = false;  // it starts with a UTF-8 byte-order mark
   std::vector<dictionary_line> lines;
