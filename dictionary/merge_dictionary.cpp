@@ -1,5 +1,6 @@
 #include "dictionary/merge_dictionary.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -236,11 +237,34 @@ sort_order order_kept(const skk_dictionary& dictionary,
   return sort_order::input;
 }
 
-sort_order preferred_order(output_encoding encoding) {
-  return encoding == output_encoding::utf_8 ||
-                 encoding == output_encoding::utf_16le
-             ? sort_order::bytes
-             : sort_order::skk;
+bool stays_in_both_orders(const skk_dictionary& dictionary,
+                          const reading_table& table,
+                          const reading_table* okuri_ari, sort_order order,
+                          sort_order other, output_encoding encoding) {
+  for (const bool ari : {false, true}) {
+    // Every reading of the section, old and new, by its key in order and
+    // in other: sorted by the first, the second must follow.
+    std::vector<std::pair<std::string, std::string>> keys;
+    const auto add = [&](std::string_view reading) {
+      keys.emplace_back();
+      sort_key(reading, order, encoding, keys.back().first);
+      sort_key(reading, other, encoding, keys.back().second);
+    };
+    for (const dictionary_line& line : dictionary.lines) {
+      if (line.kind == dictionary_line_kind::entry && line.okuri_ari == ari) {
+        add(line.reading());
+      }
+    }
+    const reading_table* section = ari ? okuri_ari : &table;
+    if (section != nullptr) {
+      for (const reading_entry& entry : section->entries) add(entry.reading());
+    }
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+      if (keys[i].second < keys[i - 1].second) return false;
+    }
+  }
+  return true;
 }
 
 merge_counts write_merged_dictionary(const skk_dictionary& dictionary,

@@ -34,10 +34,12 @@ std::size_t first_line_out_of_order(const skk_dictionary& dictionary,
 sort_order order_kept(const skk_dictionary& dictionary,
                       output_encoding encoding, sort_order preferred);
 
-// The order a dictionary in encoding is more likely searched in when it is
-// sorted in both: byte order for UTF-8 and UTF-16LE (as libskk and the
-// programs reading UTF-8 search), Emacs SKK's for the others.
-sort_order preferred_order(output_encoding encoding);
+// True when dictionary (in order, and in other) with the readings of
+// table and okuri_ari (if given) added in order stays in other as well.
+bool stays_in_both_orders(const skk_dictionary& dictionary,
+                          const reading_table& table,
+                          const reading_table* okuri_ari, sort_order order,
+                          sort_order other, output_encoding encoding);
 
 // Writes dictionary with the words of table added under its okuri-nasi
 // readings and those of okuri_ari (if given) under its okuri-ari ones.

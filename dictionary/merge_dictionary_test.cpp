@@ -291,11 +291,36 @@ TEST(MergeDictionary, OrderKept) {
               c.first_out_of_skk_order)
         << c.name;
   }
-  EXPECT_EQ(preferred_order(output_encoding::utf_8), sort_order::bytes);
-  EXPECT_EQ(preferred_order(output_encoding::utf_16le), sort_order::bytes);
-  EXPECT_EQ(preferred_order(output_encoding::euc_jp), sort_order::skk);
-  EXPECT_EQ(preferred_order(output_encoding::euc_jis_2004), sort_order::skk);
-  EXPECT_EQ(preferred_order(output_encoding::shift_jis), sort_order::skk);
+}
+
+TEST(MergeDictionary, StaysInBothOrders) {
+  const std::string markers = markers_text();
+  // えがお and えーる: ー before が in Emacs SKK's order, after it in bytes.
+  const std::string text =
+      markers + "\xE3\x81\x82 /1/\n\xE3\x81\x88\xE3\x81\x8C\xE3\x81\x8A /1/\n";
+  const skk_dictionary dictionary = read_utf_8(text);
+  struct {
+    const char* name;
+    const char* reading;
+    bool okuri_ari;
+    bool stays;
+  } const cases[] = {
+      {"a reading both orders place alike", "\xE3\x81\x84", false, true},
+      {"えーる", "\xE3\x81\x88\xE3\x83\xBC\xE3\x82\x8B", false, false},
+      {"えーる as okuri-ari, alone in its section",
+       "\xE3\x81\x88\xE3\x83\xBC\xE3\x82\x8Br", true, true},
+      {"a reading it has", "\xE3\x81\x82", false, true},
+  };
+  for (const auto& c : cases) {
+    reading_table table;
+    reading_table okuri_ari;
+    add_word(c.okuri_ari ? okuri_ari : table, c.reading, "w");
+    EXPECT_EQ(
+        stays_in_both_orders(dictionary, table, &okuri_ari, sort_order::skk,
+                             sort_order::bytes, output_encoding::utf_8),
+        c.stays)
+        << c.name;
+  }
 }
 
 TEST(MergeDictionary, ExcludedWords) {

@@ -580,14 +580,30 @@ int convert_file(const run_options& given_options,
     }
     batch.flush();
     // A dictionary sorted in both orders is kept in the one its program
-    // searches: --for's, else the one its encoding suggests.
+    // searches: --for's, else Emacs SKK's.
+    const bool program_order =
+        options.preset != nullptr && options.preset->order != sort_order::input;
     const sort_order preferred =
-        options.preset != nullptr && options.preset->order != sort_order::input
-            ? options.preset->order
-            : preferred_order(layout.encoding);
+        program_order ? options.preset->order : sort_order::skk;
     plan.order = options.sort_given
                      ? options.sort
                      : order_kept(plan.dictionary, layout.encoding, preferred);
+    // In UTF-8 the two orders part often (symbols and kana, half-width
+    // kana): a dictionary in both is named, as the choice may be wrong.
+    const bool utf = layout.encoding == output_encoding::utf_8 ||
+                     layout.encoding == output_encoding::utf_16le;
+    if (utf && !options.sort_given && !program_order &&
+        plan.order == sort_order::skk &&
+        order_kept(plan.dictionary, layout.encoding, sort_order::bytes) ==
+            sort_order::bytes &&
+        !stays_in_both_orders(plan.dictionary, table, okuri_ari,
+                              sort_order::skk, sort_order::bytes,
+                              layout.encoding)) {
+      report(options.merge_name +
+             ": in Emacs SKK's order and in byte order alike; new readings "
+             "are placed in Emacs SKK's, which libskk's binary search does "
+             "not follow: for libskk, give --sort=bytes (or --for libskk)");
+    }
     const std::size_t out_of_order =
         first_line_out_of_order(plan.dictionary, plan.order, layout.encoding);
     if (out_of_order != 0) {

@@ -892,8 +892,8 @@ void check_skk_dictionary(std::string_view raw) {
   reading_table okuri_ari;
   output_stream stream = make_output_stream(nullptr, line_end::lf);
   write_merged_dictionary(dictionary, table, &okuri_ari,
-                          order_kept(dictionary, own, preferred_order(own)),
-                          own, stream);
+                          order_kept(dictionary, own, sort_order::skk), own,
+                          stream);
   check(finish_output(stream) == 0, "the merge's stream failed");
   const bool plain = find_byte_order_mark(raw) == byte_order_mark::none &&
                      raw.find('\r') == std::string_view::npos &&
