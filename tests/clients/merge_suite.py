@@ -38,6 +38,10 @@ same order)
 merged into without --sort, its order found, is Emacs SKK's
 `skk-large-jisyo`, binary-searched, with an empty personal dictionary that
 learns nothing: its old words and the new ones must all be found.
+Then the exports are merged with --exclude SKK-JISYO.L into a new personal
+dictionary (EUC-JP): every word must come back from it or from SKK-JISYO.L
+(each typed with one dictionary alone), and the personal dictionary must
+hold no word SKK-JISYO.L has under its reading.
 Failures name the encoding, the keys typed, the words expected and the words
 the client offered.
 """
@@ -411,6 +415,73 @@ def sorted_small(coding, path, by_bytes=True):
         f.write("\n".join(out) + "\n")
 
 
+def exclusion_check(client, program, exports, work):
+    """The exports merged with --exclude SKK-JISYO.L into a new personal
+    dictionary in EUC-JP (the README's recipe for both at once): each word
+    must come back from it or from SKK-JISYO.L, typed in the client with
+    each dictionary alone (Emacs SKK: as skk-jisyo, learning nothing, and
+    as skk-large-jisyo; libskk: as Skk.UserDict and as Skk.FileDict), and
+    no word of the personal dictionary may be one SKK-JISYO.L has under its
+    reading. (failures, words, words found, words the client found in the
+    personal dictionary's session)"""
+    home = os.path.join(work, "exclusion")
+    os.mkdir(home)
+    mine = os.path.join(home, "jisyo")
+    with open(mine, "w") as f:
+        f.write(";; -*- coding: euc-jp -*-\n;; okuri-ari entries.\n"
+                ";; okuri-nasi entries.\n")
+    failures, rows, verbs = merge_all(program, mine, exports, "excluded",
+                                      ["--exclude", LARGE])
+    want = expected_words(client, "euc_jp", {}, rows, verbs)
+    keys = list(want)
+    if client == "emacs":
+        empty = os.path.join(home, "SKK-JISYO.empty")
+        with open(empty, "w") as f:
+            f.write(";; okuri-ari entries.\n;; okuri-nasi entries.\n")
+        from_mine = emacs_session(mine, "euc-jp", empty,
+                                  ["!unlearned"] + keys, home)
+        from_large = emacs_session(os.path.join(home, "empty-jisyo"),
+                                   "euc-jp", LARGE, ["!unlearned"] + keys,
+                                   home)
+    else:
+        from_mine = libskk_lookup("user", mine, "EUC-JP", keys, home)
+        from_large = libskk_lookup("file", LARGE, "EUC-JP", keys, home)
+    large = parse(read_lines(LARGE, "euc_jis_2004"))[0]
+    # Words SKK-JISYO.L has under a reading, as its file holds them: what a
+    # client shows of them is the client's own (Emacs SKK's numeric
+    # conversion lists the "#" entry's words for "0" instead of 零).
+    held_by_keys = {keys: set() for keys in want}
+    for reading, _ in rows:
+        keys = typable(client, reading)
+        if keys in held_by_keys:
+            held_by_keys[keys] |= {
+                word_of(w) for w in large.get((False, reading), ([], ""))[0]}
+    total = found = kept = 0
+    for typed_keys, (_, words) in want.items():
+        mine_words = from_mine.get(typed_keys, ("", []))[1]
+        large_words = from_large.get(typed_keys, ("", []))[1]
+        total += len(words)
+        kept += sum(w in mine_words for w in words)
+        missing = [w for w in words
+                   if w not in mine_words and w not in large_words and
+                   w not in held_by_keys[typed_keys]]
+        found += len(words) - len(missing)
+        if missing:
+            failures.append(f"--exclude: typed {typed_keys!r}: {missing} "
+                            f"neither in the personal dictionary "
+                            f"{mine_words} nor in SKK-JISYO.L {large_words}")
+    # No pair of the personal dictionary is one SKK-JISYO.L has, read from
+    # the files: Emacs SKK falls back on ja-dic (made of SKK-JISYO.L) for a
+    # reading its dictionaries lack, so what it offers cannot tell.
+    for entry, (words, _) in parse(read_lines(mine, "euc_jis_2004"))[0].items():
+        held = {word_of(w) for w in large.get(entry, ([], ""))[0]}
+        twice = [w for w in words if word_of(w) in held]
+        if twice:
+            failures.append(f"--exclude: {entry[1]}: {twice} SKK-JISYO.L "
+                            f"has, kept too")
+    return failures, total, found, kept
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -537,6 +608,12 @@ def main():
                 print(f"libskk, {coding}, SKK-JISYO.S as Skk.FileDict: "
                       f"{found}/{total} words found ({len(want)} readings "
                       f"typed)")
+        problems, total, found, kept = exclusion_check(args.client, program,
+                                                       exports, work)
+        failures += problems
+        print(f"{args.client}, --exclude SKK-JISYO.L: {found}/{total} words "
+              f"found ({kept} offered with the personal dictionary alone) or "
+              f"held by SKK-JISYO.L")
     for failure in failures:
         print(f"FAIL {args.client}: {failure}")
     print(f"{args.client}: {len(failures)} failures")
