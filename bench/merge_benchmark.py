@@ -3,7 +3,7 @@
 same jobs, on the benchmark's corpus.
 
 bench/merge_benchmark.py --program build-bench/brenlow \
-    --corpus /work/scratch/bench/corpus-1x.txt
+    --corpus build-bench/corpus/corpus-1x.txt
 
 Runs, all writing to /dev/null:
   brenlow --to euc-jp CORPUS                       (the plain conversion)
