@@ -20,6 +20,7 @@
 #include "run/exit_status.h"
 #include "run/messages.h"
 #include "run/output_file.h"
+#include "run/phase_timer.h"
 #include "run/platform.h"
 #include "run/program_presets.h"
 #include "run/read_input.h"
@@ -324,11 +325,14 @@ skk_layout layout_for(const run_options& options, text_encoding input) {
   return layout;
 }
 
-// Reads, converts and writes the named dictionary; the exit status.
-int convert_file(const run_options& options, const std::string& shown_name) {
+// Reads, converts and writes the named dictionary; the exit status. Each
+// phase that ends is marked on timer.
+int convert_file(const run_options& options, const std::string& shown_name,
+                 phase_timer& timer) {
   // The table holds views into the input, which therefore outlives it.
   text_buffer raw;
   if (!read_input(options, shown_name, raw)) return exit_failure;
+  timer.mark("read");
   // Skipped lines are named as they are found, so that none of them waits
   // in memory.
   message_batch warnings;
@@ -347,6 +351,7 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   // Decoded UTF-16 is all the conversion needs: the raw bytes go before
   // the tables grow.
   request.release_raw = [&raw] { text_buffer().swap(raw); };
+  request.phases = timer.marker();
   conversion_result result;
   if (!convert_text(request, result)) {
     warnings.flush();
@@ -366,7 +371,8 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   reading_table& table = result.tables.okuri_nasi;
   reading_table* okuri_ari =
       options.okuri_ari ? &result.tables.okuri_ari : nullptr;
-  const skk_layout layout = layout_for(options, result.input.encoding);
+  skk_layout layout = layout_for(options, result.input.encoding);
+  layout.phases = timer.marker();
   if (options.verbose) {
     // The output's encoding is named where it is not the input's.
     const std::string written =
@@ -393,9 +399,11 @@ int convert_file(const run_options& options, const std::string& shown_name) {
   if (okuri_ari != nullptr) {
     recode_table(*okuri_ari, result.input.encoding, layout.encoding);
   }
+  timer.mark("recode");
   std::vector<long_line> long_lines;
   const int status =
       write_dictionary(options, table, layout, okuri_ari, long_lines);
+  timer.mark("write");
   if (status != exit_success) return status;
   if (options.preset != nullptr) report_registration(options, layout);
   for (const long_line& line : long_lines) {
@@ -463,7 +471,10 @@ int run_conversion(int argc, char** argv) {
   const std::string shown_name =
       options.input_name == "-" ? "standard input" : options.input_name;
   try {
-    return convert_file(options, shown_name);
+    phase_timer timer;
+    const int status = convert_file(options, shown_name, timer);
+    if (timer.on()) report(timer.summary());
+    return status;
   } catch (const std::bad_alloc&) {
     // Unwinding has freed the input and the table, which leaves room for
     // the message.
