@@ -165,6 +165,9 @@ def main():
                         help="only the corpora, the comparison with the "
                         "straightforward converter and cat, and the phases "
                         "(no formats, outputs or flooding)")
+    parser.add_argument("--baseline", help="another build of brenlow (an "
+                        "earlier version) run in the same turns, plain and "
+                        "--sort, for a before/after table")
     args = parser.parse_args()
     os.makedirs(args.corpus_folder, exist_ok=True)
 
@@ -195,10 +198,12 @@ def main():
     # straightforward converter and cat.
     orders = [[], ["--sort"], ["--sort=bytes"]]
     n = len(corpora)
+    before = ([[args.baseline] + order + [c[1]] for order in orders[:2]
+               for c in corpora] if args.baseline else [])
     timed = measure_all([[args.program] + order + [c[1]] for order in orders
                          for c in corpora] +
                         [[args.straightforward, c[1]] for c in corpora] +
-                        [["cat", c[1]] for c in corpora], args.runs)
+                        [["cat", c[1]] for c in corpora] + before, args.runs)
     converted = timed[:n]
     simple = timed[3 * n:4 * n]
     read = timed[4 * n:5 * n]
@@ -225,6 +230,17 @@ def main():
         print(f"{scale:>7}x {simple[k][0]:>18.3f} "
               f"{simple[k][1] / 2**20:>9.1f} {time_ratio:>11.2f} "
               f"{memory_ratio:>13.2f} {over_cat:>7.1f}")
+
+    if args.baseline:
+        print(f"\n{'before/after':>14} {'before s':>9} {'after s':>8} "
+              f"{'ratio':>6} {'before MiB':>11} {'after MiB':>10}")
+        for k, (scale, _, _, _) in enumerate(corpora):
+            for j, label in enumerate(("", " --sort")):
+                b = timed[5 * n + j * n + k]
+                a = timed[j * n + k]
+                print(f"{str(scale) + 'x' + label:>14} {b[0]:>9.3f} "
+                      f"{a[0]:>8.3f} {a[0] / b[0]:>6.2f} "
+                      f"{b[1] / 2**20:>11.1f} {a[1] / 2**20:>10.1f}")
 
     ok = True
     one = [c for c in corpora if c[0] == 1]

@@ -88,7 +88,7 @@ int command_line_error(const std::string& message) {
 
 // Reads the whole input into text; reports and returns false on failure.
 bool read_input(const run_options& options, const std::string& shown_name,
-                text_buffer& text) {
+                input_text& text) {
   std::FILE* file = stdin;
   if (options.input_name != "-") {
     file = open_input_file(options.input_name);
@@ -97,7 +97,7 @@ bool read_input(const run_options& options, const std::string& shown_name,
       return false;
     }
   }
-  const int error = read_whole_file(file, options.encoding, text);
+  const int error = text.read(file, options.encoding, shown_name);
   // Closing a file only read cannot lose data; the read was checked.
   if (file != stdin) (void)std::fclose(file);
   if (error != 0) {
@@ -330,14 +330,14 @@ skk_layout layout_for(const run_options& options, text_encoding input) {
 int convert_file(const run_options& options, const std::string& shown_name,
                  phase_timer& timer) {
   // The table holds views into the input, which therefore outlives it.
-  text_buffer raw;
+  input_text raw;
   if (!read_input(options, shown_name, raw)) return exit_failure;
   timer.mark("read");
   // Skipped lines are named as they are found, so that none of them waits
   // in memory.
   message_batch warnings;
   conversion_request request;
-  request.raw = std::string_view(raw.data(), raw.size());
+  request.raw = raw.bytes();
   request.encoding = options.encoding;
   request.rules = options.rules;
   request.rules.has_target = options.has_to;
@@ -350,10 +350,19 @@ int convert_file(const run_options& options, const std::string& shown_name,
   };
   // Decoded UTF-16 is all the conversion needs: the raw bytes go before
   // the tables grow.
-  request.release_raw = [&raw] { text_buffer().swap(raw); };
+  request.release_raw = [&raw] { raw.release(); };
   request.phases = timer.marker();
   conversion_result result;
-  if (!convert_text(request, result)) {
+  const bool converted = convert_text(request, result);
+  // A file cut short while mapped shows zeros at the end of its last page
+  // (a touch past it ends the program, see map_file): what was converted
+  // is not the file.
+  if (raw.cut_short()) {
+    warnings.flush();
+    report(shown_name + ": the file was truncated while it was read");
+    return exit_failure;
+  }
+  if (!converted) {
     warnings.flush();
     if (result.zip_archive) {
       report(shown_name + ": " + zip_archive_advice);
