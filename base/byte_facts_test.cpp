@@ -172,8 +172,9 @@ TEST(LineFeeds, CountedAtEveryPlace) {
       {block_edges, 4},
       {block_edges.substr(1), 4},
       {near_misses, 2},
-      {std::string(256 * 16, '\n'), 256 * 16},
-      {std::string(255 * 16 * 3 + 5, '\n'), 255 * 16 * 3 + 5},
+      {std::string(std::size_t{256} * 16, '\n'), std::size_t{256} * 16},
+      {std::string(std::size_t{255} * 16 * 3 + 5, '\n'),
+       std::size_t{255} * 16 * 3 + 5},
       {std::string(4000, '\x8a') + "\n", 1},
   };
   for (const auto& c : cases) {

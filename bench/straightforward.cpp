@@ -49,10 +49,12 @@ int main(int argc, char** argv) {
     }
     out += '\n';
     if (out.size() >= (1 << 20)) {
-      std::fwrite(out.data(), 1, out.size(), stdout);
+      if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
+        return 1;
+      }
       out.clear();
     }
   }
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return 1;
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
