@@ -228,7 +228,8 @@ const rank_table& ranks_for(output_encoding encoding) {
 }
 
 // Writes the ranked key of each entry of table into keys (two bytes a
-// character, big-endian), its end into key_ends. Returns false, leaving
+// character, big-endian, or one where fewer than 256 ranks occur), its end
+// into key_ends. Returns false, leaving
 // keys to be made of the bytes, when a reading holds what takes no rank
 // (a raw byte from 0x80 or NUL) or the encoding's codes cannot be ranked.
 template <typename Keys, typename Ends>
@@ -258,7 +259,27 @@ bool make_ranked_keys(const reading_table& table, output_encoding encoding,
                        });
     key_ends[e] = end;
   }
-  return ranked;
+  if (!ranked) return false;
+  // Readings are mostly kana: when fewer than 256 numbers occur, each is
+  // renumbered among those that do, in one byte, and a record's twelve
+  // bytes hold twelve characters, which leaves almost no ties.
+  std::vector<std::uint8_t> used(0x10000, 0);
+  for (std::size_t k = 0; k < end; k += 2) {
+    used[static_cast<unsigned char>(keys[k]) * 0x100u +
+         static_cast<unsigned char>(keys[k + 1])] = 1;
+  }
+  std::uint32_t distinct = 0;
+  for (std::uint8_t& number : used) {
+    if (number != 0) number = static_cast<std::uint8_t>(++distinct);
+    if (distinct > 0xFF) return true;
+  }
+  for (std::size_t k = 0; k < end; k += 2) {
+    keys[k / 2] =
+        static_cast<char>(used[static_cast<unsigned char>(keys[k]) * 0x100u +
+                               static_cast<unsigned char>(keys[k + 1])]);
+  }
+  for (std::size_t e = 0; e < key_ends.size(); ++e) key_ends[e] /= 2;
+  return true;
 }
 
 // A key's first twelve bytes as two numbers that compare as they do (or,

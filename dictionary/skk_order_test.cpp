@@ -267,7 +267,15 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
   // every kind of code (ASCII; kana and kanji, three bytes; half-width
   // katakana, two; cp932's and NEC's characters of other charsets; pairs
   // with the same code, which keep table order), and with a reading of a
-  // raw byte among them, which puts the whole table on the bytes.
+  // raw byte among them, which puts the whole table on the bytes. Fewer
+  // than 256 distinct characters take one byte each, more take two: 400
+  // kanji (U+4E00 on) put the keys on two.
+  std::vector<std::string> kanji = {"a", "\xE3\x81\x82"};
+  for (char32_t code_point = 0x4E00; code_point < 0x4E00 + 400; ++code_point) {
+    kanji.push_back({static_cast<char>(0xE0 | (code_point >> 12)),
+                     static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)),
+                     static_cast<char>(0x80 | (code_point & 0x3F))});
+  }
   struct {
     const char* name;
     output_encoding encoding;
@@ -289,6 +297,7 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
       {"UTF-8 with a stray byte",
        output_encoding::utf_8,
        {"a", "\xE3\x81\x82", "\xEF\xBD\x9E", "\xFF"}},
+      {"UTF-8, 400 kanji", output_encoding::utf_8, kanji},
   };
   for (const auto& c : cases) {
     std::mt19937 random(24);  // NOLINT(cert-msc32-c,cert-msc51-cpp)
