@@ -1,5 +1,11 @@
 #include "base/byte_facts.h"
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace brenlow {
 
 namespace {
@@ -138,6 +144,51 @@ std::string shown_as_utf_8(std::string_view shift_jis) {
     pos += length;
   }
   return shown;
+}
+
+std::size_t count_line_feeds(std::string_view text) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  std::size_t count = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes compared at once; the matches of up to 255 blocks are
+  // summed bytewise before a byte lane could overflow.
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  while (end - p >= 16) {
+    const std::size_t blocks = static_cast<std::size_t>(end - p) / 16 < 255
+                                   ? static_cast<std::size_t>(end - p) / 16
+                                   : 255;
+    __m128i sums = _mm_setzero_si128();
+    for (std::size_t k = 0; k < blocks; ++k, p += 16) {
+      const __m128i bytes =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      // A match is 0xFF, that is -1: subtracting adds one.
+      sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(bytes, line_feed));
+    }
+    const __m128i totals = _mm_sad_epu8(sums, _mm_setzero_si128());
+    count +=
+        static_cast<std::size_t>(_mm_cvtsi128_si32(totals)) +
+        static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(totals, 8)));
+  }
+#else
+  // Eight bytes at a time: a byte of the word XOR line feeds is zero
+  // exactly where the text has a line feed, and those zero bytes are
+  // counted without a carry between bytes.
+  constexpr std::uint64_t ones = 0x0101010101010101ULL;
+  constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
+  while (end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    const std::uint64_t x = word ^ (ones * '\n');
+    // High bit set in each byte that is not zero.
+    const std::uint64_t nonzero = ((x & low7) + low7) | x;
+    count +=
+        8 - static_cast<std::size_t>(__builtin_popcountll(nonzero & ~low7));
+    p += 8;
+  }
+#endif
+  for (; p != end; ++p) count += *p == '\n' ? 1 : 0;
+  return count;
 }
 
 }  // namespace brenlow

@@ -26,6 +26,11 @@ std::size_t char_length(std::string_view text, std::size_t pos,
 // loops that step through many characters (not cut at the end of text).
 const unsigned char* character_steps(text_encoding encoding);
 
+// How many bytes of text are line feeds, 16 or 8 bytes at a time rather
+// than a call per line: what the table is sized by before its lines are
+// filed.
+std::size_t count_line_feeds(std::string_view text);
+
 // Shift_JIS, as Windows' code page 932 writes it.
 
 // A byte that takes the byte after it into its character when text is

@@ -150,6 +150,39 @@ TEST(ShownAsUtf8, ShiftJisReadings) {
   }
 }
 
+TEST(LineFeeds, CountedAtEveryPlace) {
+  // Line feeds at the edges of the 16- and 8-byte blocks, among bytes one
+  // bit away from a line feed (0x0B, 0x08, 0x8A: a count that looked at
+  // part of a byte would take them), and past 255 blocks, where the
+  // bytewise sums are folded.
+  const std::string block_edges = std::string(15, 'a') + "\n\n" +
+                                  std::string(6, 'b') + "\n" +
+                                  std::string(7, 'c') + "\n";
+  const std::string near_misses =
+      std::string("\x0b\x08\x8a\x0a\x2a\x4a\xca\x0e", 8) + "\n";
+  struct {
+    std::string text;
+    std::size_t line_feeds;
+  } const cases[] = {
+      {"", 0},
+      {"\n", 1},
+      {"a\tb\r\n", 1},
+      {std::string(16, '\n'), 16},
+      {std::string(17, '\n'), 17},
+      {block_edges, 4},
+      {block_edges.substr(1), 4},
+      {near_misses, 2},
+      {std::string(std::size_t{256} * 16, '\n'), std::size_t{256} * 16},
+      {std::string(std::size_t{255} * 16 * 3 + 5, '\n'),
+       std::size_t{255} * 16 * 3 + 5},
+      {std::string(4000, '\x8a') + "\n", 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(count_line_feeds(c.text), c.line_feeds)
+        << c.text.size() << " bytes";
+  }
+}
+
 }  // namespace
 
 }  // namespace brenlow

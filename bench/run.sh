@@ -8,4 +8,6 @@ cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBRENLOW_TESTS=OFF >/dev/n
 cmake --build build-bench -j2 >/dev/null
 # The generator of the hash-flooding input.
 c++ -O2 -std=c++17 -o build-bench/make_flood bench/make_flood.cpp
+# The straightforward converter brenlow is compared with.
+c++ -O2 -std=c++17 -o build-bench/straightforward bench/straightforward.cpp
 exec python3 bench/run_benchmark.py "$@"

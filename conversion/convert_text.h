@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "base/line_problem.h"
+#include "base/phase_mark.h"
 #include "dictionary/reading_table.h"
 #include "encodings/decide_encoding.h"
 #include "formats/input_format.h"
@@ -76,7 +77,8 @@ conversion_counts convert_lines(const prepared_input& input,
                                 const entry_rules& rules, bool okuri_ari,
                                 skk_tables& tables,
                                 const skipped_line_sink& skipped,
-                                input_format format = input_format::tab_text);
+                                input_format format = input_format::tab_text,
+                                const phase_mark& phases = {});
 
 // Reads input's text as a property list (read_property_list) and files
 // its entries as they are read, as convert_lines files lines, each named by
@@ -86,7 +88,8 @@ conversion_counts convert_lines(const prepared_input& input,
 bool convert_property_list(const prepared_input& input,
                            const entry_rules& rules, bool okuri_ari,
                            skk_tables& tables, const skipped_line_sink& skipped,
-                           conversion_counts& counts, line_problem& problem);
+                           conversion_counts& counts, line_problem& problem,
+                           const phase_mark& phases = {});
 
 // What a conversion is asked to do.
 struct conversion_request {
@@ -102,6 +105,10 @@ struct conversion_request {
   // converted: raw is no longer needed, and its memory can go before the
   // tables' comes.
   std::function<void()> release_raw;
+  // Told as the encoding's decision ("decide encoding"), the reading and
+  // filing of the lines or entries ("lines") and the table's last touches
+  // ("table") end.
+  phase_mark phases;
 };
 
 // What it gave. The tables view input's text (which may view the request's

@@ -82,8 +82,13 @@ std::uint32_t decode_utf_8(std::string_view text, std::size_t pos,
   return code_point;
 }
 
-// Calls take(value) for each character of reading as Emacs decodes it. A
-// byte Emacs keeps raw is its own value.
+// No slot of a table: the value is a raw byte or emacs-mule's space.
+constexpr std::uint32_t no_slot = 0xFFFFFFFF;
+
+// Calls take(value, slot) for each character of reading as Emacs decodes
+// it: slot is where the value stands in the encoding's mule_table (a
+// Shift_JIS byte or pair, a code point), or no_slot. A byte Emacs keeps
+// raw is its own value.
 template <typename Take>
 void for_each_character(std::string_view reading, output_encoding encoding,
                         Take take) {
@@ -104,7 +109,7 @@ void for_each_character(std::string_view reading, output_encoding encoding,
       if (byte >= 0x81 && pos + 1 < reading.size()) {
         const std::uint32_t pair = byte * 0x100u + bytes[pos + 1];
         if (table.values[pair] != 0) {
-          take(table.values[pair]);
+          take(table.values[pair], pair);
           pos += 2;
           continue;
         }
@@ -112,9 +117,9 @@ void for_each_character(std::string_view reading, output_encoding encoding,
       // A byte Emacs does not pair with the next stands alone: ASCII,
       // half-width katakana or a raw byte.
       if (table.values[byte] != 0) {
-        take(table.values[byte]);
+        take(table.values[byte], std::uint32_t{byte});
       } else {
-        take(byte);
+        take(std::uint32_t{byte}, no_slot);
       }
       ++pos;
     }
@@ -125,17 +130,156 @@ void for_each_character(std::string_view reading, output_encoding encoding,
     std::size_t length = 0;
     const std::uint32_t code_point = decode_utf_8(reading, pos, length);
     if (length == 0) {
-      take(bytes[pos]);
+      take(std::uint32_t{bytes[pos]}, no_slot);
       ++pos;
       continue;
     }
     if (code_point < 0x10000 && table.values[code_point] != 0) {
-      take(table.values[code_point]);
+      take(table.values[code_point], code_point);
     } else {
-      take(0x20u);  // emacs-mule's space for what it cannot place
+      take(0x20u, no_slot);  // emacs-mule's space for what it cannot place
     }
     pos += length;
   }
+}
+
+// The emacs-mule bytes of a character are one to four, so a reading's
+// key is three bytes a character, of which the first eight hold less than
+// three characters. Emacs's codes are prefix-free (the first byte tells
+// the length) once the raw bytes from 0x80 are set aside, so numbering the
+// codes in the order of their bytes and writing each character as its
+// number in two bytes orders keys exactly as their bytes do, with four
+// characters in the first eight bytes.
+struct rank_table {
+  bool usable = false;
+  // The rank of each slot's value, from 1; 0 where there is none or where
+  // the value is a raw byte from 0x80 (which takes the byte keys).
+  std::vector<std::uint16_t> of_slot;
+  std::uint16_t of_ascii[128] = {};  // raw bytes and the space, by value
+};
+
+// The bytes of value (put_value) at the left of 32 bits, zeros after.
+std::uint32_t left_aligned(std::uint32_t value) {
+  const int size = value >= 0x1000000 ? 4
+                   : value >= 0x10000 ? 3
+                   : value >= 0x100   ? 2
+                                      : 1;
+  return size == 4 ? value : value << (8 * (4 - size));
+}
+
+std::uint32_t code_size(std::uint32_t value) {
+  return value >= 0x1000000 ? 4 : value >= 0x10000 ? 3 : value >= 0x100 ? 2 : 1;
+}
+
+rank_table make_ranks(const mule_table& table) {
+  rank_table ranks;
+  const auto rankable = [](std::uint32_t value) {
+    return value != 0 && (value >= 0x100 || value < 0x80);
+  };
+  std::vector<std::uint32_t> codes;
+  for (std::uint32_t value : table.values) {
+    if (rankable(value)) codes.push_back(value);
+  }
+  for (std::uint32_t byte = 1; byte < 0x80; ++byte) codes.push_back(byte);
+  std::sort(codes.begin(), codes.end(), [](std::uint32_t a, std::uint32_t b) {
+    const std::uint32_t left_a = left_aligned(a);
+    const std::uint32_t left_b = left_aligned(b);
+    return left_a != left_b ? left_a < left_b : code_size(a) < code_size(b);
+  });
+  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+  if (codes.size() >= 0xFFFF) return ranks;
+  // A code that begins another sorts right before the codes that begin
+  // with it: neighbours tell whether the set is prefix-free.
+  for (std::size_t i = 1; i < codes.size(); ++i) {
+    const std::uint32_t shorter = code_size(codes[i - 1]);
+    if (shorter < code_size(codes[i]) &&
+        (left_aligned(codes[i]) >> (8 * (4 - shorter))) == codes[i - 1]) {
+      return ranks;
+    }
+  }
+  const auto rank_of = [&](std::uint32_t value) {
+    const auto found = std::lower_bound(
+        codes.begin(), codes.end(), value,
+        [](std::uint32_t a, std::uint32_t b) {
+          const std::uint32_t left_a = left_aligned(a);
+          const std::uint32_t left_b = left_aligned(b);
+          return left_a != left_b ? left_a < left_b
+                                  : code_size(a) < code_size(b);
+        });
+    return static_cast<std::uint16_t>(found - codes.begin() + 1);
+  };
+  ranks.of_slot.assign(table.values.size(), 0);
+  for (std::size_t slot = 0; slot < table.values.size(); ++slot) {
+    if (rankable(table.values[slot])) {
+      ranks.of_slot[slot] = rank_of(table.values[slot]);
+    }
+  }
+  for (std::uint32_t byte = 1; byte < 0x80; ++byte) {
+    ranks.of_ascii[byte] = rank_of(byte);
+  }
+  ranks.usable = true;
+  return ranks;
+}
+
+const rank_table& ranks_for(output_encoding encoding) {
+  static const rank_table shift_jis = make_ranks(shift_jis_table());
+  static const rank_table unicode = make_ranks(unicode_table());
+  return encoding == output_encoding::shift_jis ? shift_jis : unicode;
+}
+
+// Writes the ranked key of each entry of table into keys (two bytes a
+// character, big-endian, or one where fewer than 256 ranks occur), its end
+// into key_ends. Returns false, leaving
+// keys to be made of the bytes, when a reading holds what takes no rank
+// (a raw byte from 0x80 or NUL) or the encoding's codes cannot be ranked.
+template <typename Keys, typename Ends>
+bool make_ranked_keys(const reading_table& table, output_encoding encoding,
+                      Keys& keys, Ends& key_ends) {
+  const rank_table& ranks = ranks_for(encoding);
+  if (!ranks.usable) return false;
+  std::size_t room = 0;
+  for (const reading_entry& entry : table.entries) {
+    room += 2 * std::size_t{entry.reading_size};
+  }
+  keys.resize(room);
+  key_ends.resize(table.entries.size());
+  std::size_t end = 0;
+  bool ranked = true;
+  for (std::size_t e = 0; e < table.entries.size() && ranked; ++e) {
+    for_each_character(table.entries[e].reading(), encoding,
+                       [&](std::uint32_t value, std::uint32_t slot) {
+                         const std::uint16_t rank =
+                             slot != no_slot ? ranks.of_slot[slot]
+                             : value < 0x80  ? ranks.of_ascii[value]
+                                             : 0;
+                         if (rank == 0) ranked = false;
+                         keys[end] = static_cast<char>(rank >> 8);
+                         keys[end + 1] = static_cast<char>(rank & 0xFF);
+                         end += 2;
+                       });
+    key_ends[e] = end;
+  }
+  if (!ranked) return false;
+  // Readings are mostly kana: when fewer than 256 numbers occur, each is
+  // renumbered among those that do, in one byte, and a record's twelve
+  // bytes hold twelve characters, which leaves almost no ties.
+  std::vector<std::uint8_t> used(0x10000, 0);
+  for (std::size_t k = 0; k < end; k += 2) {
+    used[static_cast<unsigned char>(keys[k]) * 0x100u +
+         static_cast<unsigned char>(keys[k + 1])] = 1;
+  }
+  std::uint32_t distinct = 0;
+  for (std::uint8_t& number : used) {
+    if (number != 0) number = static_cast<std::uint8_t>(++distinct);
+    if (distinct > 0xFF) return true;
+  }
+  for (std::size_t k = 0; k < end; k += 2) {
+    keys[k / 2] =
+        static_cast<char>(used[static_cast<unsigned char>(keys[k]) * 0x100u +
+                               static_cast<unsigned char>(keys[k + 1])]);
+  }
+  for (std::size_t e = 0; e < key_ends.size(); ++e) key_ends[e] /= 2;
+  return true;
 }
 
 // A key's first twelve bytes as two numbers that compare as they do (or,
@@ -199,7 +343,7 @@ void sort_by_high(
 
 void append_emacs_mule_key(std::string_view reading, output_encoding encoding,
                            std::string& key) {
-  for_each_character(reading, encoding, [&](std::uint32_t value) {
+  for_each_character(reading, encoding, [&](std::uint32_t value, auto) {
     char bytes[4];
     key.append(bytes, put_value(bytes, value));
   });
@@ -241,7 +385,14 @@ entry_order order_entries(const reading_table& table, sort_order order,
       key_ends[e] = keys.size();
     }
   }
-  if (order == sort_order::skk) {
+  // The common case: every character ranked, two bytes each. The EUC
+  // encodings are decoded first, and take the byte keys below.
+  const bool ranked = order == sort_order::skk &&
+                      (encoding == output_encoding::shift_jis ||
+                       encoding == output_encoding::utf_8 ||
+                       encoding == output_encoding::utf_16le) &&
+                      make_ranked_keys(table, encoding, keys, key_ends);
+  if (order == sort_order::skk && !ranked) {
     // A character takes at least one byte of the reading and at most four
     // of its key; the pages of room never written are never touched.
     std::size_t room = 0;
@@ -253,7 +404,7 @@ entry_order order_entries(const reading_table& table, sort_order order,
     std::size_t end = 0;
     for (std::size_t e = 0; e < count; ++e) {
       for_each_character(table.entries[e].reading(), encoding,
-                         [&](std::uint32_t value) {
+                         [&](std::uint32_t value, std::uint32_t) {
                            end += put_value(keys.data() + end, value);
                          });
       key_ends[e] = end;

@@ -260,6 +260,80 @@ TEST(OrderEntries, AgreesWithAPlainSortOfTheKeys) {
   }
 }
 
+TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
+  // Readings are ordered by numbers standing for Emacs's codes where every
+  // character has one: each table (Shift_JIS, UTF-8) and both directions
+  // must give the order of the emacs-mule bytes themselves, for pieces of
+  // every kind of code (ASCII; kana and kanji, three bytes; half-width
+  // katakana, two; cp932's and NEC's characters of other charsets; pairs
+  // with the same code, which keep table order), and with a reading of a
+  // raw byte among them, which puts the whole table on the bytes. Fewer
+  // than 256 distinct characters take one byte each, more take two: 400
+  // kanji (U+4E00 on) put the keys on two.
+  std::vector<std::string> kanji = {"a", "\xE3\x81\x82"};
+  for (char32_t code_point = 0x4E00; code_point < 0x4E00 + 400; ++code_point) {
+    kanji.push_back({static_cast<char>(0xE0 | (code_point >> 12)),
+                     static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)),
+                     static_cast<char>(0x80 | (code_point & 0x3F))});
+  }
+  struct {
+    const char* name;
+    output_encoding encoding;
+    std::vector<std::string> pieces;
+  } const cases[] = {
+      {"Shift_JIS",
+       output_encoding::shift_jis,
+       {"a", "~", "\x82\xA0", "\x82\xA9", "\x83\x41", "\x88\x9F", "\xEA\xA2",
+        "\xB1", "\xDF", "\x81\x60", "\x81\x7C", "\x81\xCA", "\x87\x40",
+        "\x81\x5B", "\x87\x9A", "\x81\xE6", "\xFA\x40"}},
+      {"Shift_JIS with a raw byte",
+       output_encoding::shift_jis,
+       {"a", "\x82\xA0", "\x83\x41", "\xB1", "\x81\x20", "\x81\x60", "\x80"}},
+      {"UTF-8",
+       output_encoding::utf_8,
+       {"a", "~", "\xE3\x81\x82", "\xE3\x83\xBC", "\xE4\xBA\x9C",
+        "\xEF\xBD\xB1", "\xEF\xBD\x9E", "\xE2\x91\xA0", "\xF0\x9F\x98\x80",
+        "\xC3\xA9", "\xE2\x80\x94", "\xE2\x80\x95"}},
+      {"UTF-8 with a stray byte",
+       output_encoding::utf_8,
+       {"a", "\xE3\x81\x82", "\xEF\xBD\x9E", "\xFF"}},
+      {"UTF-8, 400 kanji", output_encoding::utf_8, kanji},
+  };
+  for (const auto& c : cases) {
+    std::mt19937 random(24);  // NOLINT(cert-msc32-c,cert-msc51-cpp)
+    std::vector<std::string> readings;
+    for (int i = 0; i < 4000; ++i) {
+      std::string reading;
+      const int length = 1 + static_cast<int>(random() % 8);
+      for (int k = 0; k < length; ++k) {
+        reading += c.pieces[random() % c.pieces.size()];
+      }
+      if (std::find(readings.begin(), readings.end(), reading) ==
+          readings.end()) {
+        readings.push_back(reading);
+      }
+    }
+    for (const bool descending : {false, true}) {
+      std::vector<std::pair<std::string, std::size_t>> keyed;
+      for (std::size_t i = 0; i < readings.size(); ++i) {
+        std::string key;
+        append_emacs_mule_key(readings[i], c.encoding, key);
+        keyed.emplace_back(key, i);
+      }
+      std::stable_sort(
+          keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+            return descending ? b.first < a.first : a.first < b.first;
+          });
+      std::vector<std::string> expected;
+      expected.reserve(keyed.size());
+      for (const auto& k : keyed) expected.push_back(readings[k.second]);
+      EXPECT_EQ(ordered(readings, sort_order::skk, c.encoding, descending),
+                expected)
+          << c.name << (descending ? " descending" : "");
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace brenlow

@@ -190,6 +190,7 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   // Sorted, okuri-ari entries descend: SKK clients search them from the end.
   const entry_order okuri_ari_order = order_of(okuri_ari, true);
   const entry_order order = order_of(&table, false);
+  mark_phase(layout.phases, "sort");
   std::vector<long_line> long_lines;
   long_lines.reserve(most_long_lines(&table) + most_long_lines(okuri_ari));
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/output_stream.h"
+#include "base/phase_mark.h"
 #include "dictionary/reading_table.h"
 #include "dictionary/skk_order.h"
 
@@ -29,6 +30,9 @@ struct skk_layout {
   // not written: the line keeps the first words that fit, and a line in
   // which not even the first fits is left out.
   std::size_t longest_line = 0;
+  // Told "sort" when the orders of both sections are made, before the
+  // first byte is written.
+  phase_mark phases;
 };
 
 // Emacs SKK's binary search (skk-search-jisyo with its default limit of

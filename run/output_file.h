@@ -41,4 +41,9 @@ int commit_replacement(replacement_file& replacement);
 // as it was.
 void abandon_replacement(replacement_file& replacement);
 
+// Removes the temporary file of a replacement not yet committed or
+// abandoned, if there is one; safe in a signal handler, for a fault that
+// ends the program (the input file cut short under its mapping).
+void remove_temporary_now();
+
 }  // namespace brenlow

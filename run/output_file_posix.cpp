@@ -55,8 +55,7 @@ sigset_t cleanup_signal_set() {
 }
 
 extern "C" void remove_temporary_and_end(int signal_number) {
-  const char* name = pending_temporary.load();
-  if (name != nullptr) (void)unlink(name);
+  remove_temporary_now();
   // The default action ends the program the way the signal would have, so
   // a shell reports 128 + the signal's number. The signal is blocked while
   // its handler runs: it arrives again as the handler returns.
@@ -274,6 +273,11 @@ void abandon_replacement(replacement_file& replacement) {
   unlink(replacement.temporary.c_str());
   pending_temporary.store(nullptr);
   replacement.temporary.clear();
+}
+
+void remove_temporary_now() {
+  const char* name = pending_temporary.load();
+  if (name != nullptr) (void)unlink(name);
 }
 
 }  // namespace brenlow

@@ -141,4 +141,9 @@ void abandon_replacement(replacement_file& replacement) {
   }
 }
 
+void remove_temporary_now() {
+  // No fault of the input ends the Windows program: a mapped file cannot
+  // be cut short there.
+}
+
 }  // namespace brenlow

@@ -67,4 +67,48 @@ int read_whole_file(std::FILE* file, encoding_choice choice,
   }
 }
 
+void input_text::release() {
+  unmap_file(mapped_);
+  text_buffer().swap(buffer_);
+  bytes_ = {};
+}
+
+int input_text::read(std::FILE* file, encoding_choice choice,
+                     const std::string& shown_name) {
+  release();
+  if (!map_file(file, shown_name, mapped_)) {
+    const int error = read_whole_file(file, choice, buffer_);
+    bytes_ = std::string_view(buffer_.data(), buffer_.size());
+    return error;
+  }
+  // The pages come in a chunk at a time, each looked through for a NUL
+  // byte before the next is brought in, as read_whole_file reads: a sparse
+  // file of zeros costs one chunk, not its size in memory.
+  const char* data = mapped_.data;
+  const std::size_t size = mapped_.size;
+  std::size_t first = size < chunk_size ? size : chunk_size;
+  bring_in(mapped_, 0, first);
+  const bool nul_allowed =
+      may_hold_nul_bytes(std::string_view(data, first), choice);
+  std::size_t kept = size;
+  if (nul_allowed) {
+    bring_in(mapped_, first, size - first);
+  } else {
+    for (std::size_t offset = 0; offset < size; offset += chunk_size) {
+      const std::size_t n =
+          size - offset < chunk_size ? size - offset : chunk_size;
+      if (offset != 0) bring_in(mapped_, offset, n);
+      const void* nul = std::memchr(data + offset, 0, n);
+      if (nul != nullptr) {
+        kept =
+            static_cast<std::size_t>(static_cast<const char*>(nul) - data) + 1;
+        break;
+      }
+    }
+  }
+  bytes_ = std::string_view(data, kept);
+  pause_after_mapping();
+  return 0;
+}
+
 }  // namespace brenlow

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/large_allocator.h"
 #include "encodings/decide_encoding.h"
+#include "run/file_mapping.h"
 
 namespace brenlow {
 
@@ -19,5 +22,37 @@ using text_buffer = std::vector<char, large_allocator<char>>;
 // need not be read whole to say so. Returns 0, or the errno of the read
 // that failed. Throws std::bad_alloc when the text does not fit in memory.
 int read_whole_file(std::FILE* file, encoding_choice choice, text_buffer& text);
+
+// The whole input: a regular file mapped (map_file), anything else read
+// into memory (read_whole_file). Views of bytes() stay valid until
+// release() or the end of the input_text, which is never copied.
+class input_text {
+ public:
+  input_text() = default;
+  input_text(const input_text&) = delete;
+  input_text& operator=(const input_text&) = delete;
+  ~input_text() { release(); }
+
+  std::string_view bytes() const { return bytes_; }
+  bool mapped() const { return mapped_.data != nullptr; }
+  // True when the file mapped has been cut short since (cut_short).
+  bool cut_short() const { return brenlow::cut_short(mapped_); }
+  // Frees the bytes (unmaps them); bytes() is empty after.
+  void release();
+
+  // Sets the bytes to file's, as read_whole_file keeps them: all of them,
+  // or, for text that is no UTF-16, those up to and including the first NUL
+  // byte; a mapped file's pages past that NUL are never touched. shown_name
+  // names the file in the message of a file cut short while mapped (see
+  // map_file). Returns 0 or the errno of a read that failed; throws
+  // std::bad_alloc when read text does not fit in memory.
+  int read(std::FILE* file, encoding_choice choice,
+           const std::string& shown_name);
+
+ private:
+  mapped_file mapped_;
+  text_buffer buffer_;
+  std::string_view bytes_;
+};
 
 }  // namespace brenlow

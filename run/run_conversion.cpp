@@ -21,6 +21,7 @@
 #include "run/exit_status.h"
 #include "run/messages.h"
 #include "run/output_file.h"
+#include "run/phase_timer.h"
 #include "run/platform.h"
 #include "run/program_presets.h"
 #include "run/read_input.h"
@@ -90,7 +91,7 @@ int command_line_error(const std::string& message) {
 
 // Reads the whole input into text; reports and returns false on failure.
 bool read_input(const run_options& options, const std::string& shown_name,
-                text_buffer& text) {
+                input_text& text) {
   std::FILE* file = stdin;
   if (options.input_name != "-") {
     file = open_input_file(options.input_name);
@@ -99,7 +100,7 @@ bool read_input(const run_options& options, const std::string& shown_name,
       return false;
     }
   }
-  const int error = read_whole_file(file, options.encoding, text);
+  const int error = text.read(file, options.encoding, shown_name);
   // Closing a file only read cannot lose data; the read was checked.
   if (file != stdin) (void)std::fclose(file);
   if (error != 0) {
@@ -468,9 +469,10 @@ skk_layout layout_for(const run_options& options, text_encoding input) {
   return layout;
 }
 
-// Reads, converts and writes the named dictionary; the exit status.
+// Reads, converts and writes the named dictionary; the exit status. Each
+// phase that ends is marked on timer.
 int convert_file(const run_options& given_options,
-                 const std::string& shown_name) {
+                 const std::string& shown_name, phase_timer& timer) {
   run_options options = given_options;
   // The dictionary to merge into is read first: the output's encoding is
   // its own, which decides which words can be filed.
@@ -496,13 +498,14 @@ int convert_file(const run_options& given_options,
     }
   }
   // The table holds views into the input, which therefore outlives it.
-  text_buffer raw;
+  input_text raw;
   if (!read_input(options, shown_name, raw)) return exit_failure;
+  timer.mark("read");
   // Skipped lines are named as they are found, so that none of them waits
   // in memory.
   message_batch warnings;
   conversion_request request;
-  request.raw = std::string_view(raw.data(), raw.size());
+  request.raw = raw.bytes();
   request.encoding = options.encoding;
   request.rules = options.rules;
   request.rules.has_target = options.has_to;
@@ -515,9 +518,19 @@ int convert_file(const run_options& given_options,
   };
   // Decoded UTF-16 is all the conversion needs: the raw bytes go before
   // the tables grow.
-  request.release_raw = [&raw] { text_buffer().swap(raw); };
+  request.release_raw = [&raw] { raw.release(); };
+  request.phases = timer.marker();
   conversion_result result;
-  if (!convert_text(request, result)) {
+  const bool converted = convert_text(request, result);
+  // A file cut short while mapped shows zeros at the end of its last page
+  // (a touch past it ends the program, see map_file): what was converted
+  // is not the file.
+  if (raw.cut_short()) {
+    warnings.flush();
+    report(shown_name + ": the file was truncated while it was read");
+    return exit_failure;
+  }
+  if (!converted) {
     warnings.flush();
     if (result.zip_archive) {
       report(shown_name + ": " + zip_archive_advice);
@@ -535,7 +548,8 @@ int convert_file(const run_options& given_options,
   reading_table& table = result.tables.okuri_nasi;
   reading_table* okuri_ari =
       options.okuri_ari ? &result.tables.okuri_ari : nullptr;
-  const skk_layout layout = layout_for(options, result.input.encoding);
+  skk_layout layout = layout_for(options, result.input.encoding);
+  layout.phases = timer.marker();
   if (options.verbose) {
     // The output's encoding is named where it is not the input's.
     const std::string written =
@@ -562,9 +576,11 @@ int convert_file(const run_options& given_options,
   if (okuri_ari != nullptr) {
     recode_table(*okuri_ari, result.input.encoding, layout.encoding);
   }
+  timer.mark("recode");
   if (!exclude_dictionaries(options, layout.encoding, table, okuri_ari)) {
     return exit_failure;
   }
+  if (!options.exclude_names.empty()) timer.mark("exclude");
   // A dictionary merged into in place is the one the program reads
   // already.
   const bool in_place =
@@ -645,10 +661,12 @@ int convert_file(const run_options& given_options,
       }
     }
   }
+  if (options.has_merge) timer.mark("merge setup");
   std::vector<long_line> long_lines;
   const int status =
       write_dictionary(options, table, layout, okuri_ari,
                        options.has_merge ? &plan : nullptr, long_lines);
+  timer.mark("write");
   if (status != exit_success) return status;
   if (options.has_merge && options.verbose) {
     const merge_counts& merged = plan.counts;
@@ -750,7 +768,10 @@ int run_conversion(int argc, char** argv) {
   const std::string shown_name =
       options.input_name == "-" ? "standard input" : options.input_name;
   try {
-    return convert_file(options, shown_name);
+    phase_timer timer;
+    const int status = convert_file(options, shown_name, timer);
+    if (timer.on()) report(timer.summary());
+    return status;
   } catch (const std::bad_alloc&) {
     // Unwinding has freed the input and the table, which leaves room for
     // the message.

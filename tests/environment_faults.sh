@@ -314,6 +314,69 @@ if [ "$sanitized" = 0 ] && [ -x /usr/bin/time ]; then
   rm -f "$work/sparse.txt"
 fi
 
+# A regular file is mapped, not read. Cut short by another program while
+# mapped, it gives an error, never a crash: the program waits after
+# mapping on a FIFO (BRENLOW_TEST_PAUSE_AFTER_MAP), the test cuts the file
+# short, then lets it go on. Cut at a page's end, the next page the
+# conversion touches is gone (SIGBUS); cut inside a page, the rest of that
+# page reads as zeros, and the file's size tells. Standard output stays
+# empty, and -o's file stays as it was, with no temporary file left beside
+# it.
+python3 -c '
+import sys
+sys.stdout.buffer.write(b"".join(b"r%06d\tw%06d\tnoun\r\n" % (i, i)
+                                 for i in range(200000)))' > "$work/cut.txt"
+mkfifo "$work/go"
+page=$(getconf PAGESIZE)
+for cut in "$page" 100; do
+for target in stdout file; do
+  cp "$work/cut.txt" "$work/cut_now.txt"
+  printf 'old\n' > "$work/kept.txt"
+  if [ "$target" = stdout ]; then
+    BRENLOW_TEST_PAUSE_AFTER_MAP="$work/go" "$program" "$work/cut_now.txt" \
+      > "$work/out" 2> "$work/err" &
+  else
+    BRENLOW_TEST_PAUSE_AFTER_MAP="$work/go" "$program" -o "$work/kept.txt" \
+      "$work/cut_now.txt" > "$work/out" 2> "$work/err" &
+  fi
+  pid=$!
+  exec 3> "$work/go"  # opens once the program waits, after its mapping
+  truncate -s "$cut" "$work/cut_now.txt"
+  exec 3>&-
+  status=0
+  wait "$pid" || status=$?
+  check "truncated_while_mapped_${cut}_$target" 1 \
+    "brenlow: $work/cut_now.txt: the file was truncated while it was read" \
+    "$status" "$(cat "$work/err")"
+  expect "truncated_while_mapped_${cut}_$target" '[ ! -s "$work/out" ]' \
+    "standard output is not empty"
+  expect "truncated_while_mapped_${cut}_$target" \
+    '[ "$(cat "$work/kept.txt")" = old ] && [ -z "$(ls -A "$work" | grep "^\.brenlow-")" ]' \
+    "-o's file changed or a temporary file was left"
+done
+done
+# Untouched, the same mapped file converts whole.
+status=0
+BRENLOW_TEST_PAUSE_AFTER_MAP="$work/go" "$program" "$work/cut.txt" \
+  > "$work/out" 2> "$work/err" &
+pid=$!
+exec 3> "$work/go"
+exec 3>&-
+wait "$pid" || status=$?
+check mapped_file_whole 0 "" "$status" "$(cat "$work/err")"
+expect mapped_file_whole '[ "$(wc -l < "$work/out")" = 200002 ]' \
+  "not every reading written"
+rm -f "$work/go" "$work/cut_now.txt" "$work/kept.txt"
+
+# Standard input redirected from a file that a shell has read into is
+# converted from where the shell left it, not from the file's start.
+status=0
+out=$( (read -r _; "$program" -) < "$work/cut.txt" 2> "$work/err" | head -3 | tail -1) || status=$?
+check stdin_file_at_offset 0 "" "$status" "$(cat "$work/err")"
+expect stdin_file_at_offset "[ \"\$out\" = \"\$(printf 'r000001 /w000001/\\r')\" ]" \
+  "the conversion did not start at the second line: '$out'"
+rm -f "$work/cut.txt"
+
 # A file without read permission. Root reads it anyway, so as root a copy
 # of the program (the build folder may be closed to others) runs as the
 # user nobody (setpriv).
