@@ -171,7 +171,9 @@ TEST(SkkDictionary, CodingNames) {
   for (const auto& c : cases) {
     output_encoding encoding = output_encoding::utf_8;
     EXPECT_EQ(encoding_of_coding_name(c.name, encoding), c.known) << c.name;
-    if (c.known) EXPECT_EQ(encoding, c.encoding) << c.name;
+    if (c.known) {
+      EXPECT_EQ(encoding, c.encoding) << c.name;
+    }
   }
 }
 
