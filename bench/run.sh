@@ -10,4 +10,8 @@ cmake --build build-bench -j2 >/dev/null
 c++ -O2 -std=c++17 -o build-bench/make_flood bench/make_flood.cpp
 # The straightforward converter brenlow is compared with.
 c++ -O2 -std=c++17 -o build-bench/straightforward bench/straightforward.cpp
-exec python3 bench/run_benchmark.py "$@"
+python3 bench/run_benchmark.py "$@" || status=$?
+# --merge and --exclude with SKK-JISYO.L, beside skktools' skkdic-expr2.
+python3 bench/merge_benchmark.py --program build-bench/brenlow \
+  --corpus build-bench/corpus/corpus-1x.txt
+exit ${status:-0}

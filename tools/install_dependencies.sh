@@ -41,7 +41,7 @@ if [ "${1:-}" = "--tests" ]; then
   packages="$packages skktools"
 fi
 if [ "${1:-}" = "--bench" ]; then
-  packages="$packages python3 time skkdic skkdic-extra"
+  packages="$packages python3 time skkdic skkdic-extra skktools"
 fi
 if [ "$(id -u)" = 0 ]; then sudo=""; else sudo="sudo"; fi
 missing=""
