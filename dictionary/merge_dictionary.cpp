@@ -44,10 +44,12 @@ struct pending_readings {
 
 class merger {
  public:
-  merger(sort_order order, output_encoding encoding, output_stream& stream)
+  merger(sort_order order, output_encoding encoding, std::size_t longest_line,
+         output_stream& stream)
       : order_(order),
         held_(held_for(encoding)),
         encoding_(encoding),
+        longest_line_(longest_line),
         stream_(stream) {}
 
   // Marks the readings of table that lines have, and lists the others.
@@ -106,6 +108,13 @@ class merger {
     end_line(stream_);
   }
 
+  // An entry line as it stands.
+  void write_entry_line(const dictionary_line& line) {
+    line_bytes_ = 0;
+    put(line.text);
+    end_entry(line.reading());
+  }
+
   // An entry line with the words of entry that it lacks.
   void write_merged(const dictionary_line& line, const reading_table& table,
                     const reading_entry& entry) {
@@ -146,36 +155,38 @@ class merger {
       ++counts.annotations_added;
     }
     if (added_.empty() && !annotated) {
-      write_line(line.text);
+      write_entry_line(line);
       return;
     }
-    write_bytes(stream_, line.text.substr(0, line.candidates_start + 1));
+    line_bytes_ = 0;
+    put(line.text.substr(0, line.candidates_start + 1));
     bool added = false;
     for (std::size_t k = 0; k < elements_.size(); ++k) {
       if (elements_[k].block && !added) {
         write_added();
         added = true;
       }
-      write_bytes(stream_, elements_[k].text);
-      write_bytes(stream_, annotations_[k]);
-      write_bytes(stream_, "/");
+      put(elements_[k].text);
+      put(annotations_[k]);
+      put("/");
     }
     if (!added) write_added();
-    end_line(stream_);
+    end_entry(line.reading());
   }
 
   void write_new_reading(const reading_table& table,
                          const reading_entry& entry) {
     ++counts.readings_added;
-    write_bytes(stream_, entry.reading());
-    write_bytes(stream_, " /");
+    line_bytes_ = 0;
+    put(entry.reading());
+    put(" /");
     words_of(table, entry, filed_);
     for (const std::uint32_t c : filed_) {
-      write_bytes(stream_, table.candidates[c].word());
-      write_bytes(stream_, "/");
+      put(table.candidates[c].word());
+      put("/");
       ++counts.words_added;
     }
-    end_line(stream_);
+    end_entry(entry.reading());
   }
 
   merge_counts counts;
@@ -183,14 +194,29 @@ class merger {
  private:
   void write_added() {
     for (const std::string_view word : added_) {
-      write_bytes(stream_, word);
-      write_bytes(stream_, "/");
+      put(word);
+      put("/");
+    }
+  }
+
+  void put(std::string_view text) {
+    write_bytes(stream_, text);
+    line_bytes_ += text.size();
+  }
+
+  // Ends an entry line, noting it when it passes longest_line_.
+  void end_entry(std::string_view reading) {
+    end_line(stream_);
+    if (longest_line_ != 0 && line_bytes_ > longest_line_) {
+      counts.long_lines.emplace_back(std::string(reading), line_bytes_);
     }
   }
 
   sort_order order_;
   output_encoding held_;
   output_encoding encoding_;
+  std::size_t longest_line_;
+  std::size_t line_bytes_ = 0;
   output_stream& stream_;
   std::string line_key_;
   std::string buffer_;
@@ -271,8 +297,9 @@ merge_counts write_merged_dictionary(const skk_dictionary& dictionary,
                                      reading_table& table,
                                      reading_table* okuri_ari, sort_order order,
                                      output_encoding encoding,
-                                     output_stream& stream) {
-  merger merge(order, encoding, stream);
+                                     output_stream& stream,
+                                     std::size_t longest_line) {
+  merger merge(order, encoding, longest_line, stream);
   if (dictionary.utf_8_mark && encoding == output_encoding::utf_8) {
     write_bytes(stream, "\xEF\xBB\xBF");
   }
@@ -335,7 +362,7 @@ merge_counts write_merged_dictionary(const skk_dictionary& dictionary,
         line.okuri_ari ? ari_matches : nasi_matches;
     merge.write_pending(pending, &reading, line.okuri_ari);
     if (matches[i] == no_entry) {
-      merge.write_line(line.text);
+      merge.write_entry_line(line);
     } else {
       merge.write_merged(line, *pending.table,
                          pending.table->entries[matches[i]]);

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "base/output_stream.h"
 #include "dictionary/reading_table.h"
@@ -17,6 +20,8 @@ struct merge_counts {
   std::size_t words_present = 0;      // words it had already (not added again)
   std::size_t annotations_added = 0;  // to words it had without one
   std::size_t readings_added = 0;
+  // Entry lines longer than longest_line bytes: reading and bytes.
+  std::vector<std::pair<std::string, std::size_t>> long_lines;
 };
 
 // The first entry line (from 1) of dictionary that is out of order: its
@@ -51,12 +56,15 @@ bool stays_in_both_orders(const skk_dictionary& dictionary,
 // by it, descending for okuri-ari, or in table order under input), among
 // its entries of their section before the first that sorts after them,
 // or at the end of the section; a section it lacks is added with its
-// marker line. The tables' index is built anew (index_readings).
+// marker line. The tables' index is built anew (index_readings). Entry
+// lines longer than longest_line bytes (line end not counted; 0: no limit)
+// are written whole and listed in the counts.
 merge_counts write_merged_dictionary(const skk_dictionary& dictionary,
                                      reading_table& table,
                                      reading_table* okuri_ari, sort_order order,
                                      output_encoding encoding,
-                                     output_stream& stream);
+                                     output_stream& stream,
+                                     std::size_t longest_line = 0);
 
 // Adds every pair of reading and word (as candidate_word gives it) of
 // dictionary (held as held_for(encoding)) to held, both sections alike;

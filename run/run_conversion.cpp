@@ -131,7 +131,7 @@ void write_text(output_stream& stream, reading_table& table,
   if (plan != nullptr) {
     plan->counts =
         write_merged_dictionary(plan->dictionary, table, okuri_ari, plan->order,
-                                layout.encoding, stream);
+                                layout.encoding, stream, layout.longest_line);
   } else {
     long_lines = write_skk_dictionary(table, stream, layout, okuri_ari);
   }
@@ -668,6 +668,20 @@ int convert_file(const run_options& given_options,
                        options.has_merge ? &plan : nullptr, long_lines);
   timer.mark("write");
   if (status != exit_success) return status;
+  if (options.has_merge) {
+    // The program's line limit: the merge keeps every word of a line (a
+    // word of the user's own dictionary is not left out), so the line is
+    // named instead.
+    for (const auto& [reading, bytes] : plan.counts.long_lines) {
+      report(
+          options.merge_name + ": the line of reading '" +
+          shown_reading(reading, layout.encoding) + "' has " +
+          std::to_string(bytes) + " bytes, more than " +
+          (options.preset != nullptr ? options.preset->title : "the program") +
+          " takes (" + std::to_string(options.longest_line) +
+          "): it is written whole; leave words out of it by hand");
+    }
+  }
   if (options.has_merge && options.verbose) {
     const merge_counts& merged = plan.counts;
     report(options.merge_name + ": " +
