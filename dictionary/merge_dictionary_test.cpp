@@ -295,8 +295,9 @@ TEST(MergeDictionary, OrderKept) {
 
 TEST(MergeDictionary, LinesPastTheLimitAreNamed) {
   const std::string markers = markers_text();
-  // "a /1/" is 5 bytes, "a /1/2/" 7, "b /3/" 5, "long /xxxxxx/" 13.
-  const std::string text = markers + "a /1/\nlong /xxxxxx/\n";
+  // "a /1/" is 5 bytes, "a /1/2/" 7, "b /3/" 5, "c /45/" 6 (the limit:
+  // not named), "long /xxxxxx/" 13.
+  const std::string text = markers + "a /1/\nc /45/\nlong /xxxxxx/\n";
   const skk_dictionary dictionary = read_utf_8(text);
   reading_table table;
   add_word(table, "a", "2");
@@ -307,7 +308,8 @@ TEST(MergeDictionary, LinesPastTheLimitAreNamed) {
       write_merged_dictionary(dictionary, table, &okuri_ari, sort_order::input,
                               output_encoding::utf_8, stream, 6);
   EXPECT_EQ(finish_output(stream), 0);
-  EXPECT_EQ(written_text(stream), markers + "a /1/2/\nlong /xxxxxx/\nb /3/\n");
+  EXPECT_EQ(written_text(stream),
+            markers + "a /1/2/\nc /45/\nlong /xxxxxx/\nb /3/\n");
   const std::vector<std::pair<std::string, std::size_t>> expected = {
       {"a", 7}, {"long", 13}};
   EXPECT_EQ(counts.long_lines, expected);
