@@ -37,20 +37,29 @@ void reserve_for_lines(std::string_view text, reading_table& table) {
 // Words reach the table in batches, which it files faster.
 class word_batch {
  public:
-  explicit word_batch(reading_table& table) : table_(table) {}
-  void add(std::string_view reading, std::string_view word) {
+  // typed_entries gets the entry of each word filed with typed set.
+  word_batch(reading_table& table, std::vector<std::uint32_t>& typed_entries)
+      : table_(table), typed_entries_(typed_entries) {}
+  void add(std::string_view reading, std::string_view word, bool typed) {
+    typed_[size_] = typed;
     filings_[size_++] = word_filing{reading, word};
     if (size_ == capacity) flush();
   }
   void flush() {
-    add_words(table_, filings_, size_);
+    add_words(table_, filings_, size_, entries_);
+    for (std::size_t k = 0; k < size_; ++k) {
+      if (typed_[k]) typed_entries_.push_back(entries_[k]);
+    }
     size_ = 0;
   }
 
  private:
   static constexpr std::size_t capacity = 64;
   reading_table& table_;
+  std::vector<std::uint32_t>& typed_entries_;
   word_filing filings_[capacity];
+  bool typed_[capacity];
+  std::uint32_t entries_[capacity];
   std::size_t size_ = 0;
 };
 
@@ -172,10 +181,12 @@ std::uint32_t source_hash(const reading_table& table, std::string_view source) {
 }
 
 // Two source readings that meet in one typed form give the same word twice
-// under it; it is written once. filings are in filing order. Returns the
-// words taken out.
-std::size_t write_once_across_sources(
-    reading_table& table, const std::vector<typed_filing>& filings) {
+// under it; it is written once. filings are in filing order; entries holds
+// the entry of each (in any order, perhaps more than once), so that only
+// the readings with a typed word are visited. Returns the words taken out.
+std::size_t write_once_across_sources(reading_table& table,
+                                      const std::vector<typed_filing>& filings,
+                                      std::vector<std::uint32_t>& entries) {
   if (filings.empty()) return 0;
   const auto typed = [&](std::uint32_t position) {
     const auto found = std::lower_bound(
@@ -185,16 +196,13 @@ std::size_t write_once_across_sources(
                                                                  : nullptr;
   };
   repeated_words repeats;
-  std::vector<std::uint32_t> filed;
   std::size_t taken_out = 0;
-  for (reading_entry& entry : table.entries) {
+  std::sort(entries.begin(), entries.end());
+  entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+  for (const std::uint32_t e : entries) {
+    reading_entry& entry = table.entries[e];
     if (table.candidates[entry.last_candidate].previous == no_candidate) {
       continue;  // one word
-    }
-    words_of(table, entry, filed);
-    if (std::none_of(filed.begin(), filed.end(),
-                     [&](std::uint32_t c) { return typed(c) != nullptr; })) {
-      continue;
     }
     // A word filed under an unchanged reading comes from the reading itself.
     const std::uint32_t unchanged = source_hash(table, entry.reading());
@@ -247,7 +255,7 @@ class entry_filing {
         rules_(rules),
         tables_(tables),
         skipped_(skipped),
-        batch_(tables.okuri_nasi),
+        batch_(tables.okuri_nasi, typed_entries_),
         okuri_ari_keys_(okuri_ari ? &tables.okuri_ari : nullptr),
         checks_output_(
             (rules.has_target &&
@@ -341,7 +349,7 @@ class entry_filing {
     if (!okuri_ari_keys_.file(fields, reading, encoding, rules_)) {
       ++counts_.lines_without_okuri_ari;
     }
-    batch_.add(reading, word);
+    batch_.add(reading, word, entry.reading_typed);
     ++counts_.filed_lines;
   }
 
@@ -353,7 +361,8 @@ class entry_filing {
     counts_.repeats_written_once =
         rules_.unique
             ? write_each_word_once(tables_.okuri_nasi)
-            : write_once_across_sources(tables_.okuri_nasi, typed_filings_);
+            : write_once_across_sources(tables_.okuri_nasi, typed_filings_,
+                                        typed_entries_);
     return counts_;
   }
 
@@ -431,6 +440,7 @@ class entry_filing {
   skk_tables& tables_;
   const skipped_line_sink& skipped_;
   conversion_counts counts_;
+  std::vector<std::uint32_t> typed_entries_;  // of each typed filing
   word_batch batch_;
   okuri_ari_filing okuri_ari_keys_;
   std::string reading_buffer_;

@@ -89,9 +89,9 @@ void make_room(reading_table& table, std::size_t new_readings) {
 }
 
 // Files word under the reading whose hash is given; the index has room for
-// one more reading.
-void file_word(reading_table& table, std::string_view reading,
-               std::uint32_t hash, std::string_view word) {
+// one more reading. Returns the reading's entry number.
+std::uint32_t file_word(reading_table& table, std::string_view reading,
+                        std::uint32_t hash, std::string_view word) {
   const std::size_t mask = table.slots.size() - 1;
   std::size_t i = hash & mask;
   for (; table.slots[i].entry != 0; i = (i + 1) & mask) {
@@ -99,7 +99,7 @@ void file_word(reading_table& table, std::string_view reading,
     reading_entry& entry = table.entries[table.slots[i].entry - 1];
     if (entry.reading() != reading) continue;
     entry.last_candidate = file_candidate(table, word, entry.last_candidate);
-    return;
+    return table.slots[i].entry - 1;
   }
   if (!fits_in_32_bits(reading.size())) throw std::bad_alloc();
   const std::uint32_t filed = file_candidate(table, word, no_candidate);
@@ -107,6 +107,7 @@ void file_word(reading_table& table, std::string_view reading,
       reading.data(), static_cast<std::uint32_t>(reading.size()), filed});
   table.slots[i] =
       index_slot{hash, static_cast<std::uint32_t>(table.entries.size())};
+  return table.slots[i].entry - 1;
 }
 
 }  // namespace
@@ -131,7 +132,7 @@ void add_word(reading_table& table, std::string_view reading,
 }
 
 void add_words(reading_table& table, const word_filing* filings,
-               std::size_t count) {
+               std::size_t count, std::uint32_t* entries) {
   // A lookup in a large table waits on memory three times: for the index
   // slot, for the entry it names and for the entry's reading. The batch
   // asks for each of these for all its readings before it uses any, so the
@@ -162,8 +163,9 @@ void add_words(reading_table& table, const word_filing* filings,
       if (likely[k] != nullptr) __builtin_prefetch(likely[k]->reading_bytes);
     }
     for (std::size_t k = 0; k < n; ++k) {
-      file_word(table, filings[done + k].reading, hashes[k],
-                filings[done + k].word);
+      const std::uint32_t entry = file_word(table, filings[done + k].reading,
+                                            hashes[k], filings[done + k].word);
+      if (entries != nullptr) entries[done + k] = entry;
     }
   }
 }
