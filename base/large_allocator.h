@@ -42,6 +42,55 @@ struct large_allocator {
   }
 };
 
+// Room for bytes bytes, all zero, or nullptr when memory runs out. A large
+// block comes from fresh pages of the system, zero without being written:
+// pages never touched are never zeroed nor counted as the program's memory.
+void* allocate_zeroed(std::size_t bytes);
+void free_zeroed(void* block, std::size_t bytes) noexcept;
+
+// A fixed array of trivial elements whose bytes all start as zero (see
+// allocate_zeroed). Throws std::bad_alloc when memory runs out.
+template <class T>
+class zeroed_array {
+ public:
+  zeroed_array() = default;
+  explicit zeroed_array(std::size_t size) {
+    if (size == 0) return;
+    if (size > std::numeric_limits<std::size_t>::max() / sizeof(T)) {
+      throw std::bad_alloc();
+    }
+    data_ = static_cast<T*>(allocate_zeroed(size * sizeof(T)));
+    if (data_ == nullptr) throw std::bad_alloc();
+    size_ = size;
+  }
+  zeroed_array(zeroed_array&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)),
+        size_(std::exchange(other.size_, 0)) {}
+  zeroed_array& operator=(zeroed_array&& other) noexcept {
+    zeroed_array(std::move(other)).swap(*this);
+    return *this;
+  }
+  zeroed_array(const zeroed_array&) = delete;
+  zeroed_array& operator=(const zeroed_array&) = delete;
+  ~zeroed_array() {
+    if (data_ != nullptr) free_zeroed(data_, size_ * sizeof(T));
+  }
+  void swap(zeroed_array& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+  }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T& operator[](std::size_t k) { return data_[k]; }
+  const T& operator[](std::size_t k) const { return data_[k]; }
+  const T* begin() const { return data_; }
+  const T* end() const { return data_ + size_; }
+
+ private:
+  T* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 template <class T, class U>
 bool operator==(const large_allocator<T>&, const large_allocator<U>&) {
   return true;

@@ -50,8 +50,7 @@ std::uint32_t hash_reading(const hash_key& key, std::string_view reading) {
 
 void grow_index(reading_table& table) {
   const std::size_t size = table.slots.empty() ? 1024 : table.slots.size() * 2;
-  std::vector<index_slot, large_allocator<index_slot>> slots(size,
-                                                             index_slot{0, 0});
+  zeroed_array<index_slot> slots(size);
   const std::size_t mask = size - 1;
   for (const index_slot& slot : table.slots) {
     if (slot.entry == 0) continue;
@@ -123,6 +122,16 @@ void reserve_words(reading_table& table, std::size_t words) {
   // Each word may bring a new reading. Reserved pages that are never used
   // are never touched, so this costs address space, not memory.
   table.entries.reserve(table.entries.size() + words);
+  // Growing the index as readings come costs as much again in copies and
+  // fresh pages as the index itself; sized once, it never grows. A 32-bit
+  // program keeps its address space for the arrays.
+  if (sizeof(void*) < 8 || !table.slots.empty()) return;
+  const std::size_t readings = words < max_entries - table.entries.size()
+                                   ? table.entries.size() + words
+                                   : max_entries;
+  std::size_t size = 1024;
+  while (size < readings) size *= 2;
+  zeroed_array<index_slot>(size).swap(table.slots);
 }
 
 void add_word(reading_table& table, std::string_view reading,
@@ -208,7 +217,7 @@ void index_readings(reading_table& table) {
   const std::size_t count = table.entries.size();
   std::size_t size = 1024;
   while (size < 2 * count) size *= 2;
-  table.slots.assign(size, index_slot{0, 0});
+  zeroed_array<index_slot>(size).swap(table.slots);
   const std::size_t mask = size - 1;
   for (std::size_t e = 0; e < count; ++e) {
     const std::uint32_t hash =

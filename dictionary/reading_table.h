@@ -79,13 +79,15 @@ struct reading_table {
   std::vector<candidate, large_allocator<candidate>> candidates;
   // Open addressing with linear probing; the size is a power of two, at
   // least twice the number of entries.
-  std::vector<index_slot, large_allocator<index_slot>> slots;
+  zeroed_array<index_slot> slots;
   text_arena arena;
   hash_key key = run_hash_key();
 };
 
 // Makes room for that many more words (and readings) without moving the
-// table's arrays. Throws std::bad_alloc when they cannot have that room.
+// table's arrays; in a 64-bit program, sizes an empty index for a reading
+// per word (16 bytes a word at most, of which only the pages readings land
+// on are touched). Throws std::bad_alloc when they cannot have that room.
 void reserve_words(reading_table& table, std::size_t words);
 
 // Files word under reading, creating the reading's entry at the end of the

@@ -1,0 +1,48 @@
+#include "base/large_allocator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace brenlow {
+namespace {
+
+// Sizes below, at and past the point where blocks come from fresh pages,
+// one not a multiple of a page or of a huge page.
+TEST(zeroed_array_test, starts_zero_and_keeps_what_is_written) {
+  const std::size_t sizes[] = {1, 1000, std::size_t{1} << 20,
+                               (std::size_t{4} << 20) / 8 + 12345,
+                               std::size_t{3} << 20};
+  for (const std::size_t size : sizes) {
+    zeroed_array<std::uint64_t> array(size);
+    ASSERT_EQ(array.size(), size);
+    std::size_t nonzero = 0;
+    for (const std::uint64_t value : array) nonzero += value != 0;
+    EXPECT_EQ(nonzero, 0u) << size;
+    array[0] = 1;
+    array[size - 1] = 2;  // the last element is inside the block
+    zeroed_array<std::uint64_t> moved(std::move(array));
+    EXPECT_TRUE(array.empty()) << size;
+    EXPECT_EQ(moved[size - 1], 2u) << size;
+    if (size > 1) EXPECT_EQ(moved[0], 1u) << size;
+  }
+}
+
+// A block freed and taken again is zero again, whatever was written to it.
+TEST(zeroed_array_test, zero_after_memory_is_reused) {
+  for (int round = 0; round < 3; ++round) {
+    zeroed_array<std::uint32_t> array((std::size_t{5} << 20) + 7);
+    std::size_t nonzero = 0;
+    for (const std::uint32_t value : array) nonzero += value != 0;
+    EXPECT_EQ(nonzero, 0u) << round;
+    for (std::size_t k = 0; k < array.size(); k += 97) array[k] = 0xFFFFFFFF;
+  }
+}
+
+TEST(zeroed_array_test, refuses_sizes_past_the_address_space) {
+  EXPECT_THROW(zeroed_array<std::uint64_t>(~std::size_t{0} / 4),
+               std::bad_alloc);
+}
+
+}  // namespace
+}  // namespace brenlow
