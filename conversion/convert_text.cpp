@@ -359,10 +359,9 @@ class entry_filing {
   conversion_counts finish() {
     batch_.flush();
     counts_.repeats_written_once =
-        rules_.unique
-            ? write_each_word_once(tables_.okuri_nasi)
-            : write_once_across_sources(tables_.okuri_nasi, typed_filings_,
-                                        typed_entries_);
+        rules_.unique ? write_each_word_once(tables_.okuri_nasi)
+                      : write_once_across_sources(
+                            tables_.okuri_nasi, typed_filings_, typed_entries_);
     return counts_;
   }
 
