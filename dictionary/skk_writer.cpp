@@ -1,5 +1,7 @@
 #include "dictionary/skk_writer.h"
 
+#include <algorithm>
+
 #include "base/byte_facts.h"
 
 namespace brenlow {
@@ -161,17 +163,30 @@ std::size_t line_characters(const reading_table& table,
   return characters;
 }
 
-// The most lines of emacs_skk_long_line characters the section can have:
-// such a line has at least as many bytes.
-std::size_t most_long_lines(const reading_table* section) {
+// The bytes of the section's lines, line feeds included, at most.
+std::size_t section_bytes(const reading_table* section) {
   if (section == nullptr) return 0;
   std::size_t bytes = 0;
   for (const reading_entry& entry : section->entries) {
-    bytes += entry.reading_size + 2;
+    bytes += entry.reading_size + 3;
   }
   for (const candidate& word : section->candidates) bytes += word.size + 1;
-  return bytes / emacs_skk_long_line;
+  return bytes;
 }
+
+// The most lines of emacs_skk_long_line characters the section can have:
+// such a line has at least as many bytes.
+std::size_t most_long_lines(const reading_table* section) {
+  return section_bytes(section) / emacs_skk_long_line;
+}
+
+// Where a sorted section's lines are made before they are written (see
+// write_skk_dictionary): the lines in table order, each ending in a line
+// feed, and where each entry's line ends.
+struct made_lines {
+  output_stream text = make_output_stream(nullptr, line_end::lf);
+  std::vector<std::size_t, large_allocator<std::size_t>> ends;
+};
 
 }  // namespace
 
@@ -193,6 +208,25 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   mark_phase(layout.phases, "sort");
   std::vector<long_line> long_lines;
   long_lines.reserve(most_long_lines(&table) + most_long_lines(okuri_ari));
+  // A sorted section without a limit on its lines is written in two
+  // steps. In sorted order the entries, their words and the words' bytes
+  // lie anywhere in memory, and following them waits on memory at every
+  // step; so the lines are made first in table order, where that walk is
+  // the plain run's, then copied out in sorted order, one read a line.
+  made_lines made;
+  const bool in_two_steps = layout.longest_line == 0;
+  if (in_two_steps) {
+    std::size_t bytes = 0;
+    std::size_t entries = 0;
+    for (const auto* sorted : {&okuri_ari_order, &order}) {
+      if (sorted->empty()) continue;
+      const reading_table* section = sorted == &order ? &table : okuri_ari;
+      bytes = std::max(bytes, section_bytes(section));
+      entries = std::max(entries, section->entries.size());
+    }
+    if (bytes != 0) make_output_room(made.text, bytes);
+    made.ends.resize(entries);
+  }
 
   std::size_t line_number = 0;
   const auto write_line = [&](const char* text) {
@@ -239,9 +273,44 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
       }
     };
     const std::size_t count = section.entries.size();
+    const auto identity = [](std::size_t k) { return k; };
+    if (!sorted.empty() && in_two_steps) {
+      made.text.used = 0;
+      for (std::size_t e = 0; e < count; ++e) {
+        prefetch_ahead(section, e, count, identity);
+        write_entry(section, section.entries[e], made.text, 0);
+        made.ends[e] = made.text.used;
+      }
+      const char* text = made.text.buffer.get();
+      const auto& ends = made.ends;
+      constexpr std::size_t ahead = 16;
+      for (std::size_t k = 0; k < count; ++k) {
+        if (k + 2 * ahead < count) {
+          __builtin_prefetch(&ends[sorted[k + 2 * ahead]]);
+        }
+        if (k + ahead < count && sorted[k + ahead] != 0) {
+          __builtin_prefetch(text + ends[sorted[k + ahead] - 1]);
+        }
+        const std::uint32_t e = sorted[k];
+        const std::size_t start = e == 0 ? 0 : ends[e - 1];
+        const std::size_t bytes = ends[e] - start - 1;  // no line feed
+        write_bytes(stream, std::string_view(text + start, bytes));
+        end_line(stream);
+        ++line_number;
+        if (bytes >= emacs_skk_long_line) {
+          const std::size_t characters =
+              line_characters(section, section.entries[e], layout.encoding);
+          if (characters >= emacs_skk_long_line) {
+            long_lines.push_back(
+                {section.entries[e].reading(), line_number, characters});
+          }
+        }
+      }
+      return;
+    }
     if (sorted.empty()) {
       for (std::size_t e = 0; e < count; ++e) {
-        prefetch_ahead(section, e, count, [](std::size_t k) { return k; });
+        prefetch_ahead(section, e, count, identity);
         write(section.entries[e]);
       }
       return;

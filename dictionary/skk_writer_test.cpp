@@ -275,25 +275,41 @@ TEST(SkkWriter, WritingLeavesTheTablesAsTheyWere) {
   }
 }
 
-// Long lines are named by their line in the file, okuri-ari lines counted.
+// Long lines are named by their line in the file, okuri-ari lines counted,
+// in the order written: sorted lines are made in table order first.
 TEST(SkkWriter, LongLinesCountOkuriAriLines) {
   // The tables hold views: the words must outlive them.
   const std::string long_word(5000, 'x');
   reading_table nasi;
-  add_word(nasi, "b", "short");
   add_word(nasi, "c", long_word);
+  add_word(nasi, "b", "short");
   reading_table ari;
   add_word(ari, "ak", "A");
   add_word(ari, "bk", long_word);
-  output_stream stream = make_output_stream(nullptr, line_end::lf);
-  const std::vector<long_line> found =
-      write_skk_dictionary(nasi, stream, skk_layout{}, &ari);
-  // 1 okuri-ari marker, 2 ak, 3 bk, 4 okuri-nasi marker, 5 b, 6 c.
-  ASSERT_EQ(found.size(), 2u);
-  EXPECT_EQ(found[0].reading, "bk");
-  EXPECT_EQ(found[0].line_number, 3u);
-  EXPECT_EQ(found[1].reading, "c");
-  EXPECT_EQ(found[1].line_number, 6u);
+  struct {
+    sort_order order;
+    std::size_t bk_line;  // 1 is the okuri-ari marker
+    std::size_t c_line;   // after the okuri-nasi marker, at 4
+  } const cases[] = {
+      {sort_order::input, 3, 5},
+      {sort_order::bytes, 2, 6},  // okuri-ari descending
+      {sort_order::skk, 2, 6},
+  };
+  for (const auto& c : cases) {
+    output_stream stream = make_output_stream(nullptr, line_end::lf);
+    skk_layout layout;
+    layout.order = c.order;
+    const std::vector<long_line> found =
+        write_skk_dictionary(nasi, stream, layout, &ari);
+    const int order = static_cast<int>(c.order);
+    ASSERT_EQ(found.size(), 2u) << order;
+    EXPECT_EQ(found[0].reading, "bk") << order;
+    EXPECT_EQ(found[0].line_number, c.bk_line) << order;
+    EXPECT_EQ(found[0].characters, 5004u) << order;
+    EXPECT_EQ(found[1].reading, "c") << order;
+    EXPECT_EQ(found[1].line_number, c.c_line) << order;
+    EXPECT_EQ(found[1].characters, 5003u) << order;
+  }
 }
 
 }  // namespace
