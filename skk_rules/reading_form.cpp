@@ -366,23 +366,34 @@ const char* untypable_message(untypable_reason reason) {
   return "";
 }
 
-// True for a reading of hiragana but "を" alone, most of all readings:
-// typed as it stands, by every client.
-bool plain_hiragana(const unsigned char* bytes, std::size_t size,
-                    text_encoding encoding) {
+// True for a reading of hiragana but "を", and ASCII digits, alone: most of
+// all readings (postal codes are digits), typed as they stand by every
+// client, in kana mode or not.
+bool plain_hiragana_or_digits(const unsigned char* bytes, std::size_t size,
+                              text_encoding encoding) {
+  const auto digit = [](unsigned byte) { return byte >= '0' && byte <= '9'; };
+  std::size_t pos = 0;
   if (encoding == text_encoding::shift_jis) {
-    if (size % 2 != 0) return false;
-    for (std::size_t pos = 0; pos < size; pos += 2) {
-      if (bytes[pos] != 0x82 || bytes[pos + 1] < 0x9F ||
+    while (pos < size) {
+      if (digit(bytes[pos])) {
+        ++pos;
+        continue;
+      }
+      if (size - pos < 2 || bytes[pos] != 0x82 || bytes[pos + 1] < 0x9F ||
           bytes[pos + 1] > 0xF1 || bytes[pos + 1] == 0xF0) {
         return false;
       }
+      pos += 2;
     }
     return true;
   }
-  if (size % 3 != 0) return false;
-  for (std::size_t pos = 0; pos < size; pos += 3) {
+  while (pos < size) {
+    if (digit(bytes[pos])) {
+      ++pos;
+      continue;
+    }
     // U+3041-U+307F, U+3080-U+3093 but U+3092.
+    if (size - pos < 3) return false;
     const unsigned second = bytes[pos + 1];
     const unsigned third = bytes[pos + 2];
     if (bytes[pos] != 0xE3 ||
@@ -391,6 +402,7 @@ bool plain_hiragana(const unsigned char* bytes, std::size_t size,
            third != 0x92))) {
       return false;
     }
+    pos += 3;
   }
   return true;
 }
@@ -400,7 +412,7 @@ typed_form typed_reading(std::string_view reading, text_encoding encoding,
   out.clear();
   const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
   const std::size_t size = reading.size();
-  if (plain_hiragana(bytes, size, encoding)) return typed_form{};
+  if (plain_hiragana_or_digits(bytes, size, encoding)) return typed_form{};
   // A reading that starts with ";" cannot be an SKK line in abbrev mode's
   // ASCII; ▽ mode types it with "；" first.
   const bool kana_mode =

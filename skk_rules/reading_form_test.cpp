@@ -114,6 +114,14 @@ TEST(TypedReading, Utf8) {
       {"@あ", "@あ", "E"},
       {"あ@", "あ@"},
       {"２ちゃんねる", "2ちゃんねる"},
+      // Digits among hiragana, and postal codes, stay as they are.
+      {"きゅうそく1", "きゅうそく1"},
+      {"4440873", "4440873"},
+      {"1あ2", "1あ2"},
+      {"1を", "1を", "C"},
+      {"1ゔ", "1う゛"},
+      {"あ1ア", "あ1あ"},
+      {"1\xE3\x82", "1\xE3\x82", "N"},
       // "、。「」" come from ▽ mode only: "." after a digit converts too.
       {"#。#。#", "#。#。#", "C"},
       {"「．", "「。", "C"},
@@ -201,7 +209,15 @@ TEST(TypedReading, ShiftJis) {
       // Second bytes in the half-width katakana range are no kana.
       {"\x8A\xBF\x8E\x9A", "\x8A\xBF\x8E\x9A", "N"},  // 漢字
       {"\x82\xA0", "\x82\xA0"},                       // あ
-      {"\x83", "\x83", "N"},                          // a pair cut short
+      {"\x82\xAB\x82\xE3\x82\xA4"
+       "1",
+       "\x82\xAB\x82\xE3\x82\xA4"
+       "1"},
+      {"0120", "0120"},
+      {"1\x82\xF0", "1\x82\xF0", "C"},  // 1を
+      {"1\x83\x4A", "1\x82\xA9"},       // 1カ 1か
+      {"1\x82", "1\x82", "N"},
+      {"\x83", "\x83", "N"},  // a pair cut short
       // The last lead byte of the first range (泯, 9F A1): its
       // second byte is no half-width katakana.
       {"\x9F\xA1\x83\x4A", "\x9F\xA1\x82\xA9"},  // 泯カ 泯か
@@ -224,6 +240,8 @@ TEST(TypedReading, ReadsNoByteBeyondTheReading) {
       {"\x82\xA0\x82\xA2\x82", text_encoding::shift_jis,
        "\x82\xA0\x82\xA2\x82"},
       {"\x82", text_encoding::shift_jis, "\x82"},
+      {"1\x82", text_encoding::shift_jis, "1\x82"},
+      {"1\xE3\x81", text_encoding::utf_8, "1\xE3\x81"},
       {"\xB6\x82", text_encoding::shift_jis, "\x82\xA9\x82"},  // ｶ, a cut pair
       {"\xE3\x81\x82\xE3\x81", text_encoding::utf_8, "\xE3\x81\x82\xE3\x81"},
       {"\xE3\x81\x8B\xE3\x82", text_encoding::utf_8,
