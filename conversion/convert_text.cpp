@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/byte_facts.h"
+#include "conversion/filing_thread.h"
 #include "formats/comma_text.h"
 #include "formats/tab_text.h"
 #include "skk_rules/okuri_ari.h"
@@ -33,35 +34,6 @@ void reserve_for_lines(std::string_view text, reading_table& table) {
     // arrays grow as words come instead.
   }
 }
-
-// Words reach the table in batches, which it files faster.
-class word_batch {
- public:
-  // typed_entries gets the entry of each word filed with typed set.
-  word_batch(reading_table& table, std::vector<std::uint32_t>& typed_entries)
-      : table_(table), typed_entries_(typed_entries) {}
-  void add(std::string_view reading, std::string_view word, bool typed) {
-    typed_[size_] = typed;
-    filings_[size_++] = word_filing{reading, word};
-    if (size_ == capacity) flush();
-  }
-  void flush() {
-    add_words(table_, filings_, size_, entries_);
-    for (std::size_t k = 0; k < size_; ++k) {
-      if (typed_[k]) typed_entries_.push_back(entries_[k]);
-    }
-    size_ = 0;
-  }
-
- private:
-  static constexpr std::size_t capacity = 64;
-  reading_table& table_;
-  std::vector<std::uint32_t>& typed_entries_;
-  word_filing filings_[capacity];
-  bool typed_[capacity];
-  std::uint32_t entries_[capacity];
-  std::size_t size_ = 0;
-};
 
 // Files the okuri-ari keys of verbs and adjectives, each candidate once per
 // key.
@@ -255,7 +227,7 @@ class entry_filing {
         rules_(rules),
         tables_(tables),
         skipped_(skipped),
-        batch_(tables.okuri_nasi, typed_entries_),
+        filing_(files_into(tables.okuri_nasi), typed_entries_),
         okuri_ari_keys_(okuri_ari ? &tables.okuri_ari : nullptr),
         checks_output_(
             (rules.has_target &&
@@ -349,7 +321,7 @@ class entry_filing {
     if (!okuri_ari_keys_.file(fields, reading, encoding, rules_)) {
       ++counts_.lines_without_okuri_ari;
     }
-    batch_.add(reading, word, entry.reading_typed);
+    filing_.add(reading, word, entry.reading_typed);
     ++counts_.filed_lines;
   }
 
@@ -357,7 +329,7 @@ class entry_filing {
 
   // Files what is left and writes repeated words once.
   conversion_counts finish() {
-    batch_.flush();
+    filing_.finish();
     counts_.repeats_written_once =
         rules_.unique ? write_each_word_once(tables_.okuri_nasi)
                       : write_once_across_sources(
@@ -440,7 +412,7 @@ class entry_filing {
   const skipped_line_sink& skipped_;
   conversion_counts counts_;
   std::vector<std::uint32_t> typed_entries_;  // of each typed filing
-  word_batch batch_;
+  filing_thread filing_;
   okuri_ari_filing okuri_ari_keys_;
   std::string reading_buffer_;
   std::string candidate_buffer_;

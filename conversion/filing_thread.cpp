@@ -1,0 +1,106 @@
+#include "conversion/filing_thread.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+namespace brenlow {
+
+batch_filer files_into(reading_table& table) {
+  return [&table](const word_filing* filings, std::size_t count,
+                  std::uint32_t* entries) {
+    add_words(table, filings, count, entries);
+  };
+}
+
+filing_thread::filing_thread(batch_filer file,
+                             std::vector<std::uint32_t>& typed_entries)
+    : file_(std::move(file)), typed_entries_(typed_entries) {
+  filling_.filings.reserve(batch_size);
+  filling_.typed.reserve(batch_size);
+  try {
+    worker_ = std::thread([this] { work(); });
+  } catch (const std::system_error&) {
+    // No thread to be had (a process limit): the words are filed here.
+  }
+}
+
+filing_thread::~filing_thread() {
+  if (!worker_.joinable()) return;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
+
+void filing_thread::add(std::string_view reading, std::string_view word,
+                        bool typed) {
+  filling_.filings.push_back(word_filing{reading, word});
+  filling_.typed.push_back(typed);
+  if (filling_.filings.size() == batch_size) hand_over();
+}
+
+void filing_thread::hand_over() {
+  if (!worker_.joinable()) {
+    file(filling_);
+  } else {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !ready_ || failure_; });
+    if (failure_) std::rethrow_exception(failure_);
+    std::swap(filling_, handed_);
+    ready_ = true;
+    lock.unlock();
+    changed_.notify_all();
+  }
+  filling_.filings.clear();
+  filling_.typed.clear();
+}
+
+void filing_thread::finish() {
+  hand_over();
+  if (!worker_.joinable()) return;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+void filing_thread::file(const batch& words) {
+  constexpr std::size_t chunk = 64;
+  std::uint32_t entries[chunk];
+  for (std::size_t done = 0; done < words.filings.size(); done += chunk) {
+    const std::size_t n = std::min(chunk, words.filings.size() - done);
+    file_(words.filings.data() + done, n, entries);
+    for (std::size_t k = 0; k < n; ++k) {
+      if (words.typed[done + k]) typed_entries_.push_back(entries[k]);
+    }
+  }
+}
+
+void filing_thread::work() {
+  batch working;
+  for (;;) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return ready_ || done_ || stop_; });
+    if (stop_ || !ready_) return;
+    std::swap(working, handed_);
+    ready_ = false;
+    lock.unlock();
+    changed_.notify_all();
+    try {
+      file(working);
+    } catch (...) {
+      const std::lock_guard<std::mutex> failed(mutex_);
+      failure_ = std::current_exception();
+      changed_.notify_all();
+      return;
+    }
+  }
+}
+
+}  // namespace brenlow
