@@ -213,7 +213,7 @@ void relink_words(reading_table& table, reading_entry& entry,
 }
 
 void index_readings(reading_table& table) {
-  decltype(table.slots)().swap(table.slots);
+  drop_index(table);
   const std::size_t count = table.entries.size();
   std::size_t size = 1024;
   while (size < 2 * count) size *= 2;
@@ -228,6 +228,10 @@ void index_readings(reading_table& table) {
   }
 }
 
+void drop_index(reading_table& table) {
+  decltype(table.slots)().swap(table.slots);
+}
+
 void remove_marked_readings(reading_table& table) {
   auto& entries = table.entries;
   entries.erase(std::remove_if(entries.begin(), entries.end(),
@@ -235,7 +239,7 @@ void remove_marked_readings(reading_table& table) {
                                  return entry.last_candidate == no_candidate;
                                }),
                 entries.end());
-  decltype(table.slots)().swap(table.slots);
+  drop_index(table);
 }
 
 char* room_for(reading_table& table, std::size_t size) {

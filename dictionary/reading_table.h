@@ -130,6 +130,11 @@ void relink_words(reading_table& table, reading_entry& entry,
 // removed). Throws std::bad_alloc when memory runs out.
 void index_readings(reading_table& table);
 
+// Frees the index, once no reading is looked up any more (the writing's
+// orders and lines take memory of their own); index_readings builds it
+// again. find_reading finds nothing, and nothing may be filed, until then.
+void drop_index(reading_table& table);
+
 // Removes the entries marked with no_candidate as their last_candidate,
 // keeping the others in order; the index is dropped (see index_readings).
 void remove_marked_readings(reading_table& table);

@@ -133,6 +133,41 @@ TEST(ReadingTable, ManyReadingsSurviveIndexGrowth) {
   }
 }
 
+// The index is sized from the words reserved for, and still grows past a
+// hint too small; dropped, it finds nothing until it is built again.
+TEST(ReadingTable, IndexSizedGrownDroppedAndRebuilt) {
+  const int readings = 20000;
+  for (const std::size_t reserved :
+       {std::size_t{0}, std::size_t{100}, std::size_t{2 * readings},
+        std::size_t{1} << 20}) {
+    reading_table table;
+    if (reserved != 0) reserve_words(table, reserved);
+    std::vector<std::string> names;
+    for (int i = 0; i < readings; ++i) names.push_back("r" + std::to_string(i));
+    for (int round = 0; round < 2; ++round) {
+      for (const std::string& name : names) add_word(table, name, "w");
+    }
+    ASSERT_EQ(table.entries.size(), static_cast<std::size_t>(readings))
+        << reserved;
+    ASSERT_EQ(table.candidates.size(), static_cast<std::size_t>(2 * readings))
+        << reserved;
+    std::size_t found = 0;
+    for (const std::string& name : names) {
+      found += find_reading(table, name) != nullptr;
+    }
+    EXPECT_EQ(found, names.size()) << reserved;
+    drop_index(table);
+    EXPECT_EQ(find_reading(table, names[0]), nullptr) << reserved;
+    index_readings(table);
+    found = 0;
+    for (const std::string& name : names) {
+      const reading_entry* entry = find_reading(table, name);
+      found += entry != nullptr && entry->reading() == name;
+    }
+    EXPECT_EQ(found, names.size()) << reserved;
+  }
+}
+
 TEST(ReadingTable, WhatIsFiledDoesNotDependOnTheKey) {
   // Keys that put the same readings in different slots, colliding
   // differently as the index grows: the readings and words come out in

@@ -34,7 +34,7 @@ void recode_table(reading_table& table, text_encoding held,
     word.bytes = bytes.data();
     word.size = static_cast<std::uint32_t>(bytes.size());
   }
-  decltype(table.slots)().swap(table.slots);
+  drop_index(table);
 }
 
 }  // namespace brenlow

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/byte_facts.h"
+#include "base/run_beside.h"
 
 namespace brenlow {
 
@@ -188,6 +189,18 @@ struct made_lines {
   std::vector<std::size_t, large_allocator<std::size_t>> ends;
 };
 
+void make_lines(reading_table& section, made_lines& made) {
+  const std::size_t count = section.entries.size();
+  if (count == 0) return;
+  make_output_room(made.text, section_bytes(&section));
+  made.ends.resize(count);
+  for (std::size_t e = 0; e < count; ++e) {
+    prefetch_ahead(section, e, count, [](std::size_t k) { return k; });
+    write_entry(section, section.entries[e], made.text, 0);
+    made.ends[e] = made.text.used;
+  }
+}
+
 }  // namespace
 
 std::vector<long_line> write_skk_dictionary(reading_table& table,
@@ -202,10 +215,6 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
                : order_entries(*section, layout.order, layout.encoding,
                                descending);
   };
-  // Sorted, okuri-ari entries descend: SKK clients search them from the end.
-  const entry_order okuri_ari_order = order_of(okuri_ari, true);
-  const entry_order order = order_of(&table, false);
-  mark_phase(layout.phases, "sort");
   std::vector<long_line> long_lines;
   long_lines.reserve(most_long_lines(&table) + most_long_lines(okuri_ari));
   // A sorted section without a limit on its lines is written in two
@@ -213,20 +222,31 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   // lie anywhere in memory, and following them waits on memory at every
   // step; so the lines are made first in table order, where that walk is
   // the plain run's, then copied out in sorted order, one read a line.
-  made_lines made;
-  const bool in_two_steps = layout.longest_line == 0;
+  // The lines are made on a thread of their own while the orders are made
+  // here: the orders read the entries and their readings, the making of
+  // lines turns the chains of words around.
+  const bool in_two_steps =
+      layout.order != sort_order::input && layout.longest_line == 0;
+  made_lines made_okuri_ari;
+  made_lines made_okuri_nasi;
+  // Sorted, okuri-ari entries descend: SKK clients search them from the end.
+  entry_order okuri_ari_order;
+  entry_order order;
+  const auto make_orders = [&] {
+    okuri_ari_order = order_of(okuri_ari, true);
+    order = order_of(&table, false);
+  };
   if (in_two_steps) {
-    std::size_t bytes = 0;
-    std::size_t entries = 0;
-    for (const auto* sorted : {&okuri_ari_order, &order}) {
-      if (sorted->empty()) continue;
-      const reading_table* section = sorted == &order ? &table : okuri_ari;
-      bytes = std::max(bytes, section_bytes(section));
-      entries = std::max(entries, section->entries.size());
-    }
-    if (bytes != 0) make_output_room(made.text, bytes);
-    made.ends.resize(entries);
+    run_beside(
+        [&] {
+          if (okuri_ari != nullptr) make_lines(*okuri_ari, made_okuri_ari);
+          make_lines(table, made_okuri_nasi);
+        },
+        make_orders);
+  } else {
+    make_orders();
   }
+  mark_phase(layout.phases, "sort");
 
   std::size_t line_number = 0;
   const auto write_line = [&](const char* text) {
@@ -248,7 +268,8 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   // The entries of one section, in the order given or, when it is empty,
   // in table order.
   const auto write_section = [&](reading_table& section,
-                                 const entry_order& sorted) {
+                                 const entry_order& sorted,
+                                 const made_lines& made) {
     const auto write = [&](const reading_entry& entry) {
       const words_written written =
           write_entry(section, entry, stream, layout.longest_line);
@@ -275,12 +296,6 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
     const std::size_t count = section.entries.size();
     const auto identity = [](std::size_t k) { return k; };
     if (!sorted.empty() && in_two_steps) {
-      made.text.used = 0;
-      for (std::size_t e = 0; e < count; ++e) {
-        prefetch_ahead(section, e, count, identity);
-        write_entry(section, section.entries[e], made.text, 0);
-        made.ends[e] = made.text.used;
-      }
       const char* text = made.text.buffer.get();
       const auto& ends = made.ends;
       constexpr std::size_t ahead = 16;
@@ -322,9 +337,11 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
     }
   };
   write_line(";; okuri-ari entries.");
-  if (okuri_ari != nullptr) write_section(*okuri_ari, okuri_ari_order);
+  if (okuri_ari != nullptr) {
+    write_section(*okuri_ari, okuri_ari_order, made_okuri_ari);
+  }
   write_line(";; okuri-nasi entries.");
-  write_section(table, order);
+  write_section(table, order, made_okuri_nasi);
   return long_lines;
 }
 

@@ -581,6 +581,10 @@ int convert_file(const run_options& given_options,
     return exit_failure;
   }
   if (!options.exclude_names.empty()) timer.mark("exclude");
+  // No reading is looked up from here on (a merge indexes its own): the
+  // index's memory goes before the writing takes its own.
+  drop_index(table);
+  if (okuri_ari != nullptr) drop_index(*okuri_ari);
   // A dictionary merged into in place is the one the program reads
   // already.
   const bool in_place =
