@@ -24,19 +24,32 @@ void free_zeroed(void* block, std::size_t) noexcept { std::free(block); }
 namespace {
 constexpr std::size_t large_block = std::size_t{4} << 20;
 constexpr std::size_t huge_page = std::size_t{2} << 20;
+
+// bytes rounded up to whole huge pages, or 0 past the address space.
+std::size_t in_huge_pages(std::size_t bytes) {
+  const std::size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
+  return rounded < bytes ? 0 : rounded;
+}
+
+// Only advice: without huge pages the block works the same.
+void offer_huge_pages(void* block, std::size_t size) {
+#if defined(MADV_HUGEPAGE)
+  madvise(block, size, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)size;
+#endif
+}
 }  // namespace
 
 void* allocate_large(std::size_t bytes) {
   if (bytes < large_block) return ::operator new(bytes);
   // aligned_alloc wants a multiple of the alignment.
-  const std::size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
-  if (rounded < bytes) throw std::bad_alloc();
+  const std::size_t rounded = in_huge_pages(bytes);
+  if (rounded == 0) throw std::bad_alloc();
   void* block = std::aligned_alloc(huge_page, rounded);
   if (block == nullptr) throw std::bad_alloc();
-#if defined(MADV_HUGEPAGE)
-  // Only advice: without huge pages the block works the same.
-  madvise(block, rounded, MADV_HUGEPAGE);
-#endif
+  offer_huge_pages(block, rounded);
   return block;
 }
 
@@ -55,15 +68,14 @@ void free_large(void* block, std::size_t bytes) noexcept {
 // memory. Placed on a 2 MiB boundary with huge pages offered, as above.
 void* allocate_zeroed(std::size_t bytes) {
   if (bytes < large_block) return std::calloc(bytes, 1);
-  const std::size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
-  if (rounded < bytes || rounded + huge_page < rounded) return nullptr;
+  const std::size_t rounded = in_huge_pages(bytes);
+  if (rounded == 0 || rounded + huge_page < rounded) return nullptr;
   void* mapped = mmap(nullptr, rounded + huge_page, PROT_READ | PROT_WRITE,
                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return nullptr;
   // Only the aligned part is kept.
   const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-  const std::uintptr_t aligned =
-      (start + huge_page - 1) / huge_page * huge_page;
+  const std::uintptr_t aligned = in_huge_pages(start);
   if (aligned > start) munmap(mapped, aligned - start);
   const std::uintptr_t end = start + rounded + huge_page;
   if (end > aligned + rounded) {
@@ -71,9 +83,7 @@ void* allocate_zeroed(std::size_t bytes) {
            end - (aligned + rounded));
   }
   void* block = reinterpret_cast<void*>(aligned);
-#if defined(MADV_HUGEPAGE)
-  madvise(block, rounded, MADV_HUGEPAGE);
-#endif
+  offer_huge_pages(block, rounded);
   return block;
 }
 
@@ -82,7 +92,7 @@ void free_zeroed(void* block, std::size_t bytes) noexcept {
     std::free(block);
     return;
   }
-  munmap(block, (bytes + huge_page - 1) / huge_page * huge_page);
+  munmap(block, in_huge_pages(bytes));
 }
 #else
 void* allocate_zeroed(std::size_t bytes) { return std::calloc(bytes, 1); }
