@@ -75,14 +75,10 @@ void* allocate_zeroed(std::size_t bytes) {
   if (mapped == MAP_FAILED) return nullptr;
   // Only the aligned part is kept.
   const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-  const std::uintptr_t aligned = in_huge_pages(start);
-  if (aligned > start) munmap(mapped, aligned - start);
-  const std::uintptr_t end = start + rounded + huge_page;
-  if (end > aligned + rounded) {
-    munmap(reinterpret_cast<void*>(aligned + rounded),
-           end - (aligned + rounded));
-  }
-  void* block = reinterpret_cast<void*>(aligned);
+  const std::size_t head = in_huge_pages(start) - start;
+  char* const block = static_cast<char*>(mapped) + head;
+  if (head != 0) munmap(mapped, head);
+  if (huge_page > head) munmap(block + rounded, huge_page - head);
   offer_huge_pages(block, rounded);
   return block;
 }

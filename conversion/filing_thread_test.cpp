@@ -50,6 +50,7 @@ TEST(FilingThread, FilesEveryWordInOrder) {
     for (std::size_t e = 0; e < table.entries.size(); ++e) {
       words_of(table, table.entries[e], filed);
       std::vector<std::string> got;
+      got.reserve(filed.size());
       for (const std::uint32_t c : filed) {
         got.emplace_back(table.candidates[c].word());
       }
@@ -73,7 +74,8 @@ TEST(FilingThread, FailureReachesTheAddingSide) {
     filing_thread filing(fails, typed);
     bool thrown = false;
     try {
-      for (std::size_t k = 0; k < 5 * 4096; ++k) filing.add("r", "w", false);
+      for (std::size_t k = 0; k < std::size_t{5} * 4096; ++k)
+        filing.add("r", "w", false);
       filing.finish();
     } catch (const std::bad_alloc&) {
       thrown = true;
@@ -89,7 +91,8 @@ TEST(FilingThread, StopsWithoutFinishing) {
   std::vector<std::uint32_t> typed;
   {
     filing_thread filing(files_into(table), typed);
-    for (std::size_t k = 0; k < 3 * 4096; ++k) filing.add("r", "w", true);
+    for (std::size_t k = 0; k < std::size_t{3} * 4096; ++k)
+      filing.add("r", "w", true);
   }
   // Whatever was filed before the stop is whole.
   EXPECT_LE(table.candidates.size(), 3u * 4096);

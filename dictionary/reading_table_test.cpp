@@ -138,11 +138,12 @@ TEST(ReadingTable, ManyReadingsSurviveIndexGrowth) {
 TEST(ReadingTable, IndexSizedGrownDroppedAndRebuilt) {
   const int readings = 20000;
   for (const std::size_t reserved :
-       {std::size_t{0}, std::size_t{100}, std::size_t{2 * readings},
+       {std::size_t{0}, std::size_t{100}, std::size_t{2} * readings,
         std::size_t{1} << 20}) {
     reading_table table;
     if (reserved != 0) reserve_words(table, reserved);
     std::vector<std::string> names;
+    names.reserve(readings);
     for (int i = 0; i < readings; ++i) names.push_back("r" + std::to_string(i));
     for (int round = 0; round < 2; ++round) {
       for (const std::string& name : names) add_word(table, name, "w");
