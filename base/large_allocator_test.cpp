@@ -23,7 +23,9 @@ TEST(zeroed_array_test, starts_zero_and_keeps_what_is_written) {
     array[size - 1] = 2;  // the last element is inside the block
     zeroed_array<std::uint64_t> moved(std::move(array));
     EXPECT_EQ(moved[size - 1], 2u) << size;
-    if (size > 1) EXPECT_EQ(moved[0], 1u) << size;
+    if (size > 1) {
+      EXPECT_EQ(moved[0], 1u) << size;
+    }
   }
 }
 
