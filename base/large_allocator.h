@@ -66,8 +66,9 @@ class zeroed_array {
   zeroed_array(zeroed_array&& other) noexcept
       : data_(std::exchange(other.data_, nullptr)),
         size_(std::exchange(other.size_, 0)) {}
+  // other takes this array's block, and frees it.
   zeroed_array& operator=(zeroed_array&& other) noexcept {
-    zeroed_array(std::move(other)).swap(*this);
+    swap(other);
     return *this;
   }
   zeroed_array(const zeroed_array&) = delete;
