@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+
+#if defined(__linux__)
+#include <unistd.h>
+#endif
 
 namespace brenlow {
 namespace {
@@ -39,6 +44,31 @@ TEST(zeroed_array_test, zero_after_memory_is_reused) {
     for (std::size_t k = 0; k < array.size(); k += 97) array[k] = 0xFFFFFFFF;
   }
 }
+
+#if defined(__linux__)
+// The program's resident pages, from the system's own count.
+std::size_t resident_bytes() {
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  unsigned long size = 0;
+  unsigned long resident = 0;
+  if (statm == nullptr) return 0;
+  if (std::fscanf(statm, "%lu %lu", &size, &resident) != 2) resident = 0;
+  std::fclose(statm);
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Large arrays give their pages back when they go: eight of 16 MiB, each
+// written throughout, leave the program less than two of them larger.
+TEST(zeroed_array_test, gives_its_pages_back) {
+  const std::size_t before = resident_bytes();
+  ASSERT_NE(before, 0u);
+  for (int round = 0; round < 8; ++round) {
+    zeroed_array<char> array(std::size_t{16} << 20);
+    for (std::size_t k = 0; k < array.size(); k += 4096) array[k] = 1;
+  }
+  EXPECT_LT(resident_bytes(), before + (std::size_t{32} << 20));
+}
+#endif
 
 TEST(zeroed_array_test, refuses_sizes_past_the_address_space) {
   EXPECT_THROW(
