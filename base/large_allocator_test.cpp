@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #if defined(__linux__)
 #include <unistd.h>
@@ -49,11 +50,15 @@ TEST(zeroed_array_test, zero_after_memory_is_reused) {
 // The program's resident pages, from the system's own count.
 std::size_t resident_bytes() {
   std::FILE* statm = std::fopen("/proc/self/statm", "r");
-  unsigned long size = 0;
-  unsigned long resident = 0;
   if (statm == nullptr) return 0;
-  if (std::fscanf(statm, "%lu %lu", &size, &resident) != 2) resident = 0;
-  std::fclose(statm);
+  char line[128] = {};
+  const bool read = std::fgets(line, sizeof line, statm) != nullptr;
+  (void)std::fclose(statm);
+  if (!read) return 0;
+  // The second number: pages resident.
+  char* rest = nullptr;
+  (void)std::strtoul(line, &rest, 10);
+  const unsigned long resident = std::strtoul(rest, nullptr, 10);
   return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 
