@@ -55,20 +55,19 @@ class okuri_ari_filing {
     if (!derive_okuri_ari(reading, word, conjugates, encoding, pairs_)) {
       return false;
     }
-    // Every key of a word has the same candidate: its form is made, and
-    // kept, once.
+    // Every key of a word has the same candidate: its form is made once.
     std::string_view candidate = pairs_.front().candidate;
     if (okuri_ari_candidate_form(candidate, encoding, rules.csv_quotes,
                                  form_)) {
       // Nothing left to write, or a form the program shows as code.
       if (form_.empty() || !concat_readable(form_, rules.concat)) return false;
-      candidate = keep(*table_, form_);
+      candidate = form_;
     }
     for (const okuri_ari_pair& pair : pairs_) {
       std::string filed = pair.key + '\n';
       filed += candidate;
       if (!filed_.insert(std::move(filed)).second) continue;
-      add_word(*table_, keep(*table_, pair.key), candidate);
+      add_word(*table_, pair.key, candidate);
     }
     return true;
   }
@@ -107,8 +106,9 @@ class repeated_words {
     first_.clear();
     for (const std::uint32_t c : filed_) {
       const candidate& word = table.candidates[c];
-      const std::string_view part = word_part(word.word());
-      const bool annotated = part.size() < word.size;
+      const std::string_view bytes = text_of(table, word.text);
+      const std::string_view part = word_part(bytes);
+      const bool annotated = part.size() < bytes.size();
       const auto found = first_.emplace(part, occurrence{c, annotated});
       occurrence& first = found.first->second;
       if (found.second || same_source(first.position, c)) {
@@ -117,9 +117,8 @@ class repeated_words {
         continue;
       }
       if (annotated && !first.annotated) {
-        candidate& kept = table.candidates[first.position];
-        kept.bytes = word.bytes;  // the same word, with its annotation
-        kept.size = word.size;
+        // The same word, with its annotation.
+        table.candidates[first.position].text = word.text;
         first.annotated = true;
       }
     }
@@ -177,7 +176,7 @@ std::size_t write_once_across_sources(reading_table& table,
       continue;  // one word
     }
     // A word filed under an unchanged reading comes from the reading itself.
-    const std::uint32_t unchanged = source_hash(table, entry.reading());
+    const std::uint32_t unchanged = source_hash(table, reading_of(table, entry));
     const auto source_of = [&](std::uint32_t position) {
       const typed_filing* filing = typed(position);
       return filing != nullptr ? filing->source : unchanged;
@@ -262,13 +261,7 @@ class entry_filing {
       return;
     }
     counts_.bang_entry_lines += line.bang_entry ? 1 : 0;
-    record fields = line.fields;
-    if (line.fields_in_buffer) {
-      // The reader's storage is reused: the table needs its own copies of
-      // what it keeps views of.
-      fields.reading = keep(tables_.okuri_nasi, fields.reading);
-      fields.word = keep(tables_.okuri_nasi, fields.word);
-    }
+    const record& fields = line.fields;
     const skk_entry entry =
         check_record(fields, encoding, rules_, reading_buffer_);
     if (entry.reason != skip_reason::none) {
@@ -305,18 +298,16 @@ class entry_filing {
         counts_.first_untypable_line[reason] = line_number;
       }
     }
-    // The buffers are reused by the next line: the table needs its own
-    // copies.
-    std::string_view reading = entry.reading;
+    // The buffers are reused by the next line: filing_ copies what it is
+    // given.
+    const std::string_view reading = entry.reading;
     if (entry.reading_typed) {
-      reading = keep(tables_.okuri_nasi, reading);
       ++counts_.readings_typed;
       // Every line filed before this one gave the table one word.
       typed_filings_.push_back(
           typed_filing{static_cast<std::uint32_t>(counts_.filed_lines),
                        source_hash(tables_.okuri_nasi, fields.reading)});
     }
-    if (rewritten) word = keep(tables_.okuri_nasi, word);
     counts_.annotations += annotated ? 1 : 0;
     if (!okuri_ari_keys_.file(fields, reading, encoding, rules_)) {
       ++counts_.lines_without_okuri_ari;
@@ -430,11 +421,15 @@ entry_rules rules_for(const entry_rules& rules, input_format format) {
 
 }  // namespace
 
-conversion_counts convert_lines(const prepared_input& input,
-                                const entry_rules& given_rules, bool okuri_ari,
-                                skk_tables& tables,
-                                const skipped_line_sink& skipped,
-                                input_format format, const phase_mark& phases) {
+conversion_counts convert_lines(
+    const prepared_input& input, const entry_rules& given_rules,
+    bool okuri_ari, skk_tables& tables, const skipped_line_sink& skipped,
+    input_format format, const phase_mark& phases,
+    const std::function<void(const char*)>& done_with) {
+  // Told a quarter of a megabyte at a time: the memory of lines filed goes
+  // back as the table's comes, at a call per 64 pages.
+  constexpr std::size_t done_step = std::size_t{256} * 1024;
+  std::size_t done = 0;
   const std::string_view text = input.text;
   const text_encoding encoding = input.encoding;
   const entry_rules rules = rules_for(given_rules, format);
@@ -453,11 +448,16 @@ conversion_counts convert_lines(const prepared_input& input,
     if (format != input_format::tab_text) {
       filing.file(read_comma_line(line_bytes, encoding, checks, fields_buffer),
                   counts.lines, line_bytes, line_start);
-      continue;
+    } else {
+      if (counts.lines == 1) checks.bang = bang_lines_of(line_bytes, encoding);
+      filing.file(
+          read_tab_line(line_bytes, counts.lines == 1, encoding, checks),
+          counts.lines, line_bytes, line_start);
     }
-    if (counts.lines == 1) checks.bang = bang_lines_of(line_bytes, encoding);
-    filing.file(read_tab_line(line_bytes, counts.lines == 1, encoding, checks),
-                counts.lines, line_bytes, line_start);
+    if (position - done >= done_step && done_with) {
+      done = position;
+      done_with(text.data() + position);
+    }
   }
   mark_phase(phases, "lines");
   conversion_counts counts_done = filing.finish();
@@ -507,9 +507,12 @@ bool convert_text(const conversion_request& request,
                                  result.tables, request.skipped, result.counts,
                                  result.problem, request.phases);
   }
-  result.counts =
-      convert_lines(input, request.rules, request.okuri_ari, result.tables,
-                    request.skipped, result.format, request.phases);
+  // Text decoded from UTF-16 is not raw's.
+  const std::function<void(const char*)> no_raw;
+  result.counts = convert_lines(
+      input, request.rules, request.okuri_ari, result.tables, request.skipped,
+      result.format, request.phases,
+      input.decoded.empty() ? request.done_with : no_raw);
   return true;
 }
 

@@ -72,13 +72,14 @@ struct skk_tables {
 // in the file (input.offset being where the text starts in it). With
 // okuri_ari, the okuri-ari keys derived from each verb or adjective (by its
 // part of speech) are filed in tables.okuri_ari, each candidate once per
-// key. The tables keep views into input.text, which must outlive them.
-conversion_counts convert_lines(const prepared_input& input,
-                                const entry_rules& rules, bool okuri_ari,
-                                skk_tables& tables,
-                                const skipped_line_sink& skipped,
-                                input_format format = input_format::tab_text,
-                                const phase_mark& phases = {});
+// key. The tables keep copies of what they file. Every few hundred
+// kilobytes, done_with (when given) is told where the lines filed end.
+conversion_counts convert_lines(
+    const prepared_input& input, const entry_rules& rules, bool okuri_ari,
+    skk_tables& tables, const skipped_line_sink& skipped,
+    input_format format = input_format::tab_text,
+    const phase_mark& phases = {},
+    const std::function<void(const char*)>& done_with = {});
 
 // Reads input's text as a property list (read_property_list) and files
 // its entries as they are read, as convert_lines files lines, each named by
@@ -105,14 +106,16 @@ struct conversion_request {
   // converted: raw is no longer needed, and its memory can go before the
   // tables' comes.
   std::function<void()> release_raw;
+  // Told now and then, as lines are filed, that raw's bytes before the
+  // one given will not be read again.
+  std::function<void(const char*)> done_with;
   // Told as the encoding's decision ("decide encoding"), the reading and
   // filing of the lines or entries ("lines") and the table's last touches
   // ("table") end.
   phase_mark phases;
 };
 
-// What it gave. The tables view input's text (which may view the request's
-// raw bytes): a result is filled in place, never copied or moved.
+// What it gave: a result is filled in place, never copied or moved.
 struct conversion_result {
   prepared_input input;
   skk_tables tables;

@@ -29,11 +29,11 @@ std::string rendered(const reading_table& table) {
   std::string out;
   for (const reading_entry& entry : table.entries) {
     if (!out.empty()) out += "|";
-    out += std::string(entry.reading()) + " /";
+    out += std::string(reading_of(table, entry)) + " /";
     std::vector<std::uint32_t> words;
     words_of(table, entry, words);
     for (std::uint32_t c : words) {
-      out += std::string(table.candidates[c].word()) + "/";
+      out += std::string(word_of(table, c)) + "/";
     }
   }
   return out;
@@ -303,8 +303,8 @@ TEST(ConvertLines, Utf8RulesKeepContinuationBytesInTheirCharacter) {
       entry_rules{}, false, tables, collect(skipped));
   const reading_table& table = tables.okuri_nasi;
   ASSERT_EQ(table.entries.size(), 1u);
-  EXPECT_EQ(table.entries[0].reading(), "\xE3\x81\x81");
-  EXPECT_EQ(table.candidates[0].word(), "(concat \"\xE8\x81\x81\\057\")");
+  EXPECT_EQ(reading_of(table, table.entries[0]), "\xE3\x81\x81");
+  EXPECT_EQ(word_of(table, 0), "(concat \"\xE8\x81\x81\\057\")");
 }
 
 TEST(ConvertLines, OkuriAriFromThePartOfSpeechField) {

@@ -16,7 +16,7 @@ batch_filer files_into(reading_table& table) {
 filing_thread::filing_thread(batch_filer file,
                              std::vector<std::uint32_t>& typed_entries)
     : file_(std::move(file)), typed_entries_(typed_entries) {
-  filling_.filings.reserve(batch_size);
+  filling_.sizes.reserve(2 * batch_size);
   filling_.typed.reserve(batch_size);
   try {
     worker_ = std::thread([this] { work(); });
@@ -37,9 +37,12 @@ filing_thread::~filing_thread() {
 
 void filing_thread::add(std::string_view reading, std::string_view word,
                         bool typed) {
-  filling_.filings.push_back(word_filing{reading, word});
+  filling_.bytes.append(reading);
+  filling_.bytes.append(word);
+  filling_.sizes.push_back(reading.size());
+  filling_.sizes.push_back(word.size());
   filling_.typed.push_back(typed);
-  if (filling_.filings.size() == batch_size) hand_over();
+  if (filling_.typed.size() == batch_size) hand_over();
 }
 
 void filing_thread::hand_over() {
@@ -54,7 +57,8 @@ void filing_thread::hand_over() {
     lock.unlock();
     changed_.notify_all();
   }
-  filling_.filings.clear();
+  filling_.bytes.clear();
+  filling_.sizes.clear();
   filling_.typed.clear();
 }
 
@@ -70,7 +74,17 @@ void filing_thread::finish() {
   if (failure_) std::rethrow_exception(failure_);
 }
 
-void filing_thread::file(const batch& words) {
+void filing_thread::file(batch& words) {
+  // The batch no longer moves (a short string's bytes move with it): the
+  // filings can view its bytes.
+  words.filings.clear();
+  const char* at = words.bytes.data();
+  for (std::size_t k = 0; k < words.sizes.size(); k += 2) {
+    const std::string_view reading(at, words.sizes[k]);
+    const std::string_view word(at + reading.size(), words.sizes[k + 1]);
+    words.filings.push_back(word_filing{reading, word});
+    at = word.data() + word.size();
+  }
   constexpr std::size_t chunk = 64;
   std::uint32_t entries[chunk];
   for (std::size_t done = 0; done < words.filings.size(); done += chunk) {

@@ -9,6 +9,8 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -35,8 +37,9 @@ class filing_thread {
   filing_thread(const filing_thread&) = delete;
   filing_thread& operator=(const filing_thread&) = delete;
 
-  // Queues a word; the views must stay valid until finish(). Throws what
-  // the filing threw (std::bad_alloc) once the thread has failed.
+  // Queues a copy of a word and its reading: what the views show may change
+  // or go once add returns. Throws what the filing threw (std::bad_alloc)
+  // once the thread has failed.
   void add(std::string_view reading, std::string_view word, bool typed);
   // Files every word added, in order, and ends the thread. Throws what the
   // filing threw.
@@ -44,11 +47,13 @@ class filing_thread {
 
  private:
   struct batch {
-    std::vector<word_filing> filings;
+    std::string bytes;               // each reading, then its word
+    std::vector<std::size_t> sizes;  // of each reading and word in bytes
+    std::vector<word_filing> filings;  // views of bytes, made to file them
     std::vector<bool> typed;
   };
   void hand_over();
-  void file(const batch& words);
+  void file(batch& words);
   void work();
 
   static constexpr std::size_t batch_size = 4096;

@@ -52,7 +52,7 @@ TEST(FilingThread, FilesEveryWordInOrder) {
       std::vector<std::string> got;
       got.reserve(filed.size());
       for (const std::uint32_t c : filed) {
-        got.emplace_back(table.candidates[c].word());
+        got.emplace_back(word_of(table, c));
       }
       ASSERT_EQ(got, expected_words[e]) << count << " entry " << e;
     }

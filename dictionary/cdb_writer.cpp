@@ -27,8 +27,9 @@ void append_words(reading_table& table, const reading_entry& entry,
   std::uint32_t before = no_candidate;
   for (std::uint32_t c = first; c != no_candidate;) {
     candidate& word = candidates[c];
-    if (left_out == 0 && longest - value.size() > word.size) {
-      value.append(word.word());
+    const std::string_view bytes = text_of(table, word.text);
+    if (left_out == 0 && longest - value.size() > bytes.size()) {
+      value.append(bytes);
       value.push_back('/');
     } else {
       ++left_out;  // and every word after it
@@ -47,7 +48,7 @@ void prefetch_ahead(const reading_table& table, std::size_t e) {
   if (e + ahead < table.entries.size()) {
     const reading_entry& entry = table.entries[e + ahead];
     __builtin_prefetch(&table.candidates[entry.last_candidate]);
-    __builtin_prefetch(entry.reading_bytes);
+    __builtin_prefetch(text_start(table, entry.text));
   }
 }
 
@@ -67,7 +68,7 @@ int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
   std::unordered_map<std::string_view, const reading_entry*> okuri_ari_keys;
   if (okuri_ari != nullptr) {
     for (const reading_entry& entry : okuri_ari->entries) {
-      okuri_ari_keys.emplace(entry.reading(), &entry);
+      okuri_ari_keys.emplace(reading_of(*okuri_ari, entry), &entry);
     }
   }
   std::string value;
@@ -90,19 +91,20 @@ int write_cdb_dictionary(reading_table& okuri_nasi, reading_table* okuri_ari,
     append_words(okuri_nasi, entry, value, longest, left_out);
     const auto both = okuri_ari_keys.empty()
                           ? okuri_ari_keys.end()
-                          : okuri_ari_keys.find(entry.reading());
+                          : okuri_ari_keys.find(reading_of(okuri_nasi, entry));
     if (both != okuri_ari_keys.end()) {
       append_words(*okuri_ari, *both->second, value, longest, left_out);
       both->second = nullptr;  // written here
     }
-    add(entry.reading());
+    add(reading_of(okuri_nasi, entry));
   }
   if (okuri_ari != nullptr) {
     for (const reading_entry& entry : okuri_ari->entries) {
-      if (okuri_ari_keys.at(entry.reading()) == nullptr) continue;
+      const std::string_view reading = reading_of(*okuri_ari, entry);
+      if (okuri_ari_keys.at(reading) == nullptr) continue;
       value.assign("/");
       append_words(*okuri_ari, entry, value, longest, left_out);
-      add(entry.reading());
+      add(reading);
     }
   }
   // The maker's memory is freed by finishing; a failed add still finishes.

@@ -80,7 +80,8 @@ class merger {
       if (!found[e]) pending.entries.push_back(e);
     }
     if (!pending.done()) {
-      sort_key(pending.entry().reading(), order_, encoding_, pending.key);
+      sort_key(reading_of(*pending.table, pending.entry()), order_, encoding_,
+               pending.key);
     }
   }
 
@@ -98,7 +99,8 @@ class merger {
       write_new_reading(*pending.table, pending.entry());
       ++pending.next;
       if (!pending.done()) {
-        sort_key(pending.entry().reading(), order_, encoding_, pending.key);
+        sort_key(reading_of(*pending.table, pending.entry()), order_, encoding_,
+               pending.key);
       }
     }
   }
@@ -133,7 +135,7 @@ class merger {
     bool annotated = false;
     words_of(table, entry, filed_);
     for (const std::uint32_t c : filed_) {
-      const std::string_view candidate = table.candidates[c].word();
+      const std::string_view candidate = word_of(table, c);
       const std::string word(candidate_word(candidate, held_, buffer_));
       const auto found = words_.find(word);
       if (found == words_.end()) {
@@ -178,15 +180,15 @@ class merger {
                          const reading_entry& entry) {
     ++counts.readings_added;
     line_bytes_ = 0;
-    put(entry.reading());
+    put(reading_of(table, entry));
     put(" /");
     words_of(table, entry, filed_);
     for (const std::uint32_t c : filed_) {
-      put(table.candidates[c].word());
+      put(word_of(table, c));
       put("/");
       ++counts.words_added;
     }
-    end_entry(entry.reading());
+    end_entry(reading_of(table, entry));
   }
 
   merge_counts counts;
@@ -283,7 +285,9 @@ bool stays_in_both_orders(const skk_dictionary& dictionary,
     }
     const reading_table* section = ari ? okuri_ari : &table;
     if (section != nullptr) {
-      for (const reading_entry& entry : section->entries) add(entry.reading());
+      for (const reading_entry& entry : section->entries) {
+        add(reading_of(*section, entry));
+      }
     }
     std::sort(keys.begin(), keys.end());
     for (std::size_t i = 1; i < keys.size(); ++i) {
@@ -391,9 +395,8 @@ void add_held_words(const skk_dictionary& dictionary, output_encoding encoding,
     split_candidates(line.candidates(), elements);
     for (const candidate_element& element : elements) {
       if (element.block) continue;
-      std::string_view word = candidate_word(element.text, text, buffer);
-      if (word.data() == buffer.data()) word = keep(held, word);
-      add_word(held, line.reading(), word);
+      add_word(held, line.reading(),
+               candidate_word(element.text, text, buffer));
     }
   }
 }
@@ -408,17 +411,17 @@ std::size_t exclude_held_words(reading_table& table, reading_table& held,
   std::string buffer;
   bool removed = false;
   for (reading_entry& entry : table.entries) {
-    const reading_entry* found = find_reading(held, entry.reading());
+    const reading_entry* found = find_reading(held, reading_of(table, entry));
     if (found == nullptr) continue;
     words_of(held, *found, held_words);
     words_of(table, entry, filed);
     kept.clear();
     for (const std::uint32_t c : filed) {
       const std::string_view word =
-          candidate_word(table.candidates[c].word(), text, buffer);
+          candidate_word(word_of(table, c), text, buffer);
       bool held_already = false;
       for (const std::uint32_t h : held_words) {
-        if (held.candidates[h].word() == word) {
+        if (word_of(held, h) == word) {
           held_already = true;
           break;
         }

@@ -363,10 +363,10 @@ TEST(MergeDictionary, ExcludedWords) {
   std::string left;
   std::vector<std::uint32_t> words;
   for (const reading_entry& entry : table.entries) {
-    left += std::string(entry.reading()) + ":";
+    left += std::string(reading_of(table, entry)) + ":";
     words_of(table, entry, words);
     for (const std::uint32_t w : words) {
-      left += std::string(table.candidates[w].word()) + ",";
+      left += std::string(word_of(table, w)) + ",";
     }
   }
   // The block's words are no candidates of the reading "okur".

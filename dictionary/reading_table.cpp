@@ -40,7 +40,6 @@ hash_key run_hash_key() {
 
 namespace {
 
-constexpr std::size_t arena_block_size = std::size_t{256} * 1024;
 constexpr std::size_t max_entries = std::size_t{1} << 30;
 
 std::uint32_t hash_reading(const hash_key& key, std::string_view reading) {
@@ -48,17 +47,49 @@ std::uint32_t hash_reading(const hash_key& key, std::string_view reading) {
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
-void grow_index(reading_table& table) {
-  const std::size_t size = table.slots.empty() ? 1024 : table.slots.size() * 2;
-  zeroed_array<index_slot> slots(size);
-  const std::size_t mask = size - 1;
-  for (const index_slot& slot : table.slots) {
-    if (slot.entry == 0) continue;
-    std::size_t i = slot.hash & mask;
-    while (slots[i].entry != 0) i = (i + 1) & mask;
-    slots[i] = slot;
+// An index of size slots (a power of two, at least 4): entry numbers + 1
+// up to size / 2 + 1 fit below the hash's bits.
+void size_index(reading_table& table, std::size_t size) {
+  zeroed_array<std::uint32_t>(size).swap(table.slots);
+  unsigned bits = 0;
+  while ((std::size_t{1} << bits) < size) ++bits;
+  table.index_bits = bits;
+}
+
+// The slot's mark of a reading's hash: the bits above the entry number,
+// which the slot's position (the hash's low bits) leaves unused.
+std::uint32_t hash_mark(const reading_table& table, std::uint32_t hash) {
+  return (hash >> table.index_bits) << table.index_bits;
+}
+
+std::uint32_t entry_mask(const reading_table& table) {
+  return (std::uint32_t{1} << table.index_bits) - 1;
+}
+
+// Puts entry e, whose reading has hash, in the first free slot from its
+// place.
+void place(reading_table& table, std::uint32_t hash, std::size_t e) {
+  const std::size_t mask = table.slots.size() - 1;
+  std::size_t i = hash & mask;
+  while (table.slots[i] != 0) i = (i + 1) & mask;
+  table.slots[i] = hash_mark(table, hash) | static_cast<std::uint32_t>(e + 1);
+}
+
+// Builds an index of size slots for the table's entries.
+void build_index(reading_table& table, std::size_t size) {
+  drop_index(table);
+  size_index(table, size);
+  const std::size_t count = table.entries.size();
+  for (std::size_t e = 0; e < count; ++e) {
+    place(table, hash_reading(table.key, reading_of(table, table.entries[e])),
+          e);
   }
-  table.slots.swap(slots);
+}
+
+std::size_t index_size_for(std::size_t readings) {
+  std::size_t size = 1024;
+  while (size < 2 * readings) size *= 2;
+  return size;
 }
 
 bool fits_in_32_bits(std::size_t size) {
@@ -71,19 +102,16 @@ bool fits_in_32_bits(std::size_t size) {
 
 std::uint32_t file_candidate(reading_table& table, std::string_view word,
                              std::uint32_t previous) {
-  if (table.candidates.size() >= no_candidate - 1 ||
-      !fits_in_32_bits(word.size())) {
-    throw std::bad_alloc();
-  }
-  table.candidates.push_back(candidate{
-      word.data(), static_cast<std::uint32_t>(word.size()), previous});
+  if (table.candidates.size() >= no_candidate - 1) throw std::bad_alloc();
+  table.candidates.push_back(candidate{store_text(table, word), previous});
   return static_cast<std::uint32_t>(table.candidates.size() - 1);
 }
 
 void make_room(reading_table& table, std::size_t new_readings) {
   if (table.entries.size() + new_readings > max_entries) throw std::bad_alloc();
-  while ((table.entries.size() + new_readings) * 2 > table.slots.size()) {
-    grow_index(table);
+  const std::size_t wanted = table.entries.size() + new_readings;
+  if (wanted * 2 > table.slots.size()) {
+    build_index(table, index_size_for(wanted));
   }
 }
 
@@ -92,24 +120,60 @@ void make_room(reading_table& table, std::size_t new_readings) {
 std::uint32_t file_word(reading_table& table, std::string_view reading,
                         std::uint32_t hash, std::string_view word) {
   const std::size_t mask = table.slots.size() - 1;
+  const std::uint32_t mark = hash_mark(table, hash);
+  const std::uint32_t number = entry_mask(table);
   std::size_t i = hash & mask;
-  for (; table.slots[i].entry != 0; i = (i + 1) & mask) {
-    if (table.slots[i].hash != hash) continue;
-    reading_entry& entry = table.entries[table.slots[i].entry - 1];
-    if (entry.reading() != reading) continue;
+  for (; table.slots[i] != 0; i = (i + 1) & mask) {
+    if ((table.slots[i] & ~number) != mark) continue;
+    const std::uint32_t e = (table.slots[i] & number) - 1;
+    reading_entry& entry = table.entries[e];
+    if (reading_of(table, entry) != reading) continue;
     entry.last_candidate = file_candidate(table, word, entry.last_candidate);
-    return table.slots[i].entry - 1;
+    return e;
   }
-  if (!fits_in_32_bits(reading.size())) throw std::bad_alloc();
+  const std::uint32_t text = store_text(table, reading);
   const std::uint32_t filed = file_candidate(table, word, no_candidate);
-  table.entries.push_back(reading_entry{
-      reading.data(), static_cast<std::uint32_t>(reading.size()), filed});
-  table.slots[i] =
-      index_slot{hash, static_cast<std::uint32_t>(table.entries.size())};
-  return table.slots[i].entry - 1;
+  table.entries.push_back(reading_entry{text, filed});
+  const std::size_t e = table.entries.size() - 1;
+  table.slots[i] = mark | static_cast<std::uint32_t>(e + 1);
+  return static_cast<std::uint32_t>(e);
 }
 
 }  // namespace
+
+std::uint32_t store_text(reading_table& table, std::string_view bytes) {
+  text_store& store = table.text;
+  if (!fits_in_32_bits(bytes.size())) throw std::bad_alloc();
+  unsigned char length[5];
+  std::size_t length_size = 0;
+  for (std::size_t rest = bytes.size();; rest >>= 7) {
+    length[length_size++] = static_cast<unsigned char>(
+        (rest & 0x7F) | (rest >= 0x80 ? 0x80 : 0));
+    if (rest < 0x80) break;
+  }
+  const std::uint64_t need = length_size + std::uint64_t{bytes.size()};
+  constexpr std::uint64_t block = text_store::block_size;
+  std::uint64_t at = store.used;
+  if (at % block + need > block) at = (at + block - 1) / block * block;
+  if (at + need > (std::uint64_t{1} << 32)) throw std::bad_alloc();
+  // Blocks are taken whole (their pages are touched only as text comes),
+  // and a text larger than one takes as many as it covers, in one piece.
+  while ((at + need + block - 1) / block > store.blocks.size()) {
+    const std::uint64_t first = store.blocks.size();
+    const std::uint64_t count =
+        at / block == first && need > block ? (need + block - 1) / block : 1;
+    store.blocks.reserve(first + count);
+    store.owned.emplace_back(new char[count * block]);
+    for (std::uint64_t k = 0; k < count; ++k) {
+      store.blocks.push_back(store.owned.back().get() + k * block);
+    }
+  }
+  char* where = store.blocks[at / block] + at % block;
+  std::memcpy(where, length, length_size);
+  if (!bytes.empty()) std::memcpy(where + length_size, bytes.data(), bytes.size());
+  store.used = at + need;
+  return static_cast<std::uint32_t>(at);
+}
 
 void reserve_words(reading_table& table, std::size_t words) {
   // More than the arrays can ever hold (a 32-bit program's limit is near):
@@ -131,7 +195,7 @@ void reserve_words(reading_table& table, std::size_t words) {
                                    : max_entries;
   std::size_t size = 1024;
   while (size < readings) size *= 2;
-  zeroed_array<index_slot>(size).swap(table.slots);
+  size_index(table, size);
 }
 
 void add_word(reading_table& table, std::string_view reading,
@@ -153,23 +217,27 @@ void add_words(reading_table& table, const word_filing* filings,
     const std::size_t n = count - done < batch ? count - done : batch;
     make_room(table, n);
     const std::size_t mask = table.slots.size() - 1;
+    const std::uint32_t number = entry_mask(table);
     for (std::size_t k = 0; k < n; ++k) {
       hashes[k] = hash_reading(table.key, filings[done + k].reading);
       __builtin_prefetch(&table.slots[hashes[k] & mask]);
     }
     for (std::size_t k = 0; k < n; ++k) {
       likely[k] = nullptr;
-      for (std::size_t i = hashes[k] & mask; table.slots[i].entry != 0;
+      const std::uint32_t mark = hash_mark(table, hashes[k]);
+      for (std::size_t i = hashes[k] & mask; table.slots[i] != 0;
            i = (i + 1) & mask) {
-        if (table.slots[i].hash == hashes[k]) {
-          likely[k] = &table.entries[table.slots[i].entry - 1];
+        if ((table.slots[i] & ~number) == mark) {
+          likely[k] = &table.entries[(table.slots[i] & number) - 1];
           __builtin_prefetch(likely[k]);
           break;
         }
       }
     }
     for (std::size_t k = 0; k < n; ++k) {
-      if (likely[k] != nullptr) __builtin_prefetch(likely[k]->reading_bytes);
+      if (likely[k] != nullptr) {
+        __builtin_prefetch(text_start(table, likely[k]->text));
+      }
     }
     for (std::size_t k = 0; k < n; ++k) {
       const std::uint32_t entry = file_word(table, filings[done + k].reading,
@@ -193,11 +261,12 @@ reading_entry* find_reading(reading_table& table, std::string_view reading) {
   if (table.slots.empty()) return nullptr;
   const std::uint32_t hash = hash_reading(table.key, reading);
   const std::size_t mask = table.slots.size() - 1;
-  for (std::size_t i = hash & mask; table.slots[i].entry != 0;
-       i = (i + 1) & mask) {
-    if (table.slots[i].hash != hash) continue;
-    reading_entry& entry = table.entries[table.slots[i].entry - 1];
-    if (entry.reading() == reading) return &entry;
+  const std::uint32_t mark = hash_mark(table, hash);
+  const std::uint32_t number = entry_mask(table);
+  for (std::size_t i = hash & mask; table.slots[i] != 0; i = (i + 1) & mask) {
+    if ((table.slots[i] & ~number) != mark) continue;
+    reading_entry& entry = table.entries[(table.slots[i] & number) - 1];
+    if (reading_of(table, entry) == reading) return &entry;
   }
   return nullptr;
 }
@@ -213,23 +282,12 @@ void relink_words(reading_table& table, reading_entry& entry,
 }
 
 void index_readings(reading_table& table) {
-  drop_index(table);
-  const std::size_t count = table.entries.size();
-  std::size_t size = 1024;
-  while (size < 2 * count) size *= 2;
-  zeroed_array<index_slot>(size).swap(table.slots);
-  const std::size_t mask = size - 1;
-  for (std::size_t e = 0; e < count; ++e) {
-    const std::uint32_t hash =
-        hash_reading(table.key, table.entries[e].reading());
-    std::size_t i = hash & mask;
-    while (table.slots[i].entry != 0) i = (i + 1) & mask;
-    table.slots[i] = index_slot{hash, static_cast<std::uint32_t>(e + 1)};
-  }
+  build_index(table, index_size_for(table.entries.size()));
 }
 
 void drop_index(reading_table& table) {
   decltype(table.slots)().swap(table.slots);
+  table.index_bits = 0;
 }
 
 void remove_marked_readings(reading_table& table) {
@@ -240,30 +298,6 @@ void remove_marked_readings(reading_table& table) {
                                }),
                 entries.end());
   drop_index(table);
-}
-
-char* room_for(reading_table& table, std::size_t size) {
-  text_arena& arena = table.arena;
-  if (size > arena.free_size) {
-    const std::size_t block = size > arena_block_size ? size : arena_block_size;
-    arena.blocks.emplace_back(new char[block]);
-    arena.free_space = arena.blocks.back().get();
-    arena.free_size = block;
-  }
-  return arena.free_space;
-}
-
-void use_room(reading_table& table, std::size_t used) {
-  table.arena.free_space += used;
-  table.arena.free_size -= used;
-}
-
-std::string_view keep(reading_table& table, std::string_view bytes) {
-  if (bytes.empty()) return {};
-  char* copy = room_for(table, bytes.size());
-  std::memcpy(copy, bytes.data(), bytes.size());
-  use_room(table, bytes.size());
-  return {copy, bytes.size()};
 }
 
 void clear(reading_table& table) { table = reading_table{}; }

@@ -1,11 +1,14 @@
 // The reading table: every word filed under its reading, readings in the
 // order of their first appearance, words in the order they were filed.
 //
-// The table is built for dictionaries of millions of lines: it holds views,
-// not copies, of the bytes it is given, keeps the words of all readings in
-// one array chained per reading, and finds a reading through a hash index.
-// Each word links back to the word filed before it under its reading, so
-// filing a word writes only to the end of that array and to its entry.
+// The table is built for dictionaries of millions of lines: it keeps its
+// own copy of each reading once and of each word, so that the input's
+// memory can be given back as it is read; its records are 8 bytes, naming
+// text by a 32-bit offset; it keeps the words of all readings in one array
+// chained per reading, and finds a reading through a hash index of 4 bytes
+// a slot. Each word links back to the word filed before it under its
+// reading, so filing a word writes only to the end of that array, to the
+// end of the text and to its entry.
 #pragma once
 
 #include <cstddef>
@@ -23,31 +26,30 @@ constexpr std::uint32_t no_candidate = 0xFFFFFFFF;
 
 // One filed word. Duplicates and empty words are kept.
 struct candidate {
-  const char* bytes;
-  std::uint32_t size;
+  std::uint32_t text;  // where the word's bytes are (text_of)
   // The word filed before this one under the same reading, or no_candidate.
   std::uint32_t previous;
-
-  std::string_view word() const { return {bytes, size}; }
 };
 
-// 16 bytes: a large dictionary has millions of entries, looked up at random.
+// 8 bytes: a large dictionary has millions of entries, looked up at random.
 struct reading_entry {
-  const char* reading_bytes;
-  std::uint32_t reading_size;
+  std::uint32_t text;  // where the reading's bytes are (text_of)
   // The reading's last word in table.candidates; its previous links lead
   // back to the first.
   std::uint32_t last_candidate;
-
-  std::string_view reading() const { return {reading_bytes, reading_size}; }
 };
 
-// Bytes the table owns, in blocks that never move, so that views into them
-// stay valid until the table is cleared.
-struct text_arena {
-  std::vector<std::unique_ptr<char[]>> blocks;
-  char* free_space = nullptr;
-  std::size_t free_size = 0;
+// The table's readings and words, each its length (seven bits a byte, low
+// bits first, the high bit set on all bytes but the last) and then its
+// bytes, named by their offset. The offsets run through blocks that never
+// move; a text never crosses from one block into the next, and one larger
+// than a block has blocks of its own.
+struct text_store {
+  static constexpr unsigned block_bits = 20;
+  static constexpr std::size_t block_size = std::size_t{1} << block_bits;
+  std::vector<std::unique_ptr<char[]>> owned;
+  std::vector<char*> blocks;  // where each block's offsets start
+  std::uint64_t used = 0;     // the next free offset
 };
 
 // The key of the index's hash. Chosen anew for each run, so that no input
@@ -68,21 +70,55 @@ hash_key run_hash_key();
 template <int c, int d>
 std::uint64_t sip_hash(const hash_key& key, std::string_view bytes);
 
-struct index_slot {
-  std::uint32_t hash;
-  std::uint32_t entry;  // entry number + 1; 0 marks a free slot
-};
-
 struct reading_table {
   std::vector<reading_entry, large_allocator<reading_entry>> entries;
   // Every word, in filing order.
   std::vector<candidate, large_allocator<candidate>> candidates;
   // Open addressing with linear probing; the size is a power of two, at
-  // least twice the number of entries.
-  zeroed_array<index_slot> slots;
-  text_arena arena;
+  // least twice the number of entries. A slot holds the entry's number + 1
+  // in its low index_bits bits (0 marks a free slot) and, above them, the
+  // top bits of the reading's hash, so that most slots of other readings
+  // are passed over without a look at their text.
+  zeroed_array<std::uint32_t> slots;
+  unsigned index_bits = 0;
+  text_store text;
   hash_key key = run_hash_key();
 };
+
+// The bytes stored at offset at (a candidate's or an entry's text).
+inline std::string_view text_of(const reading_table& table, std::uint32_t at) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(
+      table.text.blocks[at >> text_store::block_bits] +
+      (at & (text_store::block_size - 1)));
+  std::size_t size = 0;
+  unsigned shift = 0;
+  for (;; shift += 7) {
+    const unsigned char byte = *bytes++;
+    size |= std::size_t{byte & 0x7Fu} << shift;
+    if (byte < 0x80) break;
+  }
+  return {reinterpret_cast<const char*>(bytes), size};
+}
+
+inline std::string_view reading_of(const reading_table& table,
+                                   const reading_entry& entry) {
+  return text_of(table, entry.text);
+}
+
+// The word at position c in table.candidates.
+inline std::string_view word_of(const reading_table& table, std::uint32_t c) {
+  return text_of(table, table.candidates[c].text);
+}
+
+// Where the text at offset at starts, to fetch ahead of its use.
+inline const char* text_start(const reading_table& table, std::uint32_t at) {
+  return table.text.blocks[at >> text_store::block_bits] +
+         (at & (text_store::block_size - 1));
+}
+
+// Stores a copy of bytes in the table's text; returns its offset. Throws
+// std::bad_alloc when memory runs out or the text passes 4 GiB.
+std::uint32_t store_text(reading_table& table, std::string_view bytes);
 
 // Makes room for that many more words (and readings) without moving the
 // table's arrays; in a 64-bit program, sizes an empty index for a reading
@@ -90,12 +126,11 @@ struct reading_table {
 // on are touched). Throws std::bad_alloc when they cannot have that room.
 void reserve_words(reading_table& table, std::size_t words);
 
-// Files word under reading, creating the reading's entry at the end of the
-// table when it is new. The table keeps the views, not copies: the bytes
-// must stay valid until clear(); keep() makes a copy that does. Costs
-// O(length of the reading), whatever the size of the table.
+// Files a copy of word under reading, creating the reading's entry (with a
+// copy of the reading) at the end of the table when it is new. Costs
+// O(length of the reading and word), whatever the size of the table.
 // Throws std::bad_alloc when memory runs out or the table is full (2^32 - 2
-// words, 2^30 readings or a reading of 4 GiB).
+// words, 2^30 readings or 4 GiB of text).
 void add_word(reading_table& table, std::string_view reading,
               std::string_view word);
 
@@ -138,16 +173,6 @@ void drop_index(reading_table& table);
 // Removes the entries marked with no_candidate as their last_candidate,
 // keeping the others in order; the index is dropped (see index_readings).
 void remove_marked_readings(reading_table& table);
-
-// Copies bytes into the table's own storage; the view stays valid until
-// clear().
-std::string_view keep(reading_table& table, std::string_view bytes);
-
-// Room for up to size bytes in the table's own storage, for text written
-// in place; use_room(table, used) then keeps the first used of them, views
-// of which stay valid until clear().
-char* room_for(reading_table& table, std::size_t size);
-void use_room(reading_table& table, std::size_t used);
 
 // Removes every entry and frees everything the table holds.
 void clear(reading_table& table);

@@ -1,6 +1,6 @@
 #include "dictionary/recode_table.h"
 
-#include <new>
+#include <string>
 
 namespace brenlow {
 
@@ -13,27 +13,18 @@ void recode_table(reading_table& table, text_encoding held,
                   output_encoding encoding) {
   const output_encoding target = held_for(encoding);
   if (target == same_as(held)) return;
-  // Readings and words are rewritten one at a time into the arena; the
-  // input they viewed stays as it was.
-  const auto rewrite = [&](std::string_view text) {
-    if (text.empty()) return text;
-    char* room = room_for(table, 4 * text.size());
-    const std::size_t size = write_recoded(text, held, target, room);
-    // Sizes are 32-bit, as add_word's limits keep them.
-    if (size > 0xFFFFFFFFu) throw std::bad_alloc();
-    use_room(table, size);
-    return std::string_view(room, size);
+  // Readings and words are rewritten one at a time into the table's text;
+  // what they were stays there, unused.
+  std::string recoded;
+  const auto rewrite = [&](std::uint32_t text) {
+    const std::string_view bytes = text_of(table, text);
+    if (bytes.empty()) return text;
+    recoded.resize(4 * bytes.size());
+    recoded.resize(write_recoded(bytes, held, target, recoded.data()));
+    return store_text(table, recoded);
   };
-  for (reading_entry& entry : table.entries) {
-    const std::string_view reading = rewrite(entry.reading());
-    entry.reading_bytes = reading.data();
-    entry.reading_size = static_cast<std::uint32_t>(reading.size());
-  }
-  for (candidate& word : table.candidates) {
-    const std::string_view bytes = rewrite(word.word());
-    word.bytes = bytes.data();
-    word.size = static_cast<std::uint32_t>(bytes.size());
-  }
+  for (reading_entry& entry : table.entries) entry.text = rewrite(entry.text);
+  for (candidate& word : table.candidates) word.text = rewrite(word.text);
   drop_index(table);
 }
 

@@ -239,14 +239,14 @@ bool make_ranked_keys(const reading_table& table, output_encoding encoding,
   if (!ranks.usable) return false;
   std::size_t room = 0;
   for (const reading_entry& entry : table.entries) {
-    room += 2 * std::size_t{entry.reading_size};
+    room += 2 * reading_of(table, entry).size();
   }
   keys.resize(room);
   key_ends.resize(table.entries.size());
   std::size_t end = 0;
   bool ranked = true;
   for (std::size_t e = 0; e < table.entries.size() && ranked; ++e) {
-    for_each_character(table.entries[e].reading(), encoding,
+    for_each_character(reading_of(table, table.entries[e]), encoding,
                        [&](std::uint32_t value, std::uint32_t slot) {
                          const std::uint16_t rank =
                              slot != no_slot ? ranks.of_slot[slot]
@@ -372,14 +372,14 @@ entry_order order_entries(const reading_table& table, sort_order order,
   if (utf_16_keys) {
     std::size_t room = 0;
     for (const reading_entry& entry : table.entries) {
-      room += 2 * std::size_t{entry.reading_size};
+      room += 2 * reading_of(table, entry).size();
     }
     keys.reserve(room);
     key_ends.resize(count);
     std::string recoded;
     for (std::size_t e = 0; e < count; ++e) {
       recoded.clear();
-      append_recoded(table.entries[e].reading(), text_encoding::utf_8,
+      append_recoded(reading_of(table, table.entries[e]), text_encoding::utf_8,
                      output_encoding::utf_16le, recoded);
       keys.insert(keys.end(), recoded.begin(), recoded.end());
       key_ends[e] = keys.size();
@@ -397,13 +397,13 @@ entry_order order_entries(const reading_table& table, sort_order order,
     // of its key; the pages of room never written are never touched.
     std::size_t room = 0;
     for (const reading_entry& entry : table.entries) {
-      room += 4 * std::size_t{entry.reading_size};
+      room += 4 * reading_of(table, entry).size();
     }
     keys.resize(room);
     key_ends.resize(count);
     std::size_t end = 0;
     for (std::size_t e = 0; e < count; ++e) {
-      for_each_character(table.entries[e].reading(), encoding,
+      for_each_character(reading_of(table, table.entries[e]), encoding,
                          [&](std::uint32_t value, std::uint32_t) {
                            end += put_value(keys.data() + end, value);
                          });
@@ -412,7 +412,7 @@ entry_order order_entries(const reading_table& table, sort_order order,
   }
   const auto key_of = [&](std::uint32_t e) -> std::string_view {
     if (order == sort_order::bytes && !utf_16_keys) {
-      return table.entries[e].reading();
+      return reading_of(table, table.entries[e]);
     }
     const std::size_t start = e == 0 ? 0 : key_ends[e - 1];
     return {keys.data() + start, key_ends[e] - start};

@@ -82,7 +82,7 @@ std::vector<std::string> ordered(const std::vector<std::string>& readings,
   for (const std::string& reading : readings) add_word(table, reading, "w");
   std::vector<std::string> out;
   for (std::uint32_t e : order_entries(table, order, encoding, descending)) {
-    out.emplace_back(table.entries[e].reading());
+    out.emplace_back(reading_of(table, table.entries[e]));
   }
   return out;
 }

@@ -29,12 +29,12 @@ void prefetch_ahead(const reading_table& table, std::size_t k,
   if (k + far < count) {
     const reading_entry& entry = entries[position(k + far)];
     __builtin_prefetch(&candidates[entry.last_candidate]);
-    __builtin_prefetch(entry.reading_bytes);
+    __builtin_prefetch(text_start(table, entry.text));
   }
   if (k + near < count) {
     const candidate& last =
         candidates[entries[position(k + near)].last_candidate];
-    __builtin_prefetch(last.bytes);
+    __builtin_prefetch(text_start(table, last.text));
     if (last.previous != no_candidate) {
       __builtin_prefetch(&candidates[last.previous]);
     }
@@ -102,10 +102,11 @@ words_written write_words(reading_table& table, std::uint32_t last,
   std::uint32_t before = no_candidate;
   for (std::uint32_t c = first; c != no_candidate;) {
     candidate& word = candidates[c];
-    if (written.left_out == 0 && room - written.bytes > word.size) {
-      write_bytes(stream, word.word());
+    const std::string_view bytes = text_of(table, word.text);
+    if (written.left_out == 0 && room - written.bytes > bytes.size()) {
+      write_bytes(stream, bytes);
       write_byte(stream, '/');
-      written.bytes += word.size + 1;
+      written.bytes += bytes.size() + 1;
     } else {
       ++written.left_out;
     }
@@ -130,17 +131,19 @@ words_written write_entry(reading_table& table, const reading_entry& entry,
       first = c;
       ++words;
     }
-    if (entry.reading().size() + 2 + table.candidates[first].size + 1 >
+    if (reading_of(table, entry).size() + 2 + word_of(table, first).size() +
+            1 >
         longest_line) {
       words_written none;
       none.left_out = words;
       return none;
     }
   }
-  write_bytes(stream, entry.reading());
+  const std::string_view reading = reading_of(table, entry);
+  write_bytes(stream, reading);
   write_byte(stream, ' ');
   write_byte(stream, '/');
-  const std::size_t start = entry.reading().size() + 2;
+  const std::size_t start = reading.size() + 2;
   // A reading longer than the limit still gets its line: no words.
   const std::size_t room = longest_line == 0      ? static_cast<std::size_t>(-1)
                            : longest_line > start ? longest_line - start
@@ -156,10 +159,11 @@ words_written write_entry(reading_table& table, const reading_entry& entry,
 std::size_t line_characters(const reading_table& table,
                             const reading_entry& entry,
                             output_encoding encoding) {
-  std::size_t characters = characters_in(entry.reading(), encoding) + 2;
+  std::size_t characters =
+      characters_in(reading_of(table, entry), encoding) + 2;
   for (std::uint32_t c = entry.last_candidate; c != no_candidate;
        c = table.candidates[c].previous) {
-    characters += characters_in(table.candidates[c].word(), encoding) + 1;
+    characters += characters_in(word_of(table, c), encoding) + 1;
   }
   return characters;
 }
@@ -167,12 +171,12 @@ std::size_t line_characters(const reading_table& table,
 // The bytes of the section's lines, line feeds included, at most.
 std::size_t section_bytes(const reading_table* section) {
   if (section == nullptr) return 0;
-  std::size_t bytes = 0;
-  for (const reading_entry& entry : section->entries) {
-    bytes += entry.reading_size + 3;
-  }
-  for (const candidate& word : section->candidates) bytes += word.size + 1;
-  return bytes;
+  // The text holds each reading and word once, and perhaps more (text no
+  // longer used, the lengths): a reading's line adds " /" and a line feed,
+  // a word "/".
+  return static_cast<std::size_t>(section->text.used) +
+         3 * section->entries.size() +
+         section->candidates.size();
 }
 
 // The most lines of emacs_skk_long_line characters the section can have:
@@ -278,7 +282,7 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
         // A program with a limit of its own is no Emacs SKK searching the
         // file.
         if (written.left_out != 0) {
-          long_lines.push_back({entry.reading(),
+          long_lines.push_back({reading_of(section, entry),
                                 written.bytes ? line_number : 0, 0,
                                 written.left_out});
         }
@@ -289,7 +293,7 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
         const std::size_t characters =
             line_characters(section, entry, layout.encoding);
         if (characters >= emacs_skk_long_line) {
-          long_lines.push_back({entry.reading(), line_number, characters});
+          long_lines.push_back({reading_of(section, entry), line_number, characters});
         }
       }
     };
@@ -317,7 +321,8 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
               line_characters(section, section.entries[e], layout.encoding);
           if (characters >= emacs_skk_long_line) {
             long_lines.push_back(
-                {section.entries[e].reading(), line_number, characters});
+                {reading_of(section, section.entries[e]), line_number,
+                 characters});
           }
         }
       }

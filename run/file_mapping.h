@@ -35,6 +35,13 @@ bool map_file(std::FILE* file, const std::string& shown_name,
 // the system cannot, they come in as they are touched.
 void bring_in(const mapped_file& mapped, std::size_t offset, std::size_t size);
 
+// Lets the system take back the memory of the mapping's pages that lie
+// wholly in [offset, offset + size): they come back from the file if they
+// are touched again. Nothing where the system has no such request
+// (Windows).
+void give_back(const mapped_file& mapped, std::size_t offset,
+               std::size_t size);
+
 // True when the mapped file is now shorter than when it was mapped: its
 // last page may then show zeros where it had text, with no fault to tell.
 // Always false on Windows, where a mapped file cannot be cut short.

@@ -102,6 +102,18 @@ void bring_in(const mapped_file& mapped, std::size_t offset, std::size_t size) {
   (void)madvise(at, length, MADV_WILLNEED);
 }
 
+void give_back(const mapped_file& mapped, std::size_t offset,
+               std::size_t size) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t start = (offset + page - 1) / page * page;
+  const std::size_t end = (offset + size) / page * page;
+  if (mapped.data == nullptr || end <= start) return;
+  // A private read-only mapping of a file: its pages are the file's, and
+  // dropping them loses nothing.
+  (void)madvise(const_cast<char*>(mapped.data) + start, end - start,
+                MADV_DONTNEED);
+}
+
 bool cut_short(const mapped_file& mapped) {
   struct stat info;
   return mapped.descriptor >= 0 && fstat(mapped.descriptor, &info) == 0 &&

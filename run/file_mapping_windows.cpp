@@ -41,6 +41,10 @@ void bring_in(const mapped_file&, std::size_t, std::size_t) {
   // The pages come in as they are touched.
 }
 
+void give_back(const mapped_file&, std::size_t, std::size_t) {
+  // The pages stay until the file is unmapped.
+}
+
 bool cut_short(const mapped_file&) { return false; }
 
 void unmap_file(mapped_file& mapped) {

@@ -67,7 +67,16 @@ int read_whole_file(std::FILE* file, encoding_choice choice,
   }
 }
 
+void input_text::done_with(const char* end) {
+  if (!mapped()) return;
+  const auto offset = static_cast<std::size_t>(end - mapped_.data);
+  if (offset <= given_back_) return;
+  give_back(mapped_, given_back_, offset - given_back_);
+  given_back_ = offset;
+}
+
 void input_text::release() {
+  given_back_ = 0;
   unmap_file(mapped_);
   text_buffer().swap(buffer_);
   bytes_ = {};

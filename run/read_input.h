@@ -39,6 +39,11 @@ class input_text {
   bool cut_short() const { return brenlow::cut_short(mapped_); }
   // Frees the bytes (unmaps them); bytes() is empty after.
   void release();
+  // Tells that the bytes before end (a pointer into bytes()) will not be
+  // read again soon: a mapped file's pages holding only them are given
+  // back to the system (give_back), to come back from the file if they
+  // are read after all. Bytes read into memory stay.
+  void done_with(const char* end);
 
   // Sets the bytes to file's, as read_whole_file keeps them: all of them,
   // or, for text that is no UTF-16, those up to and including the first NUL
@@ -53,6 +58,7 @@ class input_text {
   mapped_file mapped_;
   text_buffer buffer_;
   std::string_view bytes_;
+  std::size_t given_back_ = 0;  // bytes before this were given back
 };
 
 }  // namespace brenlow

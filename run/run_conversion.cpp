@@ -519,6 +519,8 @@ int convert_file(const run_options& given_options,
   // Decoded UTF-16 is all the conversion needs: the raw bytes go before
   // the tables grow.
   request.release_raw = [&raw] { raw.release(); };
+  // The tables keep copies of what they file: the lines read can go.
+  request.done_with = [&raw](const char* end) { raw.done_with(end); };
   request.phases = timer.marker();
   conversion_result result;
   const bool converted = convert_text(request, result);

@@ -540,10 +540,10 @@ std::vector<std::vector<std::string_view>> table_lines(
   std::vector<std::vector<std::string_view>> lines;
   std::vector<std::uint32_t> filed;
   for (const reading_entry& entry : table.entries) {
-    lines.push_back({entry.reading()});
+    lines.push_back({reading_of(table, entry)});
     words_of(table, entry, filed);
     for (std::uint32_t c : filed) {
-      lines.back().push_back(table.candidates[c].word());
+      lines.back().push_back(word_of(table, c));
     }
   }
   return lines;
@@ -765,7 +765,7 @@ void check_mixed_encodings(std::string_view raw) {
   for (const reading_entry& entry : table.entries) {
     words_of(table, entry, filed);
     for (std::uint32_t c : filed) {
-      const std::string_view word = table.candidates[c].word();
+      const std::string_view word = word_of(table, c);
       output_checked = word;
       if (shift_jis) {
         check(convert_with_iconv(word, "UTF-8", "CP932", decoded),
@@ -814,15 +814,15 @@ void check_output_encodings(std::string_view raw, encoding_choice choice,
     std::vector<std::string> readings;
     std::vector<std::string> words;
     for (const reading_entry& entry : table.entries) {
-      readings.emplace_back(entry.reading());
-      check(find_unencodable(entry.reading(), text_encoding::utf_8, target)
+      readings.emplace_back(reading_of(table, entry));
+      check(find_unencodable(reading_of(table, entry), text_encoding::utf_8, target)
                     .offset == std::string_view::npos,
             "a reading filed that the target cannot write");
     }
     for (const candidate& word : table.candidates) {
-      words.emplace_back(word.word());
+      words.emplace_back(text_of(table, word.text));
       check(
-          find_unencodable(word.word(), text_encoding::utf_8, target).offset ==
+          find_unencodable(words.back(), text_encoding::utf_8, target).offset ==
               std::string_view::npos,
           "a word filed that the target cannot write");
     }
@@ -831,12 +831,13 @@ void check_output_encodings(std::string_view raw, encoding_choice choice,
     std::string back;
     for (std::size_t e = 0; e < readings.size(); ++e) {
       back.clear();
-      append_utf_8_of(table.entries[e].reading(), held, back);
+      append_utf_8_of(reading_of(table, table.entries[e]), held, back);
       check(back == readings[e], "a reading changed by its re-encoding");
     }
     for (std::size_t c = 0; c < words.size(); ++c) {
       back.clear();
-      append_utf_8_of(table.candidates[c].word(), held, back);
+      append_utf_8_of(word_of(table, static_cast<std::uint32_t>(c)), held,
+                      back);
       check(back == words[c], "a word changed by its re-encoding");
     }
   }
@@ -869,7 +870,7 @@ void check_other_formats(std::string_view raw, encoding_choice choice,
           "a line or entry neither a comment, filed nor skipped");
     check(skipped == counts.skipped_lines, "skipped lines miscounted");
     for (const reading_entry& entry : result.tables.okuri_nasi.entries) {
-      check(!entry.reading().empty(), "a word filed under no reading");
+      check(!reading_of(table, entry).empty(), "a word filed under no reading");
     }
   }
 }
