@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace brenlow {
@@ -49,6 +50,59 @@ std::string converted(const std::string& text,
                 collect(skipped));
   if (skipped_out) *skipped_out = skipped;
   return rendered(tables.okuri_nasi);
+}
+
+// Lines are told done (done_with) only once nothing reads them again: a
+// text whose lines are overwritten as soon as they are told done converts
+// as it does untouched, in each line format, with readings changed to
+// their typed form, words in concat form and repeated readings.
+TEST(ConvertLines, LinesToldDoneAreNotReadAgain) {
+  const struct {
+    input_format format;
+    const char* separator;
+  } formats[] = {{input_format::tab_text, "\t"},
+                 {input_format::csv, ","}};
+  for (const auto& f : formats) {
+    std::string text;
+    for (int k = 0; text.size() < 1500000; ++k) {
+      // A katakana reading ("\x83\x41", ア) is typed as hiragana.
+      text += (k % 5 == 0 ? "\x83\x41" : "r") + std::to_string(k % 9000) +
+              f.separator + (k % 3 == 0 ? "w/" : "w") + std::to_string(k) +
+              f.separator + "\x96\xBC\x8E\x8C\r\n";  // 名詞
+    }
+    const auto convert = [&](std::string& input, bool overwrite,
+                             std::vector<std::size_t>& told) {
+      skk_tables tables;
+      std::vector<line_problem> skipped;
+      std::size_t overwritten = 0;
+      const std::function<void(const char*)> done_with =
+          [&](const char* end) {
+            const auto at = static_cast<std::size_t>(end - input.data());
+            told.push_back(at);
+            if (!overwrite) return;
+            for (; overwritten < at; ++overwritten) input[overwritten] = '\xFF';
+          };
+      convert_lines(text_in(input, text_encoding::shift_jis), entry_rules{},
+                    false, tables, collect(skipped), f.format, {}, done_with);
+      EXPECT_TRUE(skipped.empty()) << f.separator;
+      return rendered(tables.okuri_nasi);
+    };
+    std::string untouched = text;
+    std::string overwritten = text;
+    std::vector<std::size_t> told;
+    std::vector<std::size_t> told_overwriting;
+    const std::string expected = convert(untouched, false, told);
+    EXPECT_EQ(convert(overwritten, true, told_overwriting), expected)
+        << f.separator;
+    // Told every quarter megabyte or so, at the starts of lines.
+    EXPECT_GE(told.size(), 5u) << f.separator;
+    EXPECT_EQ(told, told_overwriting) << f.separator;
+    for (std::size_t k = 0; k < told.size(); ++k) {
+      EXPECT_TRUE(told[k] > (k == 0 ? 0 : told[k - 1]) &&
+                  told[k] <= text.size() && text[told[k] - 1] == '\n')
+          << f.separator << " told " << told[k];
+    }
+  }
 }
 
 TEST(ConvertLines, LineEnds) {

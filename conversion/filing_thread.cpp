@@ -37,15 +37,39 @@ filing_thread::~filing_thread() {
 
 void filing_thread::add(std::string_view reading, std::string_view word,
                         bool typed) {
+  if (reading.size() + word.size() > large_filing) {
+    file_large(reading, word, typed);
+    return;
+  }
   filling_.bytes.append(reading);
   filling_.bytes.append(word);
   filling_.sizes.push_back(reading.size());
   filling_.sizes.push_back(word.size());
   filling_.typed.push_back(typed);
-  if (filling_.typed.size() == batch_size) hand_over();
+  if (filling_.typed.size() == batch_size ||
+      filling_.bytes.size() >= batch_bytes) {
+    hand_over();
+  }
+}
+
+void filing_thread::file_large(std::string_view reading, std::string_view word,
+                               bool typed) {
+  hand_over();
+  if (worker_.joinable()) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return (!ready_ && !busy_) || failure_; });
+    if (failure_) std::rethrow_exception(failure_);
+  }
+  // The thread waits for its next batch: until then the table is this
+  // side's, and the word is filed from the views, not a copy.
+  const word_filing filing{reading, word};
+  std::uint32_t entry = 0;
+  file_(&filing, 1, &entry);
+  if (typed) typed_entries_.push_back(entry);
 }
 
 void filing_thread::hand_over() {
+  if (filling_.typed.empty()) return;
   if (!worker_.joinable()) {
     file(filling_);
   } else {
@@ -104,6 +128,7 @@ void filing_thread::work() {
     if (stop_ || !ready_) return;
     std::swap(working, handed_);
     ready_ = false;
+    busy_ = true;
     lock.unlock();
     changed_.notify_all();
     try {
@@ -114,6 +139,10 @@ void filing_thread::work() {
       changed_.notify_all();
       return;
     }
+    lock.lock();
+    busy_ = false;
+    lock.unlock();
+    changed_.notify_all();
   }
 }
 

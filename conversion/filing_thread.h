@@ -37,8 +37,9 @@ class filing_thread {
   filing_thread(const filing_thread&) = delete;
   filing_thread& operator=(const filing_thread&) = delete;
 
-  // Queues a copy of a word and its reading: what the views show may change
-  // or go once add returns. Throws what the filing threw (std::bad_alloc)
+  // Queues a copy of a word and its reading, or files a long one at once,
+  // once the words before it are filed: what the views show may change or
+  // go once add returns. Throws what the filing threw (std::bad_alloc)
   // once the thread has failed.
   void add(std::string_view reading, std::string_view word, bool typed);
   // Files every word added, in order, and ends the thread. Throws what the
@@ -53,19 +54,28 @@ class filing_thread {
     std::vector<bool> typed;
   };
   void hand_over();
+  void file_large(std::string_view reading, std::string_view word,
+                  bool typed);
   void file(batch& words);
   void work();
 
   static constexpr std::size_t batch_size = 4096;
+  // A batch is handed over once its bytes pass this, and a word (with its
+  // reading) longer than large_filing is filed without a copy, so that the
+  // copies take at most a few megabytes, whatever the lines.
+  static constexpr std::size_t batch_bytes = std::size_t{1} << 20;
+  static constexpr std::size_t large_filing = std::size_t{64} << 10;
   batch_filer file_;
   std::vector<std::uint32_t>& typed_entries_;
   batch filling_;  // the adding side's
   std::mutex mutex_;
   std::condition_variable changed_;
   // Under mutex_: the batch handed over, whether it waits to be filed,
-  // whether no more will come, and what the filing threw.
+  // whether the thread is filing one, whether no more will come, and what
+  // the filing threw.
   batch handed_;
   bool ready_ = false;
+  bool busy_ = false;
   bool done_ = false;
   bool stop_ = false;
   std::exception_ptr failure_;

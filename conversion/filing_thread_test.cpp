@@ -10,17 +10,33 @@
 namespace brenlow {
 namespace {
 
-// Counts around the batch handed to the thread (4096 words): every word
-// must reach the table in the order added, under its reading, and each
-// typed word must name its reading's entry.
+// Every word must reach the table in the order added, under its reading,
+// and each typed word must name its reading's entry: at counts around the
+// batch handed to the thread (4096 words), with words that end a batch by
+// their bytes (1 MiB), and with words long enough to be filed at once
+// (over 64 KiB) among short ones. The words are given in a buffer that is
+// overwritten once add returns.
 TEST(FilingThread, FilesEveryWordInOrder) {
-  const std::size_t counts[] = {0, 1, 4095, 4096, 4097, 3 * 4096 + 5};
-  for (const std::size_t count : counts) {
+  struct filing_case {
+    std::size_t count;
+    std::size_t long_every;  // every long_every-th word is long; 0: none
+    std::size_t long_size;
+  };
+  const filing_case cases[] = {
+      {0, 0, 0},    {1, 0, 0},          {4095, 0, 0},
+      {4096, 0, 0}, {4097, 0, 0},       {3 * 4096 + 5, 0, 0},
+      {60, 1, 40000}, {20, 3, 70000},   {9000, 4000, 65536 - 5},
+      {9000, 4000, 65536 - 4}, {3, 1, 300000}};
+  for (const filing_case& c : cases) {
+    const std::size_t count = c.count;
     std::vector<std::string> readings;
     std::vector<std::string> words;
     for (std::size_t k = 0; k < count; ++k) {
       readings.push_back("r" + std::to_string(k * 7919 % 1000));
       words.push_back("w" + std::to_string(k));
+      if (c.long_every != 0 && k % c.long_every == 0) {
+        words.back().resize(c.long_size, static_cast<char>('a' + k % 26));
+      }
     }
     // What a table filled word by word holds: readings numbered in order
     // of first appearance, the words of each in order.
@@ -40,23 +56,30 @@ TEST(FilingThread, FilesEveryWordInOrder) {
     std::vector<std::uint32_t> typed;
     {
       filing_thread filing(files_into(table), typed);
+      std::string given;
       for (std::size_t k = 0; k < count; ++k) {
-        filing.add(readings[k], words[k], k % 7 == 3);
+        given = readings[k] + words[k];
+        filing.add(std::string_view(given).substr(0, readings[k].size()),
+                   std::string_view(given).substr(readings[k].size()),
+                   k % 7 == 3);
+        given.assign(given.size(), '?');
       }
       filing.finish();
     }
-    ASSERT_EQ(table.entries.size(), expected_words.size()) << count;
+    const std::string name = std::to_string(count) + " words, long size " +
+                             std::to_string(c.long_size);
+    ASSERT_EQ(table.entries.size(), expected_words.size()) << name;
     std::vector<std::uint32_t> filed;
     for (std::size_t e = 0; e < table.entries.size(); ++e) {
       words_of(table, table.entries[e], filed);
       std::vector<std::string> got;
       got.reserve(filed.size());
-      for (const std::uint32_t c : filed) {
-        got.emplace_back(word_of(table, c));
+      for (const std::uint32_t w : filed) {
+        got.emplace_back(word_of(table, w));
       }
-      ASSERT_EQ(got, expected_words[e]) << count << " entry " << e;
+      ASSERT_EQ(got, expected_words[e]) << name << " entry " << e;
     }
-    EXPECT_EQ(typed, expected_typed) << count;
+    EXPECT_EQ(typed, expected_typed) << name;
   }
 }
 
