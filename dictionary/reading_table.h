@@ -122,7 +122,7 @@ std::uint32_t store_text(reading_table& table, std::string_view bytes);
 
 // Makes room for that many more words (and readings) without moving the
 // table's arrays; in a 64-bit program, sizes an empty index for a reading
-// per word (16 bytes a word at most, of which only the pages readings land
+// per word (8 bytes a word at most, of which only the pages readings land
 // on are touched). Throws std::bad_alloc when they cannot have that room.
 void reserve_words(reading_table& table, std::size_t words);
 
