@@ -56,9 +56,8 @@ TEST(FilingThread, FilesEveryWordInOrder) {
     std::vector<std::uint32_t> typed;
     {
       filing_thread filing(files_into(table), typed);
-      std::string given;
       for (std::size_t k = 0; k < count; ++k) {
-        given = readings[k] + words[k];
+        std::string given = readings[k] + words[k];
         filing.add(std::string_view(given).substr(0, readings[k].size()),
                    std::string_view(given).substr(readings[k].size()),
                    k % 7 == 3);
