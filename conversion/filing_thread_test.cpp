@@ -82,6 +82,28 @@ TEST(FilingThread, FilesEveryWordInOrder) {
   }
 }
 
+// Batches are cut by their bytes as well as their words, so that the
+// copies on their way take about a megabyte: 40 words of 60,000 bytes
+// (2.4 MB) go in two to four batches, neither one each nor all in one.
+TEST(FilingThread, BatchesCutByTheirBytes) {
+  std::size_t calls = 0;
+  std::size_t filed = 0;
+  const batch_filer counts = [&](const word_filing*, std::size_t count,
+                                 std::uint32_t* entries) {
+    ++calls;
+    filed += count;
+    for (std::size_t k = 0; k < count; ++k) entries[k] = 0;
+  };
+  std::vector<std::uint32_t> typed;
+  filing_thread filing(counts, typed);
+  const std::string word(60000, 'w');
+  for (int k = 0; k < 40; ++k) filing.add("r", word, false);
+  filing.finish();
+  EXPECT_EQ(filed, 40u);
+  EXPECT_GE(calls, 2u);
+  EXPECT_LE(calls, 4u);
+}
+
 // What the filing throws reaches the side that adds, on the next batch or
 // at the end, and nothing waits for ever.
 TEST(FilingThread, FailureReachesTheAddingSide) {

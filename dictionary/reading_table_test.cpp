@@ -170,6 +170,33 @@ TEST(ReadingTable, IndexSizedGrownDroppedAndRebuilt) {
   }
 }
 
+// The index has a slot for twice the readings at least, and grows only
+// past that: its size is what the memory bound counts (4 bytes a slot).
+TEST(ReadingTable, IndexSizes) {
+  const struct {
+    std::size_t reserved;  // 0: none
+    int readings;
+    std::size_t slots;
+  } cases[] = {
+      {0, 1, 1024},         {0, 512, 1024},     {0, 513, 2048},
+      {0, 20000, 65536},    {100, 20, 1024},    {100, 20000, 65536},
+      {40000, 20000, 65536}, {40000, 32768, 65536}, {40000, 32769, 131072},
+  };
+  for (const auto& c : cases) {
+    reading_table table;
+    if (c.reserved != 0) reserve_words(table, c.reserved);
+    for (int i = 0; i < c.readings; ++i) {
+      add_word(table, "r" + std::to_string(i), "w");
+    }
+    EXPECT_EQ(table.slots.size(), c.slots)
+        << c.readings << " readings, " << c.reserved << " reserved";
+    drop_index(table);
+    index_readings(table);
+    EXPECT_EQ(table.slots.size(), c.slots)
+        << "rebuilt: " << c.readings << " readings";
+  }
+}
+
 TEST(ReadingTable, WhatIsFiledDoesNotDependOnTheKey) {
   // Keys that put the same readings in different slots, colliding
   // differently as the index grows: the readings and words come out in
