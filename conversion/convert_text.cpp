@@ -176,7 +176,8 @@ std::size_t write_once_across_sources(reading_table& table,
       continue;  // one word
     }
     // A word filed under an unchanged reading comes from the reading itself.
-    const std::uint32_t unchanged = source_hash(table, reading_of(table, entry));
+    const std::uint32_t unchanged =
+        source_hash(table, reading_of(table, entry));
     const auto source_of = [&](std::uint32_t position) {
       const typed_filing* filing = typed(position);
       return filing != nullptr ? filing->source : unchanged;
@@ -422,9 +423,9 @@ entry_rules rules_for(const entry_rules& rules, input_format format) {
 }  // namespace
 
 conversion_counts convert_lines(
-    const prepared_input& input, const entry_rules& given_rules,
-    bool okuri_ari, skk_tables& tables, const skipped_line_sink& skipped,
-    input_format format, const phase_mark& phases,
+    const prepared_input& input, const entry_rules& given_rules, bool okuri_ari,
+    skk_tables& tables, const skipped_line_sink& skipped, input_format format,
+    const phase_mark& phases,
     const std::function<void(const char*)>& done_with) {
   // Told a quarter of a megabyte at a time: the memory of lines filed goes
   // back as the table's comes, at a call per 64 pages.
@@ -509,10 +510,10 @@ bool convert_text(const conversion_request& request,
   }
   // Text decoded from UTF-16 is not raw's.
   const std::function<void(const char*)> no_raw;
-  result.counts = convert_lines(
-      input, request.rules, request.okuri_ari, result.tables, request.skipped,
-      result.format, request.phases,
-      input.decoded.empty() ? request.done_with : no_raw);
+  result.counts =
+      convert_lines(input, request.rules, request.okuri_ari, result.tables,
+                    request.skipped, result.format, request.phases,
+                    input.decoded.empty() ? request.done_with : no_raw);
   return true;
 }
 

@@ -77,8 +77,7 @@ struct skk_tables {
 conversion_counts convert_lines(
     const prepared_input& input, const entry_rules& rules, bool okuri_ari,
     skk_tables& tables, const skipped_line_sink& skipped,
-    input_format format = input_format::tab_text,
-    const phase_mark& phases = {},
+    input_format format = input_format::tab_text, const phase_mark& phases = {},
     const std::function<void(const char*)>& done_with = {});
 
 // Reads input's text as a property list (read_property_list) and files

@@ -60,8 +60,7 @@ TEST(ConvertLines, LinesToldDoneAreNotReadAgain) {
   const struct {
     input_format format;
     const char* separator;
-  } formats[] = {{input_format::tab_text, "\t"},
-                 {input_format::csv, ","}};
+  } formats[] = {{input_format::tab_text, "\t"}, {input_format::csv, ","}};
   for (const auto& f : formats) {
     std::string text;
     for (int k = 0; text.size() < 1500000; ++k) {
@@ -75,13 +74,12 @@ TEST(ConvertLines, LinesToldDoneAreNotReadAgain) {
       skk_tables tables;
       std::vector<line_problem> skipped;
       std::size_t overwritten = 0;
-      const std::function<void(const char*)> done_with =
-          [&](const char* end) {
-            const auto at = static_cast<std::size_t>(end - input.data());
-            told.push_back(at);
-            if (!overwrite) return;
-            for (; overwritten < at; ++overwritten) input[overwritten] = '\xFF';
-          };
+      const std::function<void(const char*)> done_with = [&](const char* end) {
+        const auto at = static_cast<std::size_t>(end - input.data());
+        told.push_back(at);
+        if (!overwrite) return;
+        for (; overwritten < at; ++overwritten) input[overwritten] = '\xFF';
+      };
       convert_lines(text_in(input, text_encoding::shift_jis), entry_rules{},
                     false, tables, collect(skipped), f.format, {}, done_with);
       EXPECT_TRUE(skipped.empty()) << f.separator;

@@ -48,14 +48,13 @@ class filing_thread {
 
  private:
   struct batch {
-    std::string bytes;               // each reading, then its word
-    std::vector<std::size_t> sizes;  // of each reading and word in bytes
+    std::string bytes;                 // each reading, then its word
+    std::vector<std::size_t> sizes;    // of each reading and word in bytes
     std::vector<word_filing> filings;  // views of bytes, made to file them
     std::vector<bool> typed;
   };
   void hand_over();
-  void file_large(std::string_view reading, std::string_view word,
-                  bool typed);
+  void file_large(std::string_view reading, std::string_view word, bool typed);
   void file(batch& words);
   void work();
 

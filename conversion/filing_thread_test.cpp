@@ -22,11 +22,17 @@ TEST(FilingThread, FilesEveryWordInOrder) {
     std::size_t long_every;  // every long_every-th word is long; 0: none
     std::size_t long_size;
   };
-  const filing_case cases[] = {
-      {0, 0, 0},    {1, 0, 0},          {4095, 0, 0},
-      {4096, 0, 0}, {4097, 0, 0},       {3 * 4096 + 5, 0, 0},
-      {60, 1, 40000}, {20, 3, 70000},   {9000, 4000, 65536 - 5},
-      {9000, 4000, 65536 - 4}, {3, 1, 300000}};
+  const filing_case cases[] = {{0, 0, 0},
+                               {1, 0, 0},
+                               {4095, 0, 0},
+                               {4096, 0, 0},
+                               {4097, 0, 0},
+                               {3 * 4096 + 5, 0, 0},
+                               {60, 1, 40000},
+                               {20, 3, 70000},
+                               {9000, 4000, 65536 - 5},
+                               {9000, 4000, 65536 - 4},
+                               {3, 1, 300000}};
   for (const filing_case& c : cases) {
     const std::size_t count = c.count;
     std::vector<std::string> readings;

@@ -100,7 +100,7 @@ class merger {
       ++pending.next;
       if (!pending.done()) {
         sort_key(reading_of(*pending.table, pending.entry()), order_, encoding_,
-               pending.key);
+                 pending.key);
       }
     }
   }

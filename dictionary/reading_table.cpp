@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <new>
 #include <random>
 
@@ -147,8 +148,8 @@ std::uint32_t store_text(reading_table& table, std::string_view bytes) {
   unsigned char length[5];
   std::size_t length_size = 0;
   for (std::size_t rest = bytes.size();; rest >>= 7) {
-    length[length_size++] = static_cast<unsigned char>(
-        (rest & 0x7F) | (rest >= 0x80 ? 0x80 : 0));
+    length[length_size++] =
+        static_cast<unsigned char>((rest & 0x7F) | (rest >= 0x80 ? 0x80 : 0));
     if (rest < 0x80) break;
   }
   const std::uint64_t need = length_size + std::uint64_t{bytes.size()};
@@ -158,19 +159,28 @@ std::uint32_t store_text(reading_table& table, std::string_view bytes) {
   if (at + need > (std::uint64_t{1} << 32)) throw std::bad_alloc();
   // Blocks are taken whole (their pages are touched only as text comes),
   // and a text larger than one takes as many as it covers, in one piece.
-  while ((at + need + block - 1) / block > store.blocks.size()) {
-    const std::uint64_t first = store.blocks.size();
-    const std::uint64_t count =
-        at / block == first && need > block ? (need + block - 1) / block : 1;
-    store.blocks.reserve(first + count);
-    store.owned.emplace_back(new char[count * block]);
-    for (std::uint64_t k = 0; k < count; ++k) {
-      store.blocks.push_back(store.owned.back().get() + k * block);
+  // Offsets below 2^32 make at most 4096 blocks.
+  const auto last_block = static_cast<std::size_t>((at + need - 1) / block);
+  while (last_block >= store.blocks.size()) {
+    const std::size_t first = store.blocks.size();
+    const std::uint64_t whole = at / block == first && need > block
+                                    ? (need + block - 1) / block * block
+                                    : block;
+    if (whole > std::numeric_limits<std::size_t>::max()) {
+      throw std::bad_alloc();
+    }
+    const auto size = static_cast<std::size_t>(whole);
+    store.blocks.reserve(first + size / text_store::block_size);
+    store.owned.emplace_back(new char[size]);
+    for (std::size_t k = 0; k < size; k += text_store::block_size) {
+      store.blocks.push_back(store.owned.back().get() + k);
     }
   }
-  char* where = store.blocks[at / block] + at % block;
+  char* where = store.blocks[static_cast<std::size_t>(at / block)] +
+                static_cast<std::size_t>(at % block);
   std::memcpy(where, length, length_size);
-  if (!bytes.empty()) std::memcpy(where + length_size, bytes.data(), bytes.size());
+  if (!bytes.empty())
+    std::memcpy(where + length_size, bytes.data(), bytes.size());
   store.used = at + need;
   return static_cast<std::uint32_t>(at);
 }

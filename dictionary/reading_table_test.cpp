@@ -178,8 +178,8 @@ TEST(ReadingTable, IndexSizes) {
     int readings;
     std::size_t slots;
   } cases[] = {
-      {0, 1, 1024},         {0, 512, 1024},     {0, 513, 2048},
-      {0, 20000, 65536},    {100, 20, 1024},    {100, 20000, 65536},
+      {0, 1, 1024},          {0, 512, 1024},        {0, 513, 2048},
+      {0, 20000, 65536},     {100, 20, 1024},       {100, 20000, 65536},
       {40000, 20000, 65536}, {40000, 32768, 65536}, {40000, 32769, 131072},
   };
   for (const auto& c : cases) {
@@ -267,10 +267,10 @@ TEST(ReadingTable, StoredTextComesBackWhole) {
   // a block exactly, pass its end by one or take blocks of their own, each
   // after a short text so that they start inside a block.
   constexpr std::size_t block = text_store::block_size;
-  const std::size_t sizes[] = {0,         1,         127,       128,
-                               16383,     16384,     block - 3, block - 2,
-                               block - 1, block,     block + 1, 3 * block + 5,
-                               2097152,   1,         0};
+  const std::size_t sizes[] = {0,         1,     127,       128,
+                               16383,     16384, block - 3, block - 2,
+                               block - 1, block, block + 1, 3 * block + 5,
+                               2097152,   1,     0};
   reading_table table;
   std::vector<std::uint32_t> offsets;
   std::vector<std::string> texts;

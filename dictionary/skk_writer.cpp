@@ -131,8 +131,7 @@ words_written write_entry(reading_table& table, const reading_entry& entry,
       first = c;
       ++words;
     }
-    if (reading_of(table, entry).size() + 2 + word_of(table, first).size() +
-            1 >
+    if (reading_of(table, entry).size() + 2 + word_of(table, first).size() + 1 >
         longest_line) {
       words_written none;
       none.left_out = words;
@@ -175,8 +174,7 @@ std::size_t section_bytes(const reading_table* section) {
   // longer used, the lengths): a reading's line adds " /" and a line feed,
   // a word "/".
   return static_cast<std::size_t>(section->text.used) +
-         3 * section->entries.size() +
-         section->candidates.size();
+         3 * section->entries.size() + section->candidates.size();
 }
 
 // The most lines of emacs_skk_long_line characters the section can have:
@@ -293,7 +291,8 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
         const std::size_t characters =
             line_characters(section, entry, layout.encoding);
         if (characters >= emacs_skk_long_line) {
-          long_lines.push_back({reading_of(section, entry), line_number, characters});
+          long_lines.push_back(
+              {reading_of(section, entry), line_number, characters});
         }
       }
     };
@@ -320,9 +319,8 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
           const std::size_t characters =
               line_characters(section, section.entries[e], layout.encoding);
           if (characters >= emacs_skk_long_line) {
-            long_lines.push_back(
-                {reading_of(section, section.entries[e]), line_number,
-                 characters});
+            long_lines.push_back({reading_of(section, section.entries[e]),
+                                  line_number, characters});
           }
         }
       }

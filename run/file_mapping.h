@@ -39,8 +39,7 @@ void bring_in(const mapped_file& mapped, std::size_t offset, std::size_t size);
 // wholly in [offset, offset + size): they come back from the file if they
 // are touched again. Nothing where the system has no such request
 // (Windows).
-void give_back(const mapped_file& mapped, std::size_t offset,
-               std::size_t size);
+void give_back(const mapped_file& mapped, std::size_t offset, std::size_t size);
 
 // True when the mapped file is now shorter than when it was mapped: its
 // last page may then show zeros where it had text, with no fault to tell.

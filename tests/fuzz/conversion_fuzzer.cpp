@@ -815,7 +815,8 @@ void check_output_encodings(std::string_view raw, encoding_choice choice,
     std::vector<std::string> words;
     for (const reading_entry& entry : table.entries) {
       readings.emplace_back(reading_of(table, entry));
-      check(find_unencodable(reading_of(table, entry), text_encoding::utf_8, target)
+      check(find_unencodable(reading_of(table, entry), text_encoding::utf_8,
+                             target)
                     .offset == std::string_view::npos,
             "a reading filed that the target cannot write");
     }
