@@ -53,9 +53,8 @@ struct conversion_counts {
 using skipped_line_sink = std::function<void(const line_problem&)>;
 
 // The tables a conversion fills: the okuri-nasi entries, and the okuri-ari
-// keys of verbs and adjectives when they are wanted. Keys are the tables'
-// own copies; words are views into the input text, or copies where a word
-// is rewritten.
+// keys of verbs and adjectives when they are wanted. Each holds its own
+// copies of its readings and words.
 struct skk_tables {
   reading_table okuri_nasi;
   reading_table okuri_ari;

@@ -67,8 +67,7 @@ merge_counts write_merged_dictionary(const skk_dictionary& dictionary,
                                      std::size_t longest_line = 0);
 
 // Adds every pair of reading and word (as candidate_word gives it) of
-// dictionary (held as held_for(encoding)) to held, both sections alike;
-// held keeps views into dictionary's text.
+// dictionary (held as held_for(encoding)) to held, both sections alike.
 void add_held_words(const skk_dictionary& dictionary, output_encoding encoding,
                     reading_table& held);
 

@@ -278,7 +278,6 @@ TEST(SkkWriter, WritingLeavesTheTablesAsTheyWere) {
 // Long lines are named by their line in the file, okuri-ari lines counted,
 // in the order written: sorted lines are made in table order first.
 TEST(SkkWriter, LongLinesCountOkuriAriLines) {
-  // The tables hold views: the words must outlive them.
   const std::string long_word(5000, 'x');
   reading_table nasi;
   add_word(nasi, "c", long_word);

@@ -497,7 +497,8 @@ int convert_file(const run_options& given_options,
       options.eol = plan.dictionary.crlf ? line_end::crlf : line_end::lf;
     }
   }
-  // The table holds views into the input, which therefore outlives it.
+  // The tables copy what they file; a mapped input's pages go back as its
+  // lines are filed (done_with), and the rest with raw.
   input_text raw;
   if (!read_input(options, shown_name, raw)) return exit_failure;
   timer.mark("read");
