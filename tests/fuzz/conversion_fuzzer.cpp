@@ -870,7 +870,8 @@ void check_other_formats(std::string_view raw, encoding_choice choice,
               counts.lines,
           "a line or entry neither a comment, filed nor skipped");
     check(skipped == counts.skipped_lines, "skipped lines miscounted");
-    for (const reading_entry& entry : result.tables.okuri_nasi.entries) {
+    const reading_table& table = result.tables.okuri_nasi;
+    for (const reading_entry& entry : table.entries) {
       check(!reading_of(table, entry).empty(), "a word filed under no reading");
     }
   }
