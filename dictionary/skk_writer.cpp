@@ -1,6 +1,11 @@
 #include "dictionary/skk_writer.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "base/byte_facts.h"
 #include "base/run_beside.h"
@@ -203,6 +208,81 @@ void make_lines(reading_table& section, made_lines& made) {
   }
 }
 
+// The bytes of the entry's line, its line end included.
+std::size_t line_bytes(const reading_table& table, const reading_entry& entry,
+                       line_end eol) {
+  std::size_t bytes =
+      reading_of(table, entry).size() + (eol == line_end::crlf ? 4 : 3);
+  for (std::uint32_t c = entry.last_candidate; c != no_candidate;
+       c = table.candidates[c].previous) {
+    bytes += word_of(table, c).size() + 1;
+  }
+  return bytes;
+}
+
+// A plain section of many entries is written by two threads: it is cut
+// into ranges of range_entries entries, taken in turn. This thread writes
+// the even ranges straight to the stream; a second one makes the lines of
+// the odd ones in one of two buffers, which this thread copies out in turn
+// (both are latency-bound walks over words filed all over the table). The
+// buffers are taken before the first byte goes out and never grow: where a
+// range's lines pass their room, the second thread stops, and this one
+// writes the rest of the range itself.
+constexpr std::size_t range_entries = 4096;
+constexpr std::size_t range_room = std::size_t{1} << 20;
+
+struct made_range {
+  std::unique_ptr<char[]> text{new char[range_room]};
+  std::vector<std::size_t> ends = std::vector<std::size_t>(range_entries);
+  std::size_t first = 0;  // the range's first entry
+  std::size_t made = 0;   // entries made, from first on
+  bool ready = false;     // made, waiting to be copied out
+};
+
+struct range_turns {
+  std::mutex mutex;
+  std::condition_variable changed;
+  made_range slots[2];
+  bool stop = false;  // the writing side is done: no slot is freed again
+  // The making side stopped (it threw): no slot is made again.
+  bool side_stopped = false;
+};
+
+// The second thread's part: makes the odd ranges of [0, count), each in
+// the slot of its turn once that slot is free.
+void make_odd_ranges(reading_table& section, line_end eol, range_turns& turns) {
+  const std::size_t count = section.entries.size();
+  for (std::size_t r = 1; r * range_entries < count; r += 2) {
+    made_range& slot = turns.slots[(r / 2) % 2];
+    {
+      std::unique_lock<std::mutex> lock(turns.mutex);
+      turns.changed.wait(lock, [&] { return !slot.ready || turns.stop; });
+      if (turns.stop) return;
+    }
+    const std::size_t first = r * range_entries;
+    const std::size_t last = std::min(first + range_entries, count);
+    // The lines go into the slot's own room, which they never pass.
+    output_stream text;
+    text.eol = eol;
+    text.buffer = std::move(slot.text);
+    text.capacity = range_room;
+    std::size_t e = first;
+    for (; e < last; ++e) {
+      prefetch_ahead(section, e, last, [](std::size_t k) { return k; });
+      const reading_entry& entry = section.entries[e];
+      if (line_bytes(section, entry, eol) > range_room - text.used) break;
+      write_entry(section, entry, text, 0);
+      slot.ends[e - first] = text.used;
+    }
+    slot.text = std::move(text.buffer);
+    const std::lock_guard<std::mutex> lock(turns.mutex);
+    slot.first = first;
+    slot.made = e - first;
+    slot.ready = true;
+    turns.changed.notify_all();
+  }
+}
+
 }  // namespace
 
 std::vector<long_line> write_skk_dictionary(reading_table& table,
@@ -249,6 +329,15 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
     make_orders();
   }
   mark_phase(layout.phases, "sort");
+  // Sections written in turns by two threads take their buffers now.
+  const auto in_turns = [&](const reading_table* section) {
+    return section != nullptr && layout.order == sort_order::input &&
+           layout.longest_line == 0 && section->entries.size() > range_entries;
+  };
+  std::unique_ptr<range_turns> turns;
+  if (in_turns(&table) || in_turns(okuri_ari)) {
+    turns = std::make_unique<range_turns>();
+  }
 
   std::size_t line_number = 0;
   const auto write_line = [&](const char* text) {
@@ -324,6 +413,88 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
           }
         }
       }
+      return;
+    }
+    if (sorted.empty() && in_turns(&section)) {
+      range_turns& t = *turns;
+      t.slots[0].ready = t.slots[1].ready = false;
+      t.stop = t.side_stopped = false;
+      const std::size_t eol_size = stream.eol == line_end::crlf ? 2 : 1;
+      const auto write_ranges = [&] {
+        // However this side ends, the other stops waiting for a slot.
+        struct stopping {
+          range_turns& t;
+          ~stopping() {
+            const std::lock_guard<std::mutex> lock(t.mutex);
+            t.stop = true;
+            t.changed.notify_all();
+          }
+        } stop_at_end{t};
+        for (std::size_t r = 0; r * range_entries < count; ++r) {
+          const std::size_t first = r * range_entries;
+          const std::size_t last = std::min(first + range_entries, count);
+          std::size_t e = first;
+          if (r % 2 == 1) {
+            made_range& slot = t.slots[(r / 2) % 2];
+            {
+              std::unique_lock<std::mutex> lock(t.mutex);
+              t.changed.wait(lock,
+                             [&] { return slot.ready || t.side_stopped; });
+            }
+            // Unless the other side stopped, its lines are whole.
+            const std::size_t lines = slot.ready ? slot.made : 0;
+            const char* text = slot.text.get();
+            if (lines != 0) {
+              write_bytes(stream, {text, slot.ends[lines - 1]});
+            }
+            for (std::size_t k = 0; k < lines; ++k) {
+              ++line_number;
+              const std::size_t start = k == 0 ? 0 : slot.ends[k - 1];
+              if (slot.ends[k] - start - eol_size < emacs_skk_long_line) {
+                continue;
+              }
+              const reading_entry& entry = section.entries[first + k];
+              const std::size_t characters =
+                  line_characters(section, entry, layout.encoding);
+              if (characters >= emacs_skk_long_line) {
+                long_lines.push_back(
+                    {reading_of(section, entry), line_number, characters});
+              }
+            }
+            e = first + lines;
+            const std::lock_guard<std::mutex> lock(t.mutex);
+            slot.ready = false;
+            t.changed.notify_all();
+          }
+          for (; e < last; ++e) {
+            prefetch_ahead(section, e, last, identity);
+            write(section.entries[e]);
+          }
+        }
+      };
+      // Where no thread can be started, or the other side stops, this
+      // side writes the ranges left to it.
+      std::thread side;
+      try {
+        side = std::thread([&] {
+          try {
+            make_odd_ranges(section, stream.eol, t);
+          } catch (...) {
+            const std::lock_guard<std::mutex> lock(t.mutex);
+            t.side_stopped = true;
+            t.changed.notify_all();
+          }
+        });
+      } catch (const std::system_error&) {
+        t.side_stopped = true;
+      }
+      try {
+        write_ranges();
+      } catch (...) {
+        if (side.joinable()) side.join();
+        throw;
+      }
+      if (side.joinable()) side.join();
       return;
     }
     if (sorted.empty()) {

@@ -275,6 +275,99 @@ TEST(SkkWriter, WritingLeavesTheTablesAsTheyWere) {
   }
 }
 
+// Sections of many entries are written by two threads, ranges of 4,096
+// entries in turn, the second thread's lines made in a buffer of 1 MiB:
+// the file and its long lines are what one writer gives, in both sections
+// and both line ends, with words of several lines in a chain, long lines in
+// ranges of each thread, and lines too long for the buffer (one of 2 MB,
+// one of 1 MiB and a byte) in a range of the second thread, first or
+// later in it.
+TEST(SkkWriter, ManyEntriesWrittenInTurns) {
+  struct filed_word {
+    std::string reading;
+    std::string word;
+  };
+  const struct {
+    const char* name;
+    std::size_t readings;
+    std::size_t big_at;  // the reading with one big word, and its size
+    std::size_t big_size;
+  } cases[] = {
+      {"a range and one entry", 4097, 4096, 2000000},
+      {"five ranges and a part", 20487, 4100, 2000000},
+      {"a line just past the buffer", 12288, 8191, 1048577},
+      {"a line just inside the buffer", 12288, 4113, 1048512},
+  };
+  for (const auto& c : cases) {
+    for (const line_end eol : {line_end::lf, line_end::crlf}) {
+      const std::string name =
+          std::string(c.name) + (eol == line_end::lf ? ", LF" : ", CR LF");
+      std::vector<filed_word> filed;
+      for (std::size_t k = 0; k < c.readings + c.readings / 3; ++k) {
+        const std::size_t r = k < c.readings ? k : (k * 7) % c.readings;
+        std::string word = "w" + std::to_string(k);
+        if (r == c.big_at && k < c.readings) {
+          word = std::string(c.big_size, 'B');
+        } else if (k % 1500 == 0) {
+          word = std::string(5000, 'L');
+        }
+        filed.push_back({"r" + std::to_string(r), word});
+      }
+      // What one writer gives: each reading's line, its words in order.
+      std::vector<std::string> readings;
+      std::vector<std::vector<std::string>> words(c.readings);
+      reading_table nasi;
+      reading_table ari;
+      for (const filed_word& f : filed) {
+        const std::size_t r = std::stoul(f.reading.substr(1));
+        if (words[r].empty()) readings.push_back(f.reading);
+        words[r].push_back(f.word);
+        add_word(nasi, f.reading, f.word);
+        add_word(ari, f.reading + "k", f.word);
+      }
+      const std::string end = eol == line_end::lf ? "\n" : "\r\n";
+      std::string lines_nasi;
+      std::string lines_ari;
+      std::vector<std::pair<std::string, std::size_t>> long_expected;
+      std::vector<std::pair<std::string, std::size_t>> long_nasi;
+      for (std::size_t k = 0; k < readings.size(); ++k) {
+        const std::size_t r = std::stoul(readings[k].substr(1));
+        std::string line = " /";
+        for (const std::string& w : words[r]) {
+          line += w;
+          line += '/';
+        }
+        line += end;
+        lines_ari.append(readings[k]).append("k").append(line);
+        lines_nasi.append(readings[k]).append(line);
+        if (readings[k].size() + line.size() - end.size() >= 5000) {
+          // After the okuri-ari marker and line k, and again after every
+          // okuri-ari line and the okuri-nasi marker.
+          long_expected.push_back({readings[k] + "k", k + 2});
+          long_nasi.push_back({readings[k], readings.size() + k + 3});
+        }
+      }
+      long_expected.insert(long_expected.end(), long_nasi.begin(),
+                           long_nasi.end());
+      output_stream stream = make_output_stream(nullptr, eol);
+      const std::vector<long_line> found =
+          write_skk_dictionary(nasi, stream, skk_layout{}, &ari);
+      std::string expected = ";; okuri-ari entries.";
+      expected.append(end).append(lines_ari).append(";; okuri-nasi entries.");
+      expected.append(end).append(lines_nasi);
+      const std::string_view text = written_text(stream);
+      EXPECT_EQ(text.size(), expected.size()) << name;
+      EXPECT_TRUE(text == expected) << name;
+      std::vector<std::pair<std::string, std::size_t>> long_found;
+      long_found.reserve(found.size());
+      for (const long_line& line : found) {
+        long_found.push_back({std::string(line.reading), line.line_number});
+      }
+      EXPECT_EQ(long_found, long_expected) << name;
+    }
+  }
+}
+
 // Long lines are named by their line in the file, okuri-ari lines counted,
 // in the order written: sorted lines are made in table order first.
 TEST(SkkWriter, LongLinesCountOkuriAriLines) {
