@@ -1,6 +1,7 @@
 #include "dictionary/skk_writer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -189,22 +190,49 @@ std::size_t most_long_lines(const reading_table* section) {
 }
 
 // Where a sorted section's lines are made before they are written (see
-// write_skk_dictionary): the lines in table order, each ending in a line
-// feed, and where each entry's line ends.
+// write_skk_dictionary): in pieces of piece_entries entries in table
+// order, each piece's lines in a buffer of its own, each line ending in a
+// line feed, and where each entry's line ends in its piece's buffer. Both
+// threads make pieces, taken in turn through next, so that neither waits
+// for the other at the end.
+constexpr std::size_t piece_entries = 4096;
+
 struct made_lines {
-  output_stream text = make_output_stream(nullptr, line_end::lf);
+  std::vector<output_stream> pieces;
   std::vector<std::size_t, large_allocator<std::size_t>> ends;
+  std::atomic<std::size_t> next{0};  // the next piece no thread has taken
 };
 
+// Readies made for the section's lines; allocates all but the pieces'
+// growth.
+void prepare_lines(const reading_table& section, made_lines& made) {
+  const std::size_t count = section.entries.size();
+  const std::size_t pieces = (count + piece_entries - 1) / piece_entries;
+  made.ends.resize(count);
+  made.pieces.resize(pieces);
+  // Each piece starts with room for a share of the section's bytes, at
+  // most, and grows if its lines are longer than most.
+  const std::size_t share =
+      pieces == 0 ? 0 : section_bytes(&section) / pieces + 4096;
+  for (output_stream& piece : made.pieces) {
+    piece = make_output_stream(nullptr, line_end::lf);
+    make_output_room(piece, share);
+  }
+}
+
+// Makes the lines of the pieces no thread has taken yet, taking one at a
+// time; returns when every piece is taken.
 void make_lines(reading_table& section, made_lines& made) {
   const std::size_t count = section.entries.size();
-  if (count == 0) return;
-  make_output_room(made.text, section_bytes(&section));
-  made.ends.resize(count);
-  for (std::size_t e = 0; e < count; ++e) {
-    prefetch_ahead(section, e, count, [](std::size_t k) { return k; });
-    write_entry(section, section.entries[e], made.text, 0);
-    made.ends[e] = made.text.used;
+  for (std::size_t p = made.next++; p < made.pieces.size(); p = made.next++) {
+    output_stream& piece = made.pieces[p];
+    const std::size_t first = p * piece_entries;
+    const std::size_t last = std::min(first + piece_entries, count);
+    for (std::size_t e = first; e < last; ++e) {
+      prefetch_ahead(section, e, last, [](std::size_t k) { return k; });
+      write_entry(section, section.entries[e], piece, 0);
+      made.ends[e] = piece.used;
+    }
   }
 }
 
@@ -305,8 +333,9 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   // step; so the lines are made first in table order, where that walk is
   // the plain run's, then copied out in sorted order, one read a line.
   // The lines are made on a thread of their own while the orders are made
-  // here: the orders read the entries and their readings, the making of
-  // lines turns the chains of words around.
+  // here, and here helps with the lines once the orders are made: the
+  // orders read the entries and their readings, the making of lines turns
+  // the chains of words around, each piece's chains its own.
   const bool in_two_steps =
       layout.order != sort_order::input && layout.longest_line == 0;
   made_lines made_okuri_ari;
@@ -319,12 +348,16 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
     order = order_of(&table, false);
   };
   if (in_two_steps) {
-    run_beside(
-        [&] {
-          if (okuri_ari != nullptr) make_lines(*okuri_ari, made_okuri_ari);
-          make_lines(table, made_okuri_nasi);
-        },
-        make_orders);
+    if (okuri_ari != nullptr) prepare_lines(*okuri_ari, made_okuri_ari);
+    prepare_lines(table, made_okuri_nasi);
+    const auto make_all_lines = [&] {
+      if (okuri_ari != nullptr) make_lines(*okuri_ari, made_okuri_ari);
+      make_lines(table, made_okuri_nasi);
+    };
+    run_beside(make_all_lines, [&] {
+      make_orders();
+      make_all_lines();
+    });
   } else {
     make_orders();
   }
@@ -388,20 +421,24 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
     const std::size_t count = section.entries.size();
     const auto identity = [](std::size_t k) { return k; };
     if (!sorted.empty() && in_two_steps) {
-      const char* text = made.text.buffer.get();
       const auto& ends = made.ends;
+      const auto line_at = [&](std::uint32_t e) {
+        const char* text = made.pieces[e / piece_entries].buffer.get();
+        const std::size_t start = e % piece_entries == 0 ? 0 : ends[e - 1];
+        return std::string_view(text + start, ends[e] - start);
+      };
       constexpr std::size_t ahead = 16;
       for (std::size_t k = 0; k < count; ++k) {
         if (k + 2 * ahead < count) {
           __builtin_prefetch(&ends[sorted[k + 2 * ahead]]);
         }
-        if (k + ahead < count && sorted[k + ahead] != 0) {
-          __builtin_prefetch(text + ends[sorted[k + ahead] - 1]);
+        if (k + ahead < count) {
+          __builtin_prefetch(line_at(sorted[k + ahead]).data());
         }
         const std::uint32_t e = sorted[k];
-        const std::size_t start = e == 0 ? 0 : ends[e - 1];
-        const std::size_t bytes = ends[e] - start - 1;  // no line feed
-        write_bytes(stream, std::string_view(text + start, bytes));
+        const std::string_view line = line_at(e);
+        const std::size_t bytes = line.size() - 1;  // no line feed
+        write_bytes(stream, line.substr(0, bytes));
         end_line(stream);
         ++line_number;
         if (bytes >= emacs_skk_long_line) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -281,7 +282,8 @@ TEST(SkkWriter, WritingLeavesTheTablesAsTheyWere) {
 // and both line ends, with words of several lines in a chain, long lines in
 // ranges of each thread, and lines too long for the buffer (one of 2 MB,
 // one of 1 MiB and a byte) in a range of the second thread, first or
-// later in it.
+// later in it. Sorted, the lines are made by both threads in pieces of
+// 4,096 entries, then written in order: the same lines, sorted.
 TEST(SkkWriter, ManyEntriesWrittenInTurns) {
   struct filed_word {
     std::string reading;
@@ -299,9 +301,15 @@ TEST(SkkWriter, ManyEntriesWrittenInTurns) {
       {"a line just inside the buffer", 12288, 4113, 1048512},
   };
   for (const auto& c : cases) {
-    for (const line_end eol : {line_end::lf, line_end::crlf}) {
-      const std::string name =
-          std::string(c.name) + (eol == line_end::lf ? ", LF" : ", CR LF");
+    for (const auto& [eol, order] :
+         {std::pair{line_end::lf, sort_order::input},
+          std::pair{line_end::crlf, sort_order::input},
+          std::pair{line_end::lf, sort_order::bytes},
+          std::pair{line_end::crlf, sort_order::bytes}}) {
+      const bool sorted = order == sort_order::bytes;
+      const std::string name = std::string(c.name) +
+                               (eol == line_end::lf ? ", LF" : ", CR LF") +
+                               (sorted ? ", sorted" : "");
       std::vector<filed_word> filed;
       for (std::size_t k = 0; k < c.readings + c.readings / 3; ++k) {
         const std::size_t r = k < c.readings ? k : (k * 7) % c.readings;
@@ -326,32 +334,50 @@ TEST(SkkWriter, ManyEntriesWrittenInTurns) {
         add_word(ari, f.reading + "k", f.word);
       }
       const std::string end = eol == line_end::lf ? "\n" : "\r\n";
+      // Sorted by bytes, okuri-nasi readings ascend and okuri-ari ones
+      // ("r1k" after "r10k") descend.
+      std::vector<std::string> readings_ari;
+      for (const std::string& reading : readings) {
+        readings_ari.push_back(reading + "k");
+      }
+      if (sorted) {
+        std::sort(readings.begin(), readings.end());
+        std::sort(readings_ari.rbegin(), readings_ari.rend());
+      }
       std::string lines_nasi;
       std::string lines_ari;
       std::vector<std::pair<std::string, std::size_t>> long_expected;
       std::vector<std::pair<std::string, std::size_t>> long_nasi;
-      for (std::size_t k = 0; k < readings.size(); ++k) {
-        const std::size_t r = std::stoul(readings[k].substr(1));
-        std::string line = " /";
+      const auto line_of = [&](const std::string& reading) {
+        std::string line = reading + " /";
+        const std::size_t r = std::stoul(reading.substr(1));
         for (const std::string& w : words[r]) {
           line += w;
           line += '/';
         }
-        line += end;
-        lines_ari.append(readings[k]).append("k").append(line);
-        lines_nasi.append(readings[k]).append(line);
-        if (readings[k].size() + line.size() - end.size() >= 5000) {
-          // After the okuri-ari marker and line k, and again after every
-          // okuri-ari line and the okuri-nasi marker.
-          long_expected.push_back({readings[k] + "k", k + 2});
+        return line;
+      };
+      for (std::size_t k = 0; k < readings.size(); ++k) {
+        const std::string ari_line = line_of(readings_ari[k]);
+        lines_ari.append(ari_line).append(end);
+        // After the okuri-ari marker and line k, and again after every
+        // okuri-ari line and the okuri-nasi marker.
+        if (ari_line.size() >= 5000) {
+          long_expected.push_back({readings_ari[k], k + 2});
+        }
+        const std::string nasi_line = line_of(readings[k]);
+        lines_nasi.append(nasi_line).append(end);
+        if (nasi_line.size() >= 5000) {
           long_nasi.push_back({readings[k], readings.size() + k + 3});
         }
       }
       long_expected.insert(long_expected.end(), long_nasi.begin(),
                            long_nasi.end());
       output_stream stream = make_output_stream(nullptr, eol);
+      skk_layout layout;
+      layout.order = order;
       const std::vector<long_line> found =
-          write_skk_dictionary(nasi, stream, skk_layout{}, &ari);
+          write_skk_dictionary(nasi, stream, layout, &ari);
       std::string expected = ";; okuri-ari entries.";
       expected.append(end).append(lines_ari).append(";; okuri-nasi entries.");
       expected.append(end).append(lines_nasi);
