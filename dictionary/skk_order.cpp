@@ -152,11 +152,15 @@ void for_each_character(std::string_view reading, output_encoding encoding,
 // characters in the first eight bytes.
 struct rank_table {
   bool usable = false;
-  // The rank of each slot's value, from 1; 0 where there is none or where
-  // the value is a raw byte from 0x80 (which takes the byte keys).
-  std::vector<std::uint16_t> of_slot;
-  std::uint16_t of_ascii[128] = {};  // raw bytes and the space, by value
+  // The rank each slot's character takes in a key, from 1, or unranked
+  // where it takes none (a raw byte from 0x80, NUL). A Shift_JIS pair's
+  // slot holds 0 where the two bytes are no pair and stand alone; a code
+  // point's slot holds the space's rank where emacs-mule has no code.
+  std::vector<std::uint16_t> of_character;
+  std::uint16_t space = 0;  // the space's rank: characters past the BMP
 };
+
+constexpr std::uint16_t unranked = 0xFFFF;
 
 // The bytes of value (put_value) at the left of 32 bits, zeros after.
 std::uint32_t left_aligned(std::uint32_t value) {
@@ -171,60 +175,114 @@ std::uint32_t code_size(std::uint32_t value) {
   return value >= 0x1000000 ? 4 : value >= 0x10000 ? 3 : value >= 0x100 ? 2 : 1;
 }
 
-rank_table make_ranks(const mule_table& table) {
+rank_table make_ranks(const mule_table& table, bool shift_jis) {
   rank_table ranks;
   const auto rankable = [](std::uint32_t value) {
     return value != 0 && (value >= 0x100 || value < 0x80);
   };
-  std::vector<std::uint32_t> codes;
-  for (std::uint32_t value : table.values) {
-    if (rankable(value)) codes.push_back(value);
-  }
-  for (std::uint32_t byte = 1; byte < 0x80; ++byte) codes.push_back(byte);
-  std::sort(codes.begin(), codes.end(), [](std::uint32_t a, std::uint32_t b) {
-    const std::uint32_t left_a = left_aligned(a);
-    const std::uint32_t left_b = left_aligned(b);
-    return left_a != left_b ? left_a < left_b : code_size(a) < code_size(b);
-  });
-  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
-  if (codes.size() >= 0xFFFF) return ranks;
-  // A code that begins another sorts right before the codes that begin
-  // with it: neighbours tell whether the set is prefix-free.
-  for (std::size_t i = 1; i < codes.size(); ++i) {
-    const std::uint32_t shorter = code_size(codes[i - 1]);
-    if (shorter < code_size(codes[i]) &&
-        (left_aligned(codes[i]) >> (8 * (4 - shorter))) == codes[i - 1]) {
-      return ranks;
-    }
-  }
-  const auto rank_of = [&](std::uint32_t value) {
-    const auto found = std::lower_bound(
-        codes.begin(), codes.end(), value,
-        [](std::uint32_t a, std::uint32_t b) {
-          const std::uint32_t left_a = left_aligned(a);
-          const std::uint32_t left_b = left_aligned(b);
-          return left_a != left_b ? left_a < left_b
-                                  : code_size(a) < code_size(b);
-        });
-    return static_cast<std::uint16_t>(found - codes.begin() + 1);
+  // Each slot with a rankable value, and each ASCII byte (slot 0x10000 +
+  // byte), ordered by the bytes of its code: equal codes lie together
+  // and take one rank.
+  struct coded {
+    std::uint32_t left;
+    std::uint32_t size;
+    std::uint32_t slot;
   };
-  ranks.of_slot.assign(table.values.size(), 0);
-  for (std::size_t slot = 0; slot < table.values.size(); ++slot) {
-    if (rankable(table.values[slot])) {
-      ranks.of_slot[slot] = rank_of(table.values[slot]);
+  std::vector<coded> codes;
+  for (std::uint32_t slot = 0; slot < table.values.size(); ++slot) {
+    const std::uint32_t value = table.values[slot];
+    if (rankable(value)) {
+      codes.push_back({left_aligned(value), code_size(value), slot});
     }
   }
   for (std::uint32_t byte = 1; byte < 0x80; ++byte) {
-    ranks.of_ascii[byte] = rank_of(byte);
+    codes.push_back({left_aligned(byte), 1, 0x10000 + byte});
+  }
+  std::sort(codes.begin(), codes.end(), [](const coded& a, const coded& b) {
+    return a.left != b.left ? a.left < b.left : a.size < b.size;
+  });
+  std::vector<std::uint16_t> of_slot(table.values.size(), 0);
+  std::uint16_t of_ascii[128] = {};  // raw bytes and the space, by value
+  std::uint32_t rank = 0;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    const coded& code = codes[i];
+    const bool same = i > 0 && codes[i - 1].left == code.left &&
+                      codes[i - 1].size == code.size;
+    if (!same) {
+      // A code that begins another sorts right before the codes that
+      // begin with it: neighbours tell whether the set is prefix-free.
+      if (i > 0 && codes[i - 1].size < code.size &&
+          (code.left >> (8 * (4 - codes[i - 1].size))) ==
+              (codes[i - 1].left >> (8 * (4 - codes[i - 1].size)))) {
+        return ranks;
+      }
+      if (++rank >= unranked) return ranks;
+    }
+    const auto value = static_cast<std::uint16_t>(rank);
+    if (code.slot >= 0x10000) {
+      of_ascii[code.slot - 0x10000] = value;
+    } else {
+      of_slot[code.slot] = value;
+    }
+  }
+  // What for_each_character gives each slot, as a rank.
+  const auto rank_or_none = [](std::uint16_t r) {
+    return r == 0 ? unranked : r;
+  };
+  ranks.of_character.assign(table.values.size(), 0);
+  ranks.space = rank_or_none(of_ascii[0x20]);
+  for (std::size_t slot = 0; slot < table.values.size(); ++slot) {
+    if (table.values[slot] != 0) {
+      ranks.of_character[slot] = rank_or_none(of_slot[slot]);
+    } else if (!shift_jis) {
+      ranks.of_character[slot] = ranks.space;
+    } else if (slot < 0x100) {
+      ranks.of_character[slot] =
+          slot < 0x80 ? rank_or_none(of_ascii[slot]) : unranked;
+    }
   }
   ranks.usable = true;
   return ranks;
 }
 
+// Built on first use: a run needs one of them.
 const rank_table& ranks_for(output_encoding encoding) {
-  static const rank_table shift_jis = make_ranks(shift_jis_table());
-  static const rank_table unicode = make_ranks(unicode_table());
-  return encoding == output_encoding::shift_jis ? shift_jis : unicode;
+  if (encoding == output_encoding::shift_jis) {
+    static const rank_table shift_jis = make_ranks(shift_jis_table(), true);
+    return shift_jis;
+  }
+  static const rank_table unicode = make_ranks(unicode_table(), false);
+  return unicode;
+}
+
+// Calls take(rank) for each character of reading (Shift_JIS, or UTF-8 for
+// the other encodings ranked) as for_each_character reads it.
+template <typename Take>
+void for_each_rank(std::string_view reading, bool shift_jis,
+                   const rank_table& ranks, Take take) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(reading.data());
+  const std::uint16_t* of = ranks.of_character.data();
+  const std::size_t size = reading.size();
+  for (std::size_t pos = 0; pos < size;) {
+    const unsigned char byte = bytes[pos];
+    if (byte < 0x80) {
+      take(of[byte]);
+      ++pos;
+    } else if (shift_jis) {
+      const std::uint16_t pair = byte >= 0x81 && pos + 1 < size
+                                     ? of[byte * 0x100u + bytes[pos + 1]]
+                                     : 0;
+      take(pair != 0 ? pair : of[byte]);
+      pos += pair != 0 ? 2 : 1;
+    } else {
+      std::size_t length = 0;
+      const std::uint32_t code_point = decode_utf_8(reading, pos, length);
+      take(length == 0            ? unranked
+           : code_point < 0x10000 ? of[code_point]
+                                  : ranks.space);
+      pos += length == 0 ? 1 : length;
+    }
+  }
 }
 
 // Writes the ranked key of each entry of table into keys (two bytes a
@@ -237,36 +295,38 @@ bool make_ranked_keys(const reading_table& table, output_encoding encoding,
                       Keys& keys, Ends& key_ends) {
   const rank_table& ranks = ranks_for(encoding);
   if (!ranks.usable) return false;
+  const bool shift_jis = encoding == output_encoding::shift_jis;
   std::size_t room = 0;
   for (const reading_entry& entry : table.entries) {
     room += 2 * reading_of(table, entry).size();
   }
   keys.resize(room);
   key_ends.resize(table.entries.size());
-  std::size_t end = 0;
+  // The bytes go out through a pointer of this function's own: a store
+  // through the vector's char data could change anything, and would have
+  // everything read again after it.
+  char* const start = keys.data();
+  char* out = start;
   bool ranked = true;
   for (std::size_t e = 0; e < table.entries.size() && ranked; ++e) {
-    for_each_character(reading_of(table, table.entries[e]), encoding,
-                       [&](std::uint32_t value, std::uint32_t slot) {
-                         const std::uint16_t rank =
-                             slot != no_slot ? ranks.of_slot[slot]
-                             : value < 0x80  ? ranks.of_ascii[value]
-                                             : 0;
-                         if (rank == 0) ranked = false;
-                         keys[end] = static_cast<char>(rank >> 8);
-                         keys[end + 1] = static_cast<char>(rank & 0xFF);
-                         end += 2;
-                       });
-    key_ends[e] = end;
+    for_each_rank(reading_of(table, table.entries[e]), shift_jis, ranks,
+                  [&ranked, &out](std::uint16_t rank) {
+                    ranked &= rank != unranked;
+                    out[0] = static_cast<char>(rank >> 8);
+                    out[1] = static_cast<char>(rank & 0xFF);
+                    out += 2;
+                  });
+    key_ends[e] = static_cast<std::size_t>(out - start);
   }
   if (!ranked) return false;
+  const auto end = static_cast<std::size_t>(out - start);
   // Readings are mostly kana: when fewer than 256 numbers occur, each is
   // renumbered among those that do, in one byte, and a record's twelve
   // bytes hold twelve characters, which leaves almost no ties.
   std::vector<std::uint8_t> used(0x10000, 0);
   for (std::size_t k = 0; k < end; k += 2) {
-    used[static_cast<unsigned char>(keys[k]) * 0x100u +
-         static_cast<unsigned char>(keys[k + 1])] = 1;
+    used[static_cast<unsigned char>(start[k]) * 0x100u +
+         static_cast<unsigned char>(start[k + 1])] = 1;
   }
   std::uint32_t distinct = 0;
   for (std::uint8_t& number : used) {
