@@ -262,9 +262,8 @@ constexpr std::size_t range_room = std::size_t{1} << 20;
 struct made_range {
   std::unique_ptr<char[]> text{new char[range_room]};
   std::vector<std::size_t> ends = std::vector<std::size_t>(range_entries);
-  std::size_t first = 0;  // the range's first entry
-  std::size_t made = 0;   // entries made, from first on
-  bool ready = false;     // made, waiting to be copied out
+  std::size_t made = 0;  // lines made, from the range's first on
+  bool ready = false;    // made, waiting to be copied out
 };
 
 struct range_turns {
@@ -276,10 +275,13 @@ struct range_turns {
   bool side_stopped = false;
 };
 
-// The second thread's part: makes the odd ranges of [0, count), each in
-// the slot of its turn once that slot is free.
-void make_odd_ranges(reading_table& section, line_end eol, range_turns& turns) {
-  const std::size_t count = section.entries.size();
+// The second thread's part: makes the odd ranges of the lines [0, count),
+// each in the slot of its turn once that slot is free. make(k, text)
+// writes line k to text and returns true, or returns false, writing
+// nothing, where the line would pass text's room.
+template <typename Make>
+void make_odd_ranges(std::size_t count, line_end eol, range_turns& turns,
+                     const Make& make) {
   for (std::size_t r = 1; r * range_entries < count; r += 2) {
     made_range& slot = turns.slots[(r / 2) % 2];
     {
@@ -294,18 +296,11 @@ void make_odd_ranges(reading_table& section, line_end eol, range_turns& turns) {
     text.eol = eol;
     text.buffer = std::move(slot.text);
     text.capacity = range_room;
-    std::size_t e = first;
-    for (; e < last; ++e) {
-      prefetch_ahead(section, e, last, [](std::size_t k) { return k; });
-      const reading_entry& entry = section.entries[e];
-      if (line_bytes(section, entry, eol) > range_room - text.used) break;
-      write_entry(section, entry, text, 0);
-      slot.ends[e - first] = text.used;
-    }
+    std::size_t k = first;
+    for (; k < last && make(k, text); ++k) slot.ends[k - first] = text.used;
     slot.text = std::move(text.buffer);
     const std::lock_guard<std::mutex> lock(turns.mutex);
-    slot.first = first;
-    slot.made = e - first;
+    slot.made = k - first;
     slot.ready = true;
     turns.changed.notify_all();
   }
@@ -362,7 +357,9 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
     make_orders();
   }
   mark_phase(layout.phases, "sort");
-  // Sections written in turns by two threads take their buffers now.
+  // Sections written in turns by two threads take their buffers now. (The
+  // copying out of sorted lines made in two steps gains nothing from a
+  // second thread: it measured slower.)
   const auto in_turns = [&](const reading_table* section) {
     return section != nullptr && layout.order == sort_order::input &&
            layout.longest_line == 0 && section->entries.size() > range_entries;
@@ -394,6 +391,19 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   const auto write_section = [&](reading_table& section,
                                  const entry_order& sorted,
                                  const made_lines& made) {
+    // Names a line of emacs_skk_long_line bytes or more (without its line
+    // end) if it has as many characters; a line has at most as many
+    // characters as bytes.
+    const auto note_if_long = [&](const reading_entry& entry,
+                                  std::size_t bytes) {
+      if (bytes < emacs_skk_long_line) return;
+      const std::size_t characters =
+          line_characters(section, entry, layout.encoding);
+      if (characters >= emacs_skk_long_line) {
+        long_lines.push_back(
+            {reading_of(section, entry), line_number, characters});
+      }
+    };
     const auto write = [&](const reading_entry& entry) {
       const words_written written =
           write_entry(section, entry, stream, layout.longest_line);
@@ -408,144 +418,132 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
         }
         return;
       }
-      // A line has at most as many characters as bytes.
-      if (written.bytes >= emacs_skk_long_line) {
-        const std::size_t characters =
-            line_characters(section, entry, layout.encoding);
-        if (characters >= emacs_skk_long_line) {
-          long_lines.push_back(
-              {reading_of(section, entry), line_number, characters});
-        }
-      }
+      note_if_long(entry, written.bytes);
     };
     const std::size_t count = section.entries.size();
     const auto identity = [](std::size_t k) { return k; };
-    if (!sorted.empty() && in_two_steps) {
-      const auto& ends = made.ends;
-      const auto line_at = [&](std::uint32_t e) {
-        const char* text = made.pieces[e / piece_entries].buffer.get();
-        const std::size_t start = e % piece_entries == 0 ? 0 : ends[e - 1];
-        return std::string_view(text + start, ends[e] - start);
-      };
+    const auto in_sorted = [&](std::size_t k) { return sorted[k]; };
+    // Sorted in two steps, line k is the made line of entry sorted[k],
+    // line feed included.
+    const bool copied = !sorted.empty() && in_two_steps;
+    const auto made_line = [&](std::size_t k) {
+      const std::uint32_t e = sorted[k];
+      const char* text = made.pieces[e / piece_entries].buffer.get();
+      const std::size_t start = e % piece_entries == 0 ? 0 : made.ends[e - 1];
+      return std::string_view(text + start, made.ends[e] - start);
+    };
+    // The made lines lie anywhere: their ends, then their bytes, are
+    // fetched ahead.
+    const auto prefetch_made = [&](std::size_t k) {
       constexpr std::size_t ahead = 16;
-      for (std::size_t k = 0; k < count; ++k) {
-        if (k + 2 * ahead < count) {
-          __builtin_prefetch(&ends[sorted[k + 2 * ahead]]);
-        }
-        if (k + ahead < count) {
-          __builtin_prefetch(line_at(sorted[k + ahead]).data());
-        }
-        const std::uint32_t e = sorted[k];
-        const std::string_view line = line_at(e);
+      if (k + 2 * ahead < count) {
+        __builtin_prefetch(&made.ends[sorted[k + 2 * ahead]]);
+      }
+      if (k + ahead < count) __builtin_prefetch(made_line(k + ahead).data());
+    };
+    // Writes line k to the stream, fetching ahead no further than line
+    // limit: the lines from there may be the other thread's, which turns
+    // their chains around.
+    const auto write_own = [&](std::size_t k, std::size_t limit) {
+      if (copied) {
+        prefetch_made(k);
+        const std::string_view line = made_line(k);
         const std::size_t bytes = line.size() - 1;  // no line feed
         write_bytes(stream, line.substr(0, bytes));
         end_line(stream);
         ++line_number;
-        if (bytes >= emacs_skk_long_line) {
-          const std::size_t characters =
-              line_characters(section, section.entries[e], layout.encoding);
-          if (characters >= emacs_skk_long_line) {
-            long_lines.push_back({reading_of(section, section.entries[e]),
-                                  line_number, characters});
-          }
-        }
+        note_if_long(section.entries[sorted[k]], bytes);
+      } else if (sorted.empty()) {
+        prefetch_ahead(section, k, limit, identity);
+        write(section.entries[k]);
+      } else {
+        prefetch_ahead(section, k, limit, in_sorted);
+        write(section.entries[sorted[k]]);
       }
+    };
+    if (!in_turns(&section)) {
+      for (std::size_t k = 0; k < count; ++k) write_own(k, count);
       return;
     }
-    if (sorted.empty() && in_turns(&section)) {
-      range_turns& t = *turns;
-      t.slots[0].ready = t.slots[1].ready = false;
-      t.stop = t.side_stopped = false;
-      const std::size_t eol_size = stream.eol == line_end::crlf ? 2 : 1;
-      const auto write_ranges = [&] {
-        // However this side ends, the other stops waiting for a slot.
-        struct stopping {
-          range_turns& t;
-          ~stopping() {
-            const std::lock_guard<std::mutex> lock(t.mutex);
-            t.stop = true;
-            t.changed.notify_all();
-          }
-        } stop_at_end{t};
-        for (std::size_t r = 0; r * range_entries < count; ++r) {
-          const std::size_t first = r * range_entries;
-          const std::size_t last = std::min(first + range_entries, count);
-          std::size_t e = first;
-          if (r % 2 == 1) {
-            made_range& slot = t.slots[(r / 2) % 2];
-            {
-              std::unique_lock<std::mutex> lock(t.mutex);
-              t.changed.wait(lock,
-                             [&] { return slot.ready || t.side_stopped; });
-            }
+    // Written in turns: the other thread makes line k in text.
+    const line_end eol = stream.eol;
+    const std::size_t eol_size = eol == line_end::crlf ? 2 : 1;
+    const auto make_other = [&](std::size_t k, output_stream& text) {
+      const std::size_t range_end =
+          std::min((k / range_entries + 1) * range_entries, count);
+      prefetch_ahead(section, k, range_end, identity);
+      const reading_entry& entry = section.entries[k];
+      if (line_bytes(section, entry, eol) > range_room - text.used) {
+        return false;
+      }
+      write_entry(section, entry, text, 0);
+      return true;
+    };
+    range_turns& t = *turns;
+    t.slots[0].ready = t.slots[1].ready = false;
+    t.stop = t.side_stopped = false;
+    const auto write_ranges = [&] {
+      // However this side ends, the other stops waiting for a slot.
+      struct stopping {
+        range_turns& t;
+        ~stopping() {
+          const std::lock_guard<std::mutex> lock(t.mutex);
+          t.stop = true;
+          t.changed.notify_all();
+        }
+      } stop_at_end{t};
+      for (std::size_t r = 0; r * range_entries < count; ++r) {
+        const std::size_t first = r * range_entries;
+        const std::size_t last = std::min(first + range_entries, count);
+        std::size_t k = first;
+        if (r % 2 == 1) {
+          made_range& slot = t.slots[(r / 2) % 2];
+          std::size_t lines = 0;
+          {
+            std::unique_lock<std::mutex> lock(t.mutex);
+            t.changed.wait(lock, [&] { return slot.ready || t.side_stopped; });
             // Unless the other side stopped, its lines are whole.
-            const std::size_t lines = slot.ready ? slot.made : 0;
-            const char* text = slot.text.get();
-            if (lines != 0) {
-              write_bytes(stream, {text, slot.ends[lines - 1]});
-            }
-            for (std::size_t k = 0; k < lines; ++k) {
-              ++line_number;
-              const std::size_t start = k == 0 ? 0 : slot.ends[k - 1];
-              if (slot.ends[k] - start - eol_size < emacs_skk_long_line) {
-                continue;
-              }
-              const reading_entry& entry = section.entries[first + k];
-              const std::size_t characters =
-                  line_characters(section, entry, layout.encoding);
-              if (characters >= emacs_skk_long_line) {
-                long_lines.push_back(
-                    {reading_of(section, entry), line_number, characters});
-              }
-            }
-            e = first + lines;
-            const std::lock_guard<std::mutex> lock(t.mutex);
-            slot.ready = false;
-            t.changed.notify_all();
+            if (slot.ready) lines = slot.made;
           }
-          for (; e < last; ++e) {
-            prefetch_ahead(section, e, last, identity);
-            write(section.entries[e]);
+          const char* text = slot.text.get();
+          if (lines != 0) write_bytes(stream, {text, slot.ends[lines - 1]});
+          for (std::size_t i = 0; i < lines; ++i) {
+            ++line_number;
+            const std::size_t start = i == 0 ? 0 : slot.ends[i - 1];
+            note_if_long(section.entries[first + i],
+                         slot.ends[i] - start - eol_size);
           }
+          k = first + lines;
+          const std::lock_guard<std::mutex> lock(t.mutex);
+          slot.ready = false;
+          t.changed.notify_all();
         }
-      };
-      // Where no thread can be started, or the other side stops, this
-      // side writes the ranges left to it.
-      std::thread side;
-      try {
-        side = std::thread([&] {
-          try {
-            make_odd_ranges(section, stream.eol, t);
-          } catch (...) {
-            const std::lock_guard<std::mutex> lock(t.mutex);
-            t.side_stopped = true;
-            t.changed.notify_all();
-          }
-        });
-      } catch (const std::system_error&) {
-        t.side_stopped = true;
+        for (; k < last; ++k) write_own(k, last);
       }
-      try {
-        write_ranges();
-      } catch (...) {
-        if (side.joinable()) side.join();
-        throw;
-      }
+    };
+    // Where no thread can be started, or the other side stops, this side
+    // writes the ranges left to it.
+    std::thread side;
+    try {
+      side = std::thread([&] {
+        try {
+          make_odd_ranges(count, eol, t, make_other);
+        } catch (...) {
+          const std::lock_guard<std::mutex> lock(t.mutex);
+          t.side_stopped = true;
+          t.changed.notify_all();
+        }
+      });
+    } catch (const std::system_error&) {
+      t.side_stopped = true;
+    }
+    try {
+      write_ranges();
+    } catch (...) {
       if (side.joinable()) side.join();
-      return;
+      throw;
     }
-    if (sorted.empty()) {
-      for (std::size_t e = 0; e < count; ++e) {
-        prefetch_ahead(section, e, count, identity);
-        write(section.entries[e]);
-      }
-      return;
-    }
-    for (std::size_t k = 0; k < count; ++k) {
-      prefetch_ahead(section, k, count,
-                     [&](std::size_t ahead) { return sorted[ahead]; });
-      write(section.entries[sorted[k]]);
-    }
+    if (side.joinable()) side.join();
   };
   write_line(";; okuri-ari entries.");
   if (okuri_ari != nullptr) {
