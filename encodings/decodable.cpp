@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/byte_facts.h"
+#include "base/run_beside.h"
 
 namespace brenlow {
 
@@ -90,13 +91,26 @@ std::size_t shift_jis_length(const unsigned char* bytes, std::size_t size,
                                                                           : 0;
 }
 
-// True when the whole of bytes is valid Shift_JIS and no line of it reads
-// as UTF-8 with a sequence of three bytes or more: a state machine, one
-// table lookup a byte, reading the text both ways at once. Each lookup
-// waits for the one before, so the text is cut into four parts read side
-// by side, each but the first starting at a line feed (where a character
-// and a line start).
-bool shift_jis_throughout(const unsigned char* bytes, std::size_t size) {
+namespace {
+
+// Where the text after position from (from < size) may be cut to be read
+// on its own: after the next line feed, where a character and a line
+// start; size when there is none.
+std::size_t cut_after_line_feed(const unsigned char* bytes, std::size_t size,
+                                std::size_t from) {
+  const void* feed = std::memchr(bytes + from, '\n', size - from);
+  return feed == nullptr ? size
+                         : static_cast<std::size_t>(
+                               static_cast<const unsigned char*>(feed) -
+                               bytes) +
+                               1;
+}
+
+// shift_jis_throughout on one thread: a state machine, one table lookup a
+// byte, reading the text both ways at once. Each lookup waits for the one
+// before, so the text is cut into four parts read side by side, each but
+// the first starting at a line feed (where a character and a line start).
+bool shift_jis_throughout_here(const unsigned char* bytes, std::size_t size) {
   // Where a UTF-8 reading of the line stands: dead (not UTF-8), at a
   // character's start, or needing 1-3 continuation bytes; "long" once a
   // sequence of three or four bytes has begun.
@@ -198,6 +212,24 @@ bool shift_jis_throughout(const unsigned char* bytes, std::size_t size) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool shift_jis_throughout(const unsigned char* bytes, std::size_t size) {
+  // A large text is read in two halves on two threads (the whole text is
+  // read before its first line is converted: this is most of the time the
+  // encoding's decision takes), cut after a line feed.
+  constexpr std::size_t worth_a_thread = std::size_t{4} << 20;
+  const std::size_t cut =
+      size < worth_a_thread ? size : cut_after_line_feed(bytes, size, size / 2);
+  if (cut == size) return shift_jis_throughout_here(bytes, size);
+  bool second = false;
+  bool first = false;
+  run_beside(
+      [&] { second = shift_jis_throughout_here(bytes + cut, size - cut); },
+      [&] { first = shift_jis_throughout_here(bytes, cut); });
+  return first && second;
 }
 
 bool reads_as_utf_8(std::string_view line) {
