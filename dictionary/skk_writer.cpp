@@ -423,37 +423,39 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
     const std::size_t count = section.entries.size();
     const auto identity = [](std::size_t k) { return k; };
     const auto in_sorted = [&](std::size_t k) { return sorted[k]; };
-    // Sorted in two steps, line k is the made line of entry sorted[k],
-    // line feed included.
-    const bool copied = !sorted.empty() && in_two_steps;
-    const auto made_line = [&](std::size_t k) {
-      const std::uint32_t e = sorted[k];
-      const char* text = made.pieces[e / piece_entries].buffer.get();
-      const std::size_t start = e % piece_entries == 0 ? 0 : made.ends[e - 1];
-      return std::string_view(text + start, made.ends[e] - start);
-    };
-    // The made lines lie anywhere: their ends, then their bytes, are
-    // fetched ahead.
-    const auto prefetch_made = [&](std::size_t k) {
+    if (!sorted.empty() && in_two_steps) {
+      // The made lines lie anywhere: their ends, then their bytes, are
+      // fetched ahead.
+      const auto line_at = [&](std::uint32_t e) {
+        const char* text = made.pieces[e / piece_entries].buffer.get();
+        const std::size_t start = e % piece_entries == 0 ? 0 : made.ends[e - 1];
+        return std::string_view(text + start, made.ends[e] - start);
+      };
       constexpr std::size_t ahead = 16;
-      if (k + 2 * ahead < count) {
-        __builtin_prefetch(&made.ends[sorted[k + 2 * ahead]]);
-      }
-      if (k + ahead < count) __builtin_prefetch(made_line(k + ahead).data());
-    };
-    // Writes line k to the stream, fetching ahead no further than line
-    // limit: the lines from there may be the other thread's, which turns
-    // their chains around.
-    const auto write_own = [&](std::size_t k, std::size_t limit) {
-      if (copied) {
-        prefetch_made(k);
-        const std::string_view line = made_line(k);
+      for (std::size_t k = 0; k < count; ++k) {
+        if (k + 2 * ahead < count) {
+          __builtin_prefetch(&made.ends[sorted[k + 2 * ahead]]);
+        }
+        if (k + ahead < count) {
+          __builtin_prefetch(line_at(sorted[k + ahead]).data());
+        }
+        const std::uint32_t e = sorted[k];
+        const std::string_view line = line_at(e);
         const std::size_t bytes = line.size() - 1;  // no line feed
         write_bytes(stream, line.substr(0, bytes));
         end_line(stream);
         ++line_number;
-        note_if_long(section.entries[sorted[k]], bytes);
-      } else if (sorted.empty()) {
+        if (bytes >= emacs_skk_long_line) {
+          note_if_long(section.entries[e], bytes);
+        }
+      }
+      return;
+    }
+    // Writes line k to the stream, fetching ahead no further than line
+    // limit: the lines from there may be the other thread's, which turns
+    // their chains around.
+    const auto write_own = [&](std::size_t k, std::size_t limit) {
+      if (sorted.empty()) {
         prefetch_ahead(section, k, limit, identity);
         write(section.entries[k]);
       } else {
