@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -191,41 +192,45 @@ std::size_t most_long_lines(const reading_table* section) {
 
 // Where a sorted section's lines are made before they are written (see
 // write_skk_dictionary): in pieces of piece_entries entries in table
-// order, each piece's lines in a buffer of its own, each line ending in a
-// line feed, and where each entry's line ends in its piece's buffer. Both
-// threads make pieces, taken in turn through next, so that neither waits
-// for the other at the end.
+// order, each line ending in a line feed, and where each entry's line ends
+// in its piece. Both threads make pieces, taken in turn through next, so
+// that neither waits for the other at the end. A piece is made in a
+// buffer of its thread's, which stays in cache, then copied to the end of
+// text, one block of pages for the whole section, sized for its lines
+// from the start (section_bytes), of which only the pages written are
+// touched; the copy-out then reads it with few misses of the TLB.
 constexpr std::size_t piece_entries = 4096;
 
 struct made_lines {
-  std::vector<output_stream> pieces;
+  std::vector<char, large_allocator<char>> text;
+  std::atomic<std::size_t> used{0};     // bytes of text taken
+  std::vector<const char*> piece_text;  // where each piece's lines are
+  // The lines of a piece that found no room left in text (never, when
+  // section_bytes holds), each piece's only ever written by its maker.
+  std::vector<std::unique_ptr<char[]>> piece_own;
   std::vector<std::size_t, large_allocator<std::size_t>> ends;
   std::atomic<std::size_t> next{0};  // the next piece no thread has taken
 };
 
-// Readies made for the section's lines; allocates all but the pieces'
-// growth.
+// Readies made for the section's lines: allocates all but the makers'
+// buffers.
 void prepare_lines(const reading_table& section, made_lines& made) {
   const std::size_t count = section.entries.size();
   const std::size_t pieces = (count + piece_entries - 1) / piece_entries;
   made.ends.resize(count);
-  made.pieces.resize(pieces);
-  // Each piece starts with room for a share of the section's bytes, at
-  // most, and grows if its lines are longer than most.
-  const std::size_t share =
-      pieces == 0 ? 0 : section_bytes(&section) / pieces + 4096;
-  for (output_stream& piece : made.pieces) {
-    piece = make_output_stream(nullptr, line_end::lf);
-    make_output_room(piece, share);
-  }
+  made.piece_text.resize(pieces);
+  made.piece_own.resize(pieces);
+  made.text.resize(section_bytes(&section));
 }
 
 // Makes the lines of the pieces no thread has taken yet, taking one at a
 // time; returns when every piece is taken.
 void make_lines(reading_table& section, made_lines& made) {
   const std::size_t count = section.entries.size();
-  for (std::size_t p = made.next++; p < made.pieces.size(); p = made.next++) {
-    output_stream& piece = made.pieces[p];
+  output_stream piece = make_output_stream(nullptr, line_end::lf);
+  for (std::size_t p = made.next++; p < made.piece_text.size();
+       p = made.next++) {
+    piece.used = 0;
     const std::size_t first = p * piece_entries;
     const std::size_t last = std::min(first + piece_entries, count);
     for (std::size_t e = first; e < last; ++e) {
@@ -233,6 +238,16 @@ void make_lines(reading_table& section, made_lines& made) {
       write_entry(section, section.entries[e], piece, 0);
       made.ends[e] = piece.used;
     }
+    const std::size_t at = made.used.fetch_add(piece.used);
+    char* to = nullptr;
+    if (at <= made.text.size() && piece.used <= made.text.size() - at) {
+      to = made.text.data() + at;
+    } else {
+      made.piece_own[p].reset(new char[piece.used]);
+      to = made.piece_own[p].get();
+    }
+    std::memcpy(to, piece.buffer.get(), piece.used);
+    made.piece_text[p] = to;
   }
 }
 
@@ -427,7 +442,7 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
       // The made lines lie anywhere: their ends, then their bytes, are
       // fetched ahead.
       const auto line_at = [&](std::uint32_t e) {
-        const char* text = made.pieces[e / piece_entries].buffer.get();
+        const char* text = made.piece_text[e / piece_entries];
         const std::size_t start = e % piece_entries == 0 ? 0 : made.ends[e - 1];
         return std::string_view(text + start, made.ends[e] - start);
       };
