@@ -371,32 +371,65 @@ sort_record record_of(std::string_view key, std::uint32_t entry,
   return {high, low, entry};
 }
 
-// Sorts records by high, keeping the order of records with equal high: a
-// least-significant-digit radix sort, a byte at a time, that skips the
-// bytes all records share.
-void sort_by_high(
-    std::vector<sort_record, large_allocator<sort_record>>& records) {
-  std::vector<std::size_t> counts(std::size_t{8} * 256, 0);
-  for (const sort_record& record : records) {
-    for (std::size_t digit = 0; digit < 8; ++digit) {
-      ++counts[digit * 256 + ((record.high >> (8 * digit)) & 0xFF)];
+// Sorts the size records at from by the low digits bytes of high,
+// keeping the order of records with equal bytes: a least-significant-digit
+// radix sort, a byte at a time, that skips the bytes all records share,
+// with scratch (as many records) to move them to and fro. The records end
+// at from.
+void sort_by_low_bytes(sort_record* from, sort_record* scratch,
+                       std::size_t size, unsigned digits) {
+  std::uint32_t counts[8][256] = {};
+  for (std::size_t i = 0; i < size; ++i) {
+    for (unsigned digit = 0; digit < digits; ++digit) {
+      ++counts[digit][(from[i].high >> (8 * digit)) & 0xFF];
     }
   }
-  std::vector<sort_record, large_allocator<sort_record>> moved(records.size());
-  for (std::size_t digit = 0; digit < 8; ++digit) {
-    std::size_t* count = &counts[digit * 256];
-    if (std::find(count, count + 256, records.size()) != count + 256) continue;
-    std::size_t start = 0;
+  sort_record* source = from;
+  sort_record* target = scratch;
+  for (unsigned digit = 0; digit < digits; ++digit) {
+    std::uint32_t* count = counts[digit];
+    if (std::find(count, count + 256, size) != count + 256) continue;
+    std::uint32_t start = 0;
     for (std::size_t value = 0; value < 256; ++value) {
-      const std::size_t here = count[value];
+      const std::uint32_t here = count[value];
       count[value] = start;
       start += here;
     }
-    for (const sort_record& record : records) {
-      moved[count[(record.high >> (8 * digit)) & 0xFF]++] = record;
+    for (std::size_t i = 0; i < size; ++i) {
+      target[count[(source[i].high >> (8 * digit)) & 0xFF]++] = source[i];
     }
-    records.swap(moved);
+    std::swap(source, target);
   }
+  if (source != from) std::copy(source, source + size, from);
+}
+
+// Sorts records by high, keeping the order of records with equal high: a
+// stable pass by the top byte first, then each group that shares it on its
+// own by the other seven. The groups of a large dictionary are a few
+// hundred kilobytes each (a group a first character), which the passes
+// over the other bytes find in the cache, where passes over the whole
+// array would wait on memory at every record.
+void sort_by_high(
+    std::vector<sort_record, large_allocator<sort_record>>& records) {
+  const std::size_t size = records.size();
+  std::vector<std::size_t> starts(257, 0);
+  for (const sort_record& record : records) ++starts[(record.high >> 56) + 1];
+  for (std::size_t value = 0; value < 256; ++value) {
+    starts[value + 1] += starts[value];
+  }
+  std::vector<sort_record, large_allocator<sort_record>> moved(size);
+  std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
+  for (const sort_record& record : records)
+    moved[next[record.high >> 56]++] = record;
+  for (std::size_t value = 0; value < 256; ++value) {
+    // Entries are numbered in 32 bits: a group's counts fit in as many.
+    const std::size_t group = starts[value + 1] - starts[value];
+    if (group > 1) {
+      sort_by_low_bytes(moved.data() + starts[value],
+                        records.data() + starts[value], group, 7);
+    }
+  }
+  records.swap(moved);
 }
 
 }  // namespace
