@@ -218,16 +218,20 @@ std::string code_point_name(char32_t code_point) {
 
 class entry_filing {
  public:
+  // done_with is told the marks given to mark_done once the lines before
+  // them are filed.
   entry_filing(const prepared_input& input, const entry_rules& rules,
                bool okuri_ari, skk_tables& tables,
                const skipped_line_sink& skipped,
-               const char* skipped_what = "; line skipped")
+               const char* skipped_what = "; line skipped",
+               const std::function<void(const char*)>& done_with = {})
       : skipped_what_(skipped_what),
         input_(input),
         rules_(rules),
         tables_(tables),
         skipped_(skipped),
-        filing_(files_into(tables.okuri_nasi), typed_entries_),
+        filing_(files_into(tables.okuri_nasi), typed_entries_, input.text,
+                done_with),
         okuri_ari_keys_(okuri_ari ? &tables.okuri_ari : nullptr),
         checks_output_(
             (rules.has_target &&
@@ -300,7 +304,7 @@ class entry_filing {
       }
     }
     // The buffers are reused by the next line: filing_ copies what it is
-    // given.
+    // given there, and views what lies in the text.
     const std::string_view reading = entry.reading;
     if (entry.reading_typed) {
       ++counts_.readings_typed;
@@ -318,6 +322,9 @@ class entry_filing {
   }
 
   conversion_counts& counts() { return counts_; }
+
+  // The text before end is done with once the lines filed so far are.
+  void mark_done(const char* end) { filing_.mark_done(end); }
 
   // Files what is left and writes repeated words once.
   conversion_counts finish() {
@@ -439,7 +446,8 @@ conversion_counts convert_lines(
   checks.decoding = !input.decodes_throughout;
   checks.utf_8_lines = input.guessed;
   reserve_for_lines(text, tables.okuri_nasi);
-  entry_filing filing(input, rules, okuri_ari, tables, skipped);
+  entry_filing filing(input, rules, okuri_ari, tables, skipped,
+                      "; line skipped", done_with);
   conversion_counts& counts = filing.counts();
   std::string fields_buffer;
   for (std::size_t position = 0; position < text.size();) {
@@ -457,7 +465,7 @@ conversion_counts convert_lines(
     }
     if (position - done >= done_step && done_with) {
       done = position;
-      done_with(text.data() + position);
+      filing.mark_done(text.data() + position);
     }
   }
   mark_phase(phases, "lines");

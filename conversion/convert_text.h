@@ -72,7 +72,8 @@ struct skk_tables {
 // okuri_ari, the okuri-ari keys derived from each verb or adjective (by its
 // part of speech) are filed in tables.okuri_ari, each candidate once per
 // key. The tables keep copies of what they file. Every few hundred
-// kilobytes, done_with (when given) is told where the lines filed end.
+// kilobytes, done_with (when given) is told where the lines filed end, on
+// the thread that filed them.
 conversion_counts convert_lines(
     const prepared_input& input, const entry_rules& rules, bool okuri_ari,
     skk_tables& tables, const skipped_line_sink& skipped,
@@ -104,8 +105,8 @@ struct conversion_request {
   // converted: raw is no longer needed, and its memory can go before the
   // tables' comes.
   std::function<void()> release_raw;
-  // Told now and then, as lines are filed, that raw's bytes before the
-  // one given will not be read again.
+  // Told now and then, as lines are filed (on the thread that files
+  // them), that raw's bytes before the one given will not be read again.
   std::function<void(const char*)> done_with;
   // Told as the encoding's decision ("decide encoding"), the reading and
   // filing of the lines or entries ("lines") and the table's last touches

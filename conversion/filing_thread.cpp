@@ -1,6 +1,7 @@
 #include "conversion/filing_thread.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <system_error>
 #include <utility>
 
@@ -14,9 +15,14 @@ batch_filer files_into(reading_table& table) {
 }
 
 filing_thread::filing_thread(batch_filer file,
-                             std::vector<std::uint32_t>& typed_entries)
-    : file_(std::move(file)), typed_entries_(typed_entries) {
-  filling_.sizes.reserve(2 * batch_size);
+                             std::vector<std::uint32_t>& typed_entries,
+                             std::string_view stable,
+                             std::function<void(const char*)> done_with)
+    : file_(std::move(file)),
+      typed_entries_(typed_entries),
+      stable_(stable),
+      done_with_(std::move(done_with)) {
+  filling_.fields.reserve(2 * batch_size);
   filling_.typed.reserve(batch_size);
   try {
     worker_ = std::thread([this] { work(); });
@@ -35,21 +41,38 @@ filing_thread::~filing_thread() {
   worker_.join();
 }
 
+filing_thread::field filing_thread::keep(std::string_view text) {
+  // Compared as addresses: text may lie anywhere.
+  const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+  const auto start = reinterpret_cast<std::uintptr_t>(stable_.data());
+  if (at >= start && at - start <= stable_.size() &&
+      text.size() <= stable_.size() - (at - start)) {
+    return {text.data(), text.size()};
+  }
+  filling_.bytes.append(text);
+  return {nullptr, text.size()};
+}
+
 void filing_thread::add(std::string_view reading, std::string_view word,
                         bool typed) {
   if (reading.size() + word.size() > large_filing) {
     file_large(reading, word, typed);
     return;
   }
-  filling_.bytes.append(reading);
-  filling_.bytes.append(word);
-  filling_.sizes.push_back(reading.size());
-  filling_.sizes.push_back(word.size());
+  filling_.fields.push_back(keep(reading));
+  filling_.fields.push_back(keep(word));
+  filling_.held += reading.size() + word.size();
   filling_.typed.push_back(typed);
-  if (filling_.typed.size() == batch_size ||
-      filling_.bytes.size() >= batch_bytes) {
+  if (filling_.typed.size() == batch_size || filling_.held >= batch_bytes) {
     hand_over();
   }
+}
+
+void filing_thread::mark_done(const char* end) {
+  // A batch carries one mark: one of few words can span much of stable,
+  // whose pages wait for its mark.
+  if (filling_.done_mark != nullptr) hand_over();
+  filling_.done_mark = end;
 }
 
 void filing_thread::file_large(std::string_view reading, std::string_view word,
@@ -69,7 +92,7 @@ void filing_thread::file_large(std::string_view reading, std::string_view word,
 }
 
 void filing_thread::hand_over() {
-  if (filling_.typed.empty()) return;
+  if (filling_.typed.empty() && filling_.done_mark == nullptr) return;
   if (!worker_.joinable()) {
     file(filling_);
   } else {
@@ -81,9 +104,11 @@ void filing_thread::hand_over() {
     lock.unlock();
     changed_.notify_all();
   }
+  filling_.fields.clear();
   filling_.bytes.clear();
-  filling_.sizes.clear();
+  filling_.held = 0;
   filling_.typed.clear();
+  filling_.done_mark = nullptr;
 }
 
 void filing_thread::finish() {
@@ -100,14 +125,18 @@ void filing_thread::finish() {
 
 void filing_thread::file(batch& words) {
   // The batch no longer moves (a short string's bytes move with it): the
-  // filings can view its bytes.
+  // filings can view its copies.
   words.filings.clear();
-  const char* at = words.bytes.data();
-  for (std::size_t k = 0; k < words.sizes.size(); k += 2) {
-    const std::string_view reading(at, words.sizes[k]);
-    const std::string_view word(at + reading.size(), words.sizes[k + 1]);
-    words.filings.push_back(word_filing{reading, word});
-    at = word.data() + word.size();
+  const char* copies = words.bytes.data();
+  const auto view = [&](const field& f) {
+    if (f.data != nullptr) return std::string_view(f.data, f.size);
+    const std::string_view copy(copies, f.size);
+    copies += f.size;
+    return copy;
+  };
+  for (std::size_t k = 0; k < words.fields.size(); k += 2) {
+    const std::string_view reading = view(words.fields[k]);
+    words.filings.push_back(word_filing{reading, view(words.fields[k + 1])});
   }
   constexpr std::size_t chunk = 64;
   std::uint32_t entries[chunk];
@@ -118,6 +147,7 @@ void filing_thread::file(batch& words) {
       if (words.typed[done + k]) typed_entries_.push_back(entries[k]);
     }
   }
+  if (words.done_mark != nullptr && done_with_) done_with_(words.done_mark);
 }
 
 void filing_thread::work() {

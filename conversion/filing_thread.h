@@ -29,43 +29,64 @@ class filing_thread {
  public:
   // typed_entries gets the entry of each word added with typed set, in
   // order; it and everything file touches belong to the thread until
-  // finish() returns. Where no thread can be started, words are filed as
-  // they come.
-  filing_thread(batch_filer file, std::vector<std::uint32_t>& typed_entries);
+  // finish() returns. Words inside stable (the input's text) are filed
+  // from their views; the views of others are copied. done_with, when
+  // given, is told a mark (mark_done) once every word added before it is
+  // filed, on the thread that filed them. Where no thread can be started,
+  // words are filed as they come.
+  filing_thread(batch_filer file, std::vector<std::uint32_t>& typed_entries,
+                std::string_view stable = {},
+                std::function<void(const char*)> done_with = {});
   // Stops the thread, leaving unfiled what was not filed yet.
   ~filing_thread();
   filing_thread(const filing_thread&) = delete;
   filing_thread& operator=(const filing_thread&) = delete;
 
-  // Queues a copy of a word and its reading, or files a long one at once,
-  // once the words before it are filed: what the views show may change or
-  // go once add returns. Throws what the filing threw (std::bad_alloc)
-  // once the thread has failed.
+  // Queues a word and its reading: their views where they lie in stable,
+  // which stays until its marks are told done, else a copy of what they
+  // show, which may change or go once add returns; or files a long one at
+  // once, once the words before it are filed. Throws what the filing threw
+  // (std::bad_alloc) once the thread has failed.
   void add(std::string_view reading, std::string_view word, bool typed);
+  // Tells done_with end once the words added so far are filed: the bytes
+  // of stable before end are not viewed again.
+  void mark_done(const char* end);
   // Files every word added, in order, and ends the thread. Throws what the
   // filing threw.
   void finish();
 
  private:
-  struct batch {
-    std::string bytes;                 // each reading, then its word
-    std::vector<std::size_t> sizes;    // of each reading and word in bytes
-    std::vector<word_filing> filings;  // views of bytes, made to file them
-    std::vector<bool> typed;
+  // A reading or word: where it lies in stable, or, for data nullptr, the
+  // next size bytes of its batch's copies.
+  struct field {
+    const char* data;
+    std::size_t size;
   };
+  struct batch {
+    std::vector<field> fields;         // each reading, then its word
+    std::string bytes;                 // the copies, in order
+    std::size_t held = 0;              // bytes of the fields
+    std::vector<word_filing> filings;  // views, made to file them
+    std::vector<bool> typed;
+    const char* done_mark = nullptr;  // told done_with once filed
+  };
+  field keep(std::string_view text);
   void hand_over();
   void file_large(std::string_view reading, std::string_view word, bool typed);
   void file(batch& words);
   void work();
 
   static constexpr std::size_t batch_size = 4096;
-  // A batch is handed over once its bytes pass this, and a word (with its
+  // A batch is handed over once its fields pass this, and a word (with its
   // reading) longer than large_filing is filed without a copy, so that the
-  // copies take at most a few megabytes, whatever the lines.
+  // copies take at most a few megabytes, whatever the lines, and the marks
+  // are told at most a few megabytes of stable late.
   static constexpr std::size_t batch_bytes = std::size_t{1} << 20;
   static constexpr std::size_t large_filing = std::size_t{64} << 10;
   batch_filer file_;
   std::vector<std::uint32_t>& typed_entries_;
+  std::string_view stable_;
+  std::function<void(const char*)> done_with_;
   batch filling_;  // the adding side's
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -88,6 +88,100 @@ TEST(FilingThread, FilesEveryWordInOrder) {
   }
 }
 
+// Words that lie in the stable text are filed from their views, which
+// must hold until the mark after them is told done: done_with overwrites
+// the text before each mark it is told, and the table must hold every
+// word as given. Marks come every few words or every few thousand (a batch
+// with two marks is handed over at the second), among words copied from a
+// buffer overwritten after add and words long enough to be filed at once.
+TEST(FilingThread, ViewsOfTheTextHoldUntilTheirMarkIsTold) {
+  const struct {
+    std::size_t count;
+    std::size_t mark_every;
+    std::size_t copy_every;  // every copy_every-th word lies outside
+    std::size_t long_every;  // every long_every-th word is 70,000 bytes
+  } cases[] = {{10, 1, 0, 0},
+               {5000, 7, 3, 0},
+               {20000, 3000, 5, 0},
+               {9000, 100, 0, 4000},
+               {12000, 1, 2, 5000}};
+  for (const auto& c : cases) {
+    const std::string name = std::to_string(c.count) + " words, a mark every " +
+                             std::to_string(c.mark_every);
+    std::string text;
+    std::vector<std::size_t> starts;
+    for (std::size_t k = 0; k < c.count; ++k) {
+      starts.push_back(text.size());
+      text += "r" + std::to_string(k % 97) + "\t";
+      text += c.long_every != 0 && k % c.long_every == 1
+                  ? std::string(70000, 'L')
+                  : "w" + std::to_string(k);
+      text += "\n";
+    }
+    starts.push_back(text.size());
+    std::string given = text;  // the words as added; the text is overwritten
+    std::size_t overwritten = 0;
+    std::vector<std::size_t> told;
+    reading_table table;
+    std::vector<std::uint32_t> typed;
+    {
+      filing_thread filing(
+          files_into(table), typed, text, [&](const char* end) {
+            const auto at = static_cast<std::size_t>(end - text.data());
+            told.push_back(at);
+            for (; overwritten < at; ++overwritten) {
+              text[overwritten] = '?';
+            }
+          });
+      std::string copied;
+      for (std::size_t k = 0; k < c.count; ++k) {
+        std::string_view line(text.data() + starts[k],
+                              starts[k + 1] - starts[k] - 1);
+        const bool outside = c.copy_every != 0 && k % c.copy_every == 0;
+        if (outside) {
+          copied.assign(line);
+          line = copied;
+        }
+        const std::size_t tab = line.find('\t');
+        filing.add(line.substr(0, tab), line.substr(tab + 1), false);
+        if (outside) copied.assign(copied.size(), '?');
+        if ((k + 1) % c.mark_every == 0) {
+          filing.mark_done(text.data() + starts[k + 1]);
+        }
+      }
+      filing.finish();
+    }
+    std::vector<std::string> expected;
+    std::vector<std::string> got;
+    std::vector<std::uint32_t> filed;
+    for (std::size_t k = 0; k < c.count; ++k) {
+      const std::string_view line(given.data() + starts[k],
+                                  starts[k + 1] - starts[k] - 1);
+      if (k < 97) expected.emplace_back(line.substr(0, line.find('\t')));
+    }
+    for (const reading_entry& entry : table.entries) {
+      got.emplace_back(reading_of(table, entry));
+    }
+    ASSERT_EQ(got, expected) << name;
+    for (std::size_t e = 0; e < table.entries.size(); ++e) {
+      words_of(table, table.entries[e], filed);
+      for (std::size_t n = 0; n < filed.size(); ++n) {
+        const std::size_t k = e + 97 * n;
+        const std::string_view line(given.data() + starts[k],
+                                    starts[k + 1] - starts[k] - 1);
+        ASSERT_EQ(word_of(table, filed[n]), line.substr(line.find('\t') + 1))
+            << name << " word " << k;
+      }
+    }
+    // Every mark is told, in order.
+    std::vector<std::size_t> marks;
+    for (std::size_t k = c.mark_every; k <= c.count; k += c.mark_every) {
+      marks.push_back(starts[k]);
+    }
+    EXPECT_EQ(told, marks) << name;
+  }
+}
+
 // Batches are cut by their bytes as well as their words, so that the
 // copies on their way take about a megabyte: 40 words of 60,000 bytes
 // (2.4 MB) go in two to four batches, neither one each nor all in one.
