@@ -413,14 +413,16 @@ void sort_by_high(
     std::vector<sort_record, large_allocator<sort_record>>& records) {
   const std::size_t size = records.size();
   std::vector<std::size_t> starts(257, 0);
-  for (const sort_record& record : records) ++starts[(record.high >> 56) + 1];
+  const auto top = [](const sort_record& record) {
+    return static_cast<std::size_t>(record.high >> 56);
+  };
+  for (const sort_record& record : records) ++starts[top(record) + 1];
   for (std::size_t value = 0; value < 256; ++value) {
     starts[value + 1] += starts[value];
   }
   std::vector<sort_record, large_allocator<sort_record>> moved(size);
   std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
-  for (const sort_record& record : records)
-    moved[next[record.high >> 56]++] = record;
+  for (const sort_record& record : records) moved[next[top(record)]++] = record;
   for (std::size_t value = 0; value < 256; ++value) {
     // Entries are numbered in 32 bits: a group's counts fit in as many.
     const std::size_t group = starts[value + 1] - starts[value];
