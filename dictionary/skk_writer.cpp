@@ -223,11 +223,20 @@ void prepare_lines(const reading_table& section, made_lines& made) {
   made.text.resize(section_bytes(&section));
 }
 
+// The bytes of an average piece's lines, at most.
+std::size_t piece_share(const reading_table* section) {
+  if (section == nullptr || section->entries.empty()) return 0;
+  const std::size_t pieces =
+      (section->entries.size() + piece_entries - 1) / piece_entries;
+  return section_bytes(section) / pieces;
+}
+
 // Makes the lines of the pieces no thread has taken yet, taking one at a
-// time; returns when every piece is taken.
-void make_lines(reading_table& section, made_lines& made) {
+// time, each in piece before it is copied to text; returns when every
+// piece is taken.
+void make_lines(reading_table& section, made_lines& made,
+                output_stream& piece) {
   const std::size_t count = section.entries.size();
-  output_stream piece = make_output_stream(nullptr, line_end::lf);
   for (std::size_t p = made.next++; p < made.piece_text.size();
        p = made.next++) {
     piece.used = 0;
@@ -360,14 +369,23 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   if (in_two_steps) {
     if (okuri_ari != nullptr) prepare_lines(*okuri_ari, made_okuri_ari);
     prepare_lines(table, made_okuri_nasi);
-    const auto make_all_lines = [&] {
-      if (okuri_ari != nullptr) make_lines(*okuri_ari, made_okuri_ari);
-      make_lines(table, made_okuri_nasi);
+    // Each thread makes its pieces in a buffer of its own, taken here with
+    // room for any piece but one of unusually long lines: what the making
+    // allocates does not hang on which thread makes which piece.
+    const std::size_t room = std::max(
+        range_room, 2 * std::max(piece_share(okuri_ari), piece_share(&table)));
+    output_stream pieces[2] = {make_output_stream(nullptr, line_end::lf),
+                               make_output_stream(nullptr, line_end::lf)};
+    for (output_stream& piece : pieces) make_output_room(piece, room);
+    const auto make_all_lines = [&](output_stream& piece) {
+      if (okuri_ari != nullptr) make_lines(*okuri_ari, made_okuri_ari, piece);
+      make_lines(table, made_okuri_nasi, piece);
     };
-    run_beside(make_all_lines, [&] {
-      make_orders();
-      make_all_lines();
-    });
+    run_beside([&] { make_all_lines(pieces[0]); },
+               [&] {
+                 make_orders();
+                 make_all_lines(pieces[1]);
+               });
   } else {
     make_orders();
   }
