@@ -628,17 +628,16 @@ TEST(FindUndecodable, FaultsAnywhereInALongText) {
 }
 
 // A long Shift_JIS text is read as UTF-8 line by line at the same time, in
-// parts side by side: a UTF-8 line anywhere makes it a text whose lines
-// must be checked one by one; a line that only starts like UTF-8 does not.
+// parts side by side, and a text of 4 MiB or more in two halves on two
+// threads: a UTF-8 line anywhere (in either half, on either side of the
+// cut) makes it a text whose lines must be checked one by one; a line that
+// only starts like UTF-8 does not.
 TEST(JudgeEncoding, Utf8LinesAnywhereInALongShiftJisText) {
-  // 1,000 lines of "かな TAB 漢字 CR LF", 11 bytes each.
-  std::string valid;
-  for (int i = 0; i < 1000; ++i) {
-    valid += "\x82\xA9\x82\xC8\t\x8A\xBF\x8E\x9A\r\n";
-  }
-  // あい TAB x in UTF-8, and "x TAB 霞" (E0 E0, a level-2 kanji, which
-  // starts like UTF-8 but goes on otherwise), both 9 bytes.
+  // あい TAB x in UTF-8, U+0821 (E0 A0 A1, also a kanji and a half-width
+  // katakana) TAB xyzw, and "x TAB 霞" (E0 E0, a level-2 kanji, which
+  // starts like UTF-8 but goes on otherwise), all 9 bytes.
   const std::string utf_8_line = "\xE3\x81\x82\xE3\x81\x84\tx\r";
+  const std::string e0_line = "\xE0\xA0\xA1\txyzw\r";
   const std::string kanji_line = "x\t\xE0\xE0\x82\xA0\x82\xA0\r";
   // xyz TAB 縺 (E3 81) ﾀ (C0) a: C0 continues no UTF-8 sequence.
   const std::string kana_line =
@@ -646,21 +645,36 @@ TEST(JudgeEncoding, Utf8LinesAnywhereInALongShiftJisText) {
       "a\r";
   const struct {
     const char* name;
-    std::size_t at;  // the line replaced (its first 9 bytes)
+    std::size_t lines;  // of "かな TAB 漢字 CR LF", 11 bytes each
+    std::size_t at;     // the line replaced (its first 9 bytes)
     const std::string* line;
     bool throughout;
   } cases[] = {
-      {"UTF-8 as the first line", 0, &utf_8_line, false},
-      {"UTF-8 as line 250", 250, &utf_8_line, false},
-      {"UTF-8 as line 500", 500, &utf_8_line, false},
-      {"UTF-8 as line 751", 751, &utf_8_line, false},
-      {"UTF-8 as the last line", 999, &utf_8_line, false},
-      {"a level-2 kanji as line 500", 500, &kanji_line, true},
-      {"a level-2 kanji as the last line", 999, &kanji_line, true},
-      {"a kanji and half-width katakana as line 500", 500, &kana_line, true},
+      {"UTF-8 as the first line", 1000, 0, &utf_8_line, false},
+      {"UTF-8 as line 250", 1000, 250, &utf_8_line, false},
+      {"UTF-8 as line 500", 1000, 500, &utf_8_line, false},
+      {"UTF-8 as line 751", 1000, 751, &utf_8_line, false},
+      {"UTF-8 as the last line", 1000, 999, &utf_8_line, false},
+      {"U+0821 as line 500", 1000, 500, &e0_line, false},
+      {"a level-2 kanji as line 500", 1000, 500, &kanji_line, true},
+      {"a level-2 kanji as the last line", 1000, 999, &kanji_line, true},
+      {"a kanji and half-width katakana as line 500", 1000, 500, &kana_line,
+       true},
+      {"4.4 MB: no UTF-8", 400000, 0, &kanji_line, true},
+      {"4.4 MB: UTF-8 as the first line", 400000, 0, &utf_8_line, false},
+      {"4.4 MB: UTF-8 before the cut", 400000, 199999, &utf_8_line, false},
+      {"4.4 MB: UTF-8 at the cut", 400000, 200000, &utf_8_line, false},
+      {"4.4 MB: UTF-8 after the cut", 400000, 200001, &utf_8_line, false},
+      {"4.4 MB: UTF-8 as line 300,000", 400000, 300000, &utf_8_line, false},
+      {"4.4 MB: UTF-8 as the last line", 400000, 399999, &utf_8_line, false},
+      {"4.4 MB: a level-2 kanji at the cut", 400000, 200000, &kanji_line, true},
   };
   for (const auto& c : cases) {
-    std::string text = valid;
+    std::string text;
+    text.reserve(c.lines * 11);
+    for (std::size_t i = 0; i < c.lines; ++i) {
+      text += "\x82\xA9\x82\xC8\t\x8A\xBF\x8E\x9A\r\n";
+    }
     text.replace(c.at * 11, 9, *c.line);
     const encoding_verdict verdict = judge_encoding(std::string_view(text));
     EXPECT_STREQ(name_of(verdict), "Shift_JIS") << c.name;
