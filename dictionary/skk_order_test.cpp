@@ -53,6 +53,12 @@ TEST(EmacsMuleKey, AsEmacsEncodesTheDecodedReading) {
        "\x9D\xF9\xA2\xAC"},
       {"UTF-8 emoji is a space", output_encoding::utf_8, "a\xF0\x9F\x98\x80z",
        "a z"},
+      {"UTF-8 U+07FF, the last of two bytes", output_encoding::utf_8,
+       "\xDF\xBF", "\x9C\xF4\xB2\xDF"},
+      {"UTF-8 U+0800, the first of three bytes", output_encoding::utf_8,
+       "\xE0\xA0\x80", "\x9C\xF4\xB2\xE0"},
+      {"UTF-8 stray continuation byte stays raw", output_encoding::utf_8,
+       "a\x80z", "a\x80z"},
       // EUC output: the characters Emacs decodes, whatever their bytes.
       {"EUC-JP hiragana", output_encoding::euc_jp, "\xA4\xA2", "\x92\xA4\xA2"},
       {"EUC-JP prolonged sound mark", output_encoding::euc_jp, "\xA1\xBC",
