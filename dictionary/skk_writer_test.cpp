@@ -465,6 +465,11 @@ TEST(SkkWriter, LongestLine) {
        6,
        "b /1/|",
        "a:0:1 "},
+      {"the first word just at the limit",
+       {{"a", "123456"}, {"b", "1"}},
+       10,
+       "a /123456/|b /1/|",
+       ""},
   };
   for (const auto& c : cases) {
     reading_table table;
