@@ -22,8 +22,7 @@ filing_thread::filing_thread(batch_filer file,
       typed_entries_(typed_entries),
       stable_(stable),
       done_with_(std::move(done_with)) {
-  filling_.fields.reserve(2 * batch_size);
-  filling_.typed.reserve(batch_size);
+  filling_.words.reserve(batch_size);
   try {
     worker_ = std::thread([this] { work(); });
   } catch (const std::system_error&) {
@@ -59,11 +58,10 @@ void filing_thread::add(std::string_view reading, std::string_view word,
     file_large(reading, word, typed);
     return;
   }
-  filling_.fields.push_back(keep(reading));
-  filling_.fields.push_back(keep(word));
+  const field kept_reading = keep(reading);
+  filling_.words.push_back(added{kept_reading, keep(word), typed});
   filling_.held += reading.size() + word.size();
-  filling_.typed.push_back(typed);
-  if (filling_.typed.size() == batch_size || filling_.held >= batch_bytes) {
+  if (filling_.words.size() == batch_size || filling_.held >= batch_bytes) {
     hand_over();
   }
 }
@@ -92,7 +90,7 @@ void filing_thread::file_large(std::string_view reading, std::string_view word,
 }
 
 void filing_thread::hand_over() {
-  if (filling_.typed.empty() && filling_.done_mark == nullptr) return;
+  if (filling_.words.empty() && filling_.done_mark == nullptr) return;
   if (!worker_.joinable()) {
     file(filling_);
   } else {
@@ -104,10 +102,9 @@ void filing_thread::hand_over() {
     lock.unlock();
     changed_.notify_all();
   }
-  filling_.fields.clear();
+  filling_.words.clear();
   filling_.bytes.clear();
   filling_.held = 0;
-  filling_.typed.clear();
   filling_.done_mark = nullptr;
 }
 
@@ -134,9 +131,9 @@ void filing_thread::file(batch& words) {
     copies += f.size;
     return copy;
   };
-  for (std::size_t k = 0; k < words.fields.size(); k += 2) {
-    const std::string_view reading = view(words.fields[k]);
-    words.filings.push_back(word_filing{reading, view(words.fields[k + 1])});
+  for (const added& a : words.words) {
+    const std::string_view reading = view(a.reading);
+    words.filings.push_back(word_filing{reading, view(a.word)});
   }
   constexpr std::size_t chunk = 64;
   std::uint32_t entries[chunk];
@@ -144,7 +141,7 @@ void filing_thread::file(batch& words) {
     const std::size_t n = std::min(chunk, words.filings.size() - done);
     file_(words.filings.data() + done, n, entries);
     for (std::size_t k = 0; k < n; ++k) {
-      if (words.typed[done + k]) typed_entries_.push_back(entries[k]);
+      if (words.words[done + k].typed) typed_entries_.push_back(entries[k]);
     }
   }
   if (words.done_mark != nullptr && done_with_) done_with_(words.done_mark);

@@ -62,13 +62,17 @@ class filing_thread {
     const char* data;
     std::size_t size;
   };
+  struct added {
+    field reading;
+    field word;
+    bool typed;
+  };
   struct batch {
-    std::vector<field> fields;         // each reading, then its word
+    std::vector<added> words;
     std::string bytes;                 // the copies, in order
-    std::size_t held = 0;              // bytes of the fields
+    std::size_t held = 0;              // bytes of the readings and words
     std::vector<word_filing> filings;  // views, made to file them
-    std::vector<bool> typed;
-    const char* done_mark = nullptr;  // told done_with once filed
+    const char* done_mark = nullptr;   // told done_with once filed
   };
   field keep(std::string_view text);
   void hand_over();
