@@ -99,11 +99,11 @@ namespace {
 std::size_t cut_after_line_feed(const unsigned char* bytes, std::size_t size,
                                 std::size_t from) {
   const void* feed = std::memchr(bytes + from, '\n', size - from);
-  return feed == nullptr ? size
-                         : static_cast<std::size_t>(
-                               static_cast<const unsigned char*>(feed) -
-                               bytes) +
-                               1;
+  return feed == nullptr
+             ? size
+             : static_cast<std::size_t>(
+                   static_cast<const unsigned char*>(feed) - bytes) +
+                   1;
 }
 
 // shift_jis_throughout on one thread: a state machine, one table lookup a
