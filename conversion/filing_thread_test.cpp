@@ -120,11 +120,11 @@ TEST(FilingThread, ViewsOfTheTextHoldUntilTheirMarkIsTold) {
     }
     starts.push_back(text.size());
     std::string given = text;  // the words as added; the text is overwritten
-    std::size_t overwritten = 0;
     std::vector<std::size_t> told;
     reading_table table;
-    std::vector<std::uint32_t> typed;
     {
+      std::size_t overwritten = 0;
+      std::vector<std::uint32_t> typed;
       filing_thread filing(
           files_into(table), typed, text, [&](const char* end) {
             const auto at = static_cast<std::size_t>(end - text.data());

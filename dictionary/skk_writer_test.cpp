@@ -337,6 +337,7 @@ TEST(SkkWriter, ManyEntriesWrittenInTurns) {
       // Sorted by bytes, okuri-nasi readings ascend and okuri-ari ones
       // ("r1k" after "r10k") descend.
       std::vector<std::string> readings_ari;
+      readings_ari.reserve(readings.size());
       for (const std::string& reading : readings) {
         readings_ari.push_back(reading + "k");
       }
