@@ -286,13 +286,18 @@ void for_each_rank(std::string_view reading, bool shift_jis,
 }
 
 // Writes the ranked key of each entry of table into keys (two bytes a
-// character, big-endian, or one where fewer than 256 ranks occur), its end
-// into key_ends. Returns false, leaving
+// character, big-endian), its end into key_ends. Returns false, leaving
 // keys to be made of the bytes, when a reading holds what takes no rank
 // (a raw byte from 0x80 or NUL) or the encoding's codes cannot be ranked.
+// Readings are mostly kana: when fewer than 256 ranks occur, one_byte is
+// set to each rank's number among those that do (from 1), which a record
+// takes in one byte, so that its twelve bytes hold twelve characters and
+// leave almost no ties. The numbers keep the ranks' order, so the keys
+// themselves need not be rewritten.
 template <typename Keys, typename Ends>
 bool make_ranked_keys(const reading_table& table, output_encoding encoding,
-                      Keys& keys, Ends& key_ends) {
+                      Keys& keys, Ends& key_ends,
+                      std::vector<std::uint8_t>& one_byte) {
   const rank_table& ranks = ranks_for(encoding);
   if (!ranks.usable) return false;
   const bool shift_jis = encoding == output_encoding::shift_jis;
@@ -304,41 +309,28 @@ bool make_ranked_keys(const reading_table& table, output_encoding encoding,
   key_ends.resize(table.entries.size());
   // The bytes go out through a pointer of this function's own: a store
   // through the vector's char data could change anything, and would have
-  // everything read again after it.
+  // everything read again after it. Each rank met is marked on the way.
+  std::vector<std::uint8_t> used(0x10000, 0);
+  std::uint8_t* const mark = used.data();
   char* const start = keys.data();
   char* out = start;
-  bool ranked = true;
-  for (std::size_t e = 0; e < table.entries.size() && ranked; ++e) {
+  for (std::size_t e = 0; e < table.entries.size(); ++e) {
     for_each_rank(reading_of(table, table.entries[e]), shift_jis, ranks,
-                  [&ranked, &out](std::uint16_t rank) {
-                    ranked &= rank != unranked;
+                  [mark, &out](std::uint16_t rank) {
+                    mark[rank] = 1;
                     out[0] = static_cast<char>(rank >> 8);
                     out[1] = static_cast<char>(rank & 0xFF);
                     out += 2;
                   });
     key_ends[e] = static_cast<std::size_t>(out - start);
   }
-  if (!ranked) return false;
-  const auto end = static_cast<std::size_t>(out - start);
-  // Readings are mostly kana: when fewer than 256 numbers occur, each is
-  // renumbered among those that do, in one byte, and a record's twelve
-  // bytes hold twelve characters, which leaves almost no ties.
-  std::vector<std::uint8_t> used(0x10000, 0);
-  for (std::size_t k = 0; k < end; k += 2) {
-    used[static_cast<unsigned char>(start[k]) * 0x100u +
-         static_cast<unsigned char>(start[k + 1])] = 1;
-  }
+  if (used[unranked] != 0) return false;
   std::uint32_t distinct = 0;
   for (std::uint8_t& number : used) {
     if (number != 0) number = static_cast<std::uint8_t>(++distinct);
     if (distinct > 0xFF) return true;
   }
-  for (std::size_t k = 0; k < end; k += 2) {
-    keys[k / 2] =
-        static_cast<char>(used[static_cast<unsigned char>(keys[k]) * 0x100u +
-                               static_cast<unsigned char>(keys[k + 1])]);
-  }
-  for (std::size_t e = 0; e < key_ends.size(); ++e) key_ends[e] /= 2;
+  one_byte = std::move(used);
   return true;
 }
 
@@ -482,11 +474,13 @@ entry_order order_entries(const reading_table& table, sort_order order,
   }
   // The common case: every character ranked, two bytes each. The EUC
   // encodings are decoded first, and take the byte keys below.
-  const bool ranked = order == sort_order::skk &&
-                      (encoding == output_encoding::shift_jis ||
-                       encoding == output_encoding::utf_8 ||
-                       encoding == output_encoding::utf_16le) &&
-                      make_ranked_keys(table, encoding, keys, key_ends);
+  std::vector<std::uint8_t> one_byte;
+  const bool ranked =
+      order == sort_order::skk &&
+      (encoding == output_encoding::shift_jis ||
+       encoding == output_encoding::utf_8 ||
+       encoding == output_encoding::utf_16le) &&
+      make_ranked_keys(table, encoding, keys, key_ends, one_byte);
   if (order == sort_order::skk && !ranked) {
     // A character takes at least one byte of the reading and at most four
     // of its key; the pages of room never written are never touched.
@@ -513,9 +507,30 @@ entry_order order_entries(const reading_table& table, sort_order order,
     return {keys.data() + start, key_ends[e] - start};
   };
   std::vector<sort_record, large_allocator<sort_record>> records(count);
-  for (std::size_t e = 0; e < count; ++e) {
-    const auto entry = static_cast<std::uint32_t>(e);
-    records[e] = record_of(key_of(entry), entry, descending);
+  if (one_byte.empty()) {
+    for (std::size_t e = 0; e < count; ++e) {
+      const auto entry = static_cast<std::uint32_t>(e);
+      records[e] = record_of(key_of(entry), entry, descending);
+    }
+  } else {
+    // Each rank of the key's first twelve characters as its number.
+    const std::uint8_t* number = one_byte.data();
+    for (std::size_t e = 0; e < count; ++e) {
+      const auto entry = static_cast<std::uint32_t>(e);
+      const std::string_view key = key_of(entry);
+      const auto* bytes = reinterpret_cast<const unsigned char*>(key.data());
+      const std::size_t characters = std::min<std::size_t>(key.size() / 2, 12);
+      std::uint64_t numbers[2] = {0, 0};  // high, then low from bit 32
+      for (std::size_t i = 0; i < characters; ++i) {
+        const std::uint64_t n =
+            number[bytes[2 * i] * 0x100u + bytes[2 * i + 1]];
+        numbers[i / 8] |= n << (8 * (7 - i % 8));
+      }
+      records[e] = {descending ? ~numbers[0] : numbers[0],
+                    static_cast<std::uint32_t>(
+                        (descending ? ~numbers[1] : numbers[1]) >> 32),
+                    entry};
+    }
   }
   sort_by_high(records);
   // Records of equal high, few as a rule, are ordered by the rest of their

@@ -275,7 +275,9 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
   // with the same code, which keep table order), and with a reading of a
   // raw byte among them, which puts the whole table on the bytes. Fewer
   // than 256 distinct characters take one byte each, more take two: 400
-  // kanji (U+4E00 on) put the keys on two.
+  // kanji (U+4E00 on) put the keys on two. Readings of up to 16 characters
+  // from two share their first twelve often: the rest of their keys
+  // decides.
   std::vector<std::string> kanji = {"a", "\xE3\x81\x82"};
   for (char32_t code_point = 0x4E00; code_point < 0x4E00 + 400; ++code_point) {
     kanji.push_back({static_cast<char>(0xE0 | (code_point >> 12)),
@@ -286,6 +288,7 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
     const char* name;
     output_encoding encoding;
     std::vector<std::string> pieces;
+    int longest = 8;  // characters
   } const cases[] = {
       {"Shift_JIS",
        output_encoding::shift_jis,
@@ -304,13 +307,22 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
        output_encoding::utf_8,
        {"a", "\xE3\x81\x82", "\xEF\xBD\x9E", "\xFF"}},
       {"UTF-8, 400 kanji", output_encoding::utf_8, kanji},
+      {"Shift_JIS, long readings of two characters",
+       output_encoding::shift_jis,
+       {"\x82\xA0", "a"},
+       16},
+      {"UTF-8, long readings of two characters",
+       output_encoding::utf_8,
+       {"\xE3\x83\xBC", "\xE3\x81\x82"},
+       16},
+      {"UTF-8, long readings, 400 kanji", output_encoding::utf_8, kanji, 16},
   };
   for (const auto& c : cases) {
     std::mt19937 random(24);  // NOLINT(cert-msc32-c,cert-msc51-cpp)
     std::vector<std::string> readings;
     for (int i = 0; i < 4000; ++i) {
       std::string reading;
-      const int length = 1 + static_cast<int>(random() % 8);
+      const int length = 1 + static_cast<int>(random() % c.longest);
       for (int k = 0; k < length; ++k) {
         reading += c.pieces[random() % c.pieces.size()];
       }
