@@ -39,6 +39,8 @@ EMACS_LOOKUP = r"""
 (setq load-path (cons "/usr/share/emacs/site-lisp/ddskk" load-path))
 (set-language-environment "Japanese")
 (setq skk-jisyo (make-temp-file "brenlow-jisyo") skk-initial-search-jisyo nil)
+;; The file goes when Emacs does, after ddskk has saved into it.
+(add-hook 'kill-emacs-hook `(lambda () (delete-file ,skk-jisyo)) t)
 (require 'skk)
 (require 'json)
 (let* ((dictionary (nth 0 command-line-args-left))

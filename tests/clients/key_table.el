@@ -15,6 +15,8 @@
 (setq load-path (cons "/usr/share/emacs/site-lisp/ddskk" load-path))
 (set-language-environment "Japanese")
 (let ((home (make-temp-file "brenlow-skk" t)))
+  ;; The folder goes when Emacs does, after ddskk has saved into it.
+  (add-hook 'kill-emacs-hook `(lambda () (delete-directory ,home t)) t)
   ;; The user's own dictionary and records start empty.
   (setq skk-user-directory home
         skk-jisyo (expand-file-name "jisyo" home)

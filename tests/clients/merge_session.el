@@ -21,6 +21,8 @@
 (setq load-path (cons "/usr/share/emacs/site-lisp/ddskk" load-path))
 (set-language-environment "Japanese")
 (let ((home (make-temp-file "brenlow-skk" t)))
+  ;; The folder goes when Emacs does, after ddskk has saved into it.
+  (add-hook 'kill-emacs-hook `(lambda () (delete-directory ,home t)) t)
   (setq skk-user-directory home
         skk-jisyo (nth 0 command-line-args-left)
         skk-jisyo-code (intern (nth 1 command-line-args-left))

@@ -315,6 +315,8 @@ EMACS_TYPING = r"""
 (setq load-path (cons "/usr/share/emacs/site-lisp/ddskk" load-path))
 (set-language-environment "Japanese")
 (let ((home (make-temp-file "brenlow-skk" t)))
+  ;; The folder goes when Emacs does, after ddskk has saved into it.
+  (add-hook 'kill-emacs-hook `(lambda () (delete-directory ,home t)) t)
   (setq skk-user-directory home
         skk-jisyo (expand-file-name "jisyo" home)
         skk-backup-jisyo (expand-file-name "jisyo.bak" home)
