@@ -212,12 +212,16 @@ struct made_lines {
   std::atomic<std::size_t> next{0};  // the next piece no thread has taken
 };
 
+// The number of pieces of the section's entries.
+std::size_t pieces_of(const reading_table& section) {
+  return (section.entries.size() + piece_entries - 1) / piece_entries;
+}
+
 // Readies made for the section's lines: allocates all but the makers'
 // buffers.
 void prepare_lines(const reading_table& section, made_lines& made) {
-  const std::size_t count = section.entries.size();
-  const std::size_t pieces = (count + piece_entries - 1) / piece_entries;
-  made.ends.resize(count);
+  const std::size_t pieces = pieces_of(section);
+  made.ends.resize(section.entries.size());
   made.piece_text.resize(pieces);
   made.piece_own.resize(pieces);
   made.text.resize(section_bytes(&section));
@@ -226,9 +230,7 @@ void prepare_lines(const reading_table& section, made_lines& made) {
 // The bytes of an average piece's lines, at most.
 std::size_t piece_share(const reading_table* section) {
   if (section == nullptr || section->entries.empty()) return 0;
-  const std::size_t pieces =
-      (section->entries.size() + piece_entries - 1) / piece_entries;
-  return section_bytes(section) / pieces;
+  return section_bytes(section) / pieces_of(*section);
 }
 
 // Makes the lines of the pieces no thread has taken yet, taking one at a
@@ -392,7 +394,7 @@ std::vector<long_line> write_skk_dictionary(reading_table& table,
   mark_phase(layout.phases, "sort");
   // Sections written in turns by two threads take their buffers now. (The
   // copying out of sorted lines made in two steps gains nothing from a
-  // second thread: it measured slower.)
+  // second thread: it measured no faster.)
   const auto in_turns = [&](const reading_table* section) {
     return section != nullptr && layout.order == sort_order::input &&
            layout.longest_line == 0 && section->entries.size() > range_entries;
