@@ -299,6 +299,7 @@ TEST(SkkWriter, ManyEntriesWrittenInTurns) {
       {"five ranges and a part", 20487, 4100, 2000000},
       {"a line just past the buffer", 12288, 8191, 1048577},
       {"a line just inside the buffer", 12288, 4113, 1048512},
+      {"a long line first in a range made beside", 8193, 4096, 6000},
   };
   for (const auto& c : cases) {
     for (const auto& [eol, order] :
@@ -493,6 +494,44 @@ TEST(SkkWriter, LongestLine) {
              std::to_string(line.words_left_out) + " ";
     }
     EXPECT_EQ(cut, c.cut) << c.name;
+  }
+}
+
+// A limit on lines holds in a section of many entries, in either order:
+// such a section is written by one thread, line by line, never in turns.
+TEST(SkkWriter, LongestLineInManyEntries) {
+  constexpr std::size_t count = 3 * 4096 + 10;
+  constexpr std::size_t cut_at = 4096 + 5;  // in the second range
+  for (const sort_order order : {sort_order::input, sort_order::bytes}) {
+    reading_table table;
+    std::vector<std::string> readings;
+    for (std::size_t k = 0; k < count; ++k) {
+      readings.push_back("r" + std::to_string(k));
+      add_word(table, readings.back(), "w");
+      if (k == cut_at) add_word(table, readings.back(), "1234567890");
+    }
+    if (order == sort_order::bytes) std::sort(readings.begin(), readings.end());
+    std::string expected;
+    std::size_t cut_line = 0;
+    for (std::size_t k = 0; k < readings.size(); ++k) {
+      expected += readings[k] + " /w/\n";
+      if (readings[k] == "r" + std::to_string(cut_at)) cut_line = k + 3;
+    }
+    output_stream stream = make_output_stream(nullptr, line_end::lf);
+    skk_layout layout;
+    layout.order = order;
+    layout.longest_line = 12;  // "r4101 /w/" fits, another word does not
+    const std::vector<long_line> found =
+        write_skk_dictionary(table, stream, layout);
+    const std::string marker = ";; okuri-nasi entries.\n";
+    std::string text(written_text(stream));
+    text = text.substr(text.find(marker) + marker.size());
+    const char* name = order == sort_order::bytes ? "sorted" : "input order";
+    EXPECT_TRUE(text == expected) << name;
+    ASSERT_EQ(found.size(), 1u) << name;
+    EXPECT_EQ(found[0].reading, "r" + std::to_string(cut_at)) << name;
+    EXPECT_EQ(found[0].line_number, cut_line) << name;
+    EXPECT_EQ(found[0].words_left_out, 1u) << name;
   }
 }
 
