@@ -284,6 +284,20 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
                      static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)),
                      static_cast<char>(0x80 | (code_point & 0x3F))});
   }
+  // 255 characters take one byte each, 256 two: the last one numbered
+  // must not wrap around to the number of a key's end. ASCII, hiragana and
+  // katakana each have a code of their own (kanji past JIS X 0208 would
+  // share the space's).
+  std::vector<std::string> kana;
+  for (char byte = '!'; byte <= '~'; ++byte) kana.emplace_back(1, byte);
+  for (char32_t code_point = 0x3041; code_point <= 0x30F6; ++code_point) {
+    if (code_point > 0x3093 && code_point < 0x30A1) continue;
+    kana.push_back({static_cast<char>(0xE0 | (code_point >> 12)),
+                    static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)),
+                    static_cast<char>(0x80 | (code_point & 0x3F))});
+  }
+  const std::vector<std::string> kana_255(kana.begin(), kana.begin() + 255);
+  const std::vector<std::string> kana_256(kana.begin(), kana.begin() + 256);
   struct {
     const char* name;
     output_encoding encoding;
@@ -311,11 +325,17 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
        output_encoding::shift_jis,
        {"\x82\xA0", "a"},
        16},
+      {"Shift_JIS, half-width katakana before ASCII",
+       output_encoding::shift_jis,
+       {"\xB1", "a", "\xDF"},
+       16},
       {"UTF-8, long readings of two characters",
        output_encoding::utf_8,
        {"\xE3\x83\xBC", "\xE3\x81\x82"},
        16},
       {"UTF-8, long readings, 400 kanji", output_encoding::utf_8, kanji, 16},
+      {"UTF-8, 255 characters", output_encoding::utf_8, kana_255},
+      {"UTF-8, 256 characters", output_encoding::utf_8, kana_256},
   };
   for (const auto& c : cases) {
     std::mt19937 random(24);  // NOLINT(cert-msc32-c,cert-msc51-cpp)
