@@ -271,7 +271,8 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
   // character has one: each table (Shift_JIS, UTF-8) and both directions
   // must give the order of the emacs-mule bytes themselves, for pieces of
   // every kind of code (ASCII; kana and kanji, three bytes; half-width
-  // katakana, two; cp932's and NEC's characters of other charsets; pairs
+  // katakana, two; cp932's and NEC's characters of other charsets; U+10000,
+  // the first past the table of code points; pairs
   // with the same code, which keep table order), and with a reading of a
   // raw byte among them, which puts the whole table on the bytes. Fewer
   // than 256 distinct characters take one byte each, more take two: 400
@@ -316,7 +317,7 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
        output_encoding::utf_8,
        {"a", "~", "\xE3\x81\x82", "\xE3\x83\xBC", "\xE4\xBA\x9C",
         "\xEF\xBD\xB1", "\xEF\xBD\x9E", "\xE2\x91\xA0", "\xF0\x9F\x98\x80",
-        "\xC3\xA9", "\xE2\x80\x94", "\xE2\x80\x95"}},
+        "\xC3\xA9", "\xE2\x80\x94", "\xE2\x80\x95", "\xF0\x90\x80\x80"}},
       {"UTF-8 with a stray byte",
        output_encoding::utf_8,
        {"a", "\xE3\x81\x82", "\xEF\xBD\x9E", "\xFF"}},
