@@ -272,9 +272,9 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
   // must give the order of the emacs-mule bytes themselves, for pieces of
   // every kind of code (ASCII; kana and kanji, three bytes; half-width
   // katakana, two; cp932's and NEC's characters of other charsets; U+10000,
-  // the first past the table of code points; pairs
-  // with the same code, which keep table order), and with a reading of a
-  // raw byte among them, which puts the whole table on the bytes. Fewer
+  // the first past the table of code points; pairs with the same code,
+  // which keep table order), and with a reading of a raw byte among them,
+  // which puts the whole table on the bytes. Fewer
   // than 256 distinct characters take one byte each, more take two: 400
   // kanji (U+4E00 on) put the keys on two. Readings of up to 16 characters
   // from two share their first twelve often: the rest of their keys
