@@ -274,11 +274,10 @@ TEST(OrderEntries, RankedKeysAgreeWithTheBytesOfEmacsMule) {
   // katakana, two; cp932's and NEC's characters of other charsets; U+10000,
   // the first past the table of code points; pairs with the same code,
   // which keep table order), and with a reading of a raw byte among them,
-  // which puts the whole table on the bytes. Fewer
-  // than 256 distinct characters take one byte each, more take two: 400
-  // kanji (U+4E00 on) put the keys on two. Readings of up to 16 characters
-  // from two share their first twelve often: the rest of their keys
-  // decides.
+  // which puts the whole table on the bytes. Fewer than 256 distinct
+  // characters take one byte each, more take two: 400 kanji (U+4E00 on)
+  // put the keys on two. Readings of up to 16 characters from two share
+  // their first twelve often: the rest of their keys decides.
   std::vector<std::string> kanji = {"a", "\xE3\x81\x82"};
   for (char32_t code_point = 0x4E00; code_point < 0x4E00 + 400; ++code_point) {
     kanji.push_back({static_cast<char>(0xE0 | (code_point >> 12)),
