@@ -343,6 +343,13 @@ struct sort_record {
   std::uint32_t entry;
 };
 
+// The record of a key whose first twelve bytes are high and low.
+sort_record record_from(std::uint64_t high, std::uint32_t low,
+                        std::uint32_t entry, bool descending) {
+  return descending ? sort_record{~high, ~low, entry}
+                    : sort_record{high, low, entry};
+}
+
 sort_record record_of(std::string_view key, std::uint32_t entry,
                       bool descending) {
   std::uint64_t high = 0;
@@ -356,11 +363,7 @@ sort_record record_of(std::string_view key, std::uint32_t entry,
       low = (low << 8) | byte;
     }
   }
-  if (descending) {
-    high = ~high;
-    low = ~low;
-  }
-  return {high, low, entry};
+  return record_from(high, low, entry, descending);
 }
 
 // Sorts the size records at from by the low digits bytes of high,
@@ -526,10 +529,9 @@ entry_order order_entries(const reading_table& table, sort_order order,
             number[bytes[2 * i] * 0x100u + bytes[2 * i + 1]];
         numbers[i / 8] |= n << (8 * (7 - i % 8));
       }
-      records[e] = {descending ? ~numbers[0] : numbers[0],
-                    static_cast<std::uint32_t>(
-                        (descending ? ~numbers[1] : numbers[1]) >> 32),
-                    entry};
+      records[e] =
+          record_from(numbers[0], static_cast<std::uint32_t>(numbers[1] >> 32),
+                      entry, descending);
     }
   }
   sort_by_high(records);
