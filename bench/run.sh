@@ -10,6 +10,8 @@ cmake --build build-bench -j2 >/dev/null
 c++ -O2 -std=c++17 -o build-bench/make_flood bench/make_flood.cpp
 # The straightforward converter brenlow is compared with.
 c++ -O2 -std=c++17 -o build-bench/straightforward bench/straightforward.cpp
+# The least a converter does, on one thread: how much of cat's time it takes.
+c++ -O2 -std=c++17 -o build-bench/least_converter bench/least_converter.cpp
 python3 bench/run_benchmark.py "$@" || status=$?
 # --merge and --exclude with SKK-JISYO.L, beside skktools' skkdic-expr2.
 python3 bench/merge_benchmark.py --program build-bench/brenlow \
