@@ -13,9 +13,9 @@
 // computed. Every line's reading gets the same h, so the old index compared
 // each new reading with every reading before it: quadratic time. A c1 is
 // kept when its c2 is a reading as the program files it: Shift_JIS, ASCII
-// signs and letters or two-byte characters outside the kana and full-width
-// ASCII rows (which would be filed in another, typed form), no blank, no
-// control character.
+// signs and letters or kanji (not kana or full-width ASCII, which would be
+// filed in another, typed form, nor a pair of a row with gaps), no blank,
+// no control character.
 //
 // Usage: make_flood OUTPUT LINES
 #include <cstdint>
@@ -60,8 +60,12 @@ std::uint32_t old_hash(const unsigned char* reading, std::size_t size,
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
+// The lead bytes of the kanji rows in which code page 932 assigns every
+// trail byte: a pair the program finds no character for is a line skipped
+// with a message, not a reading filed.
 bool is_lead(unsigned char b) {
-  return (b >= 0x84 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  return (b >= 0x89 && b <= 0x97) || (b >= 0x99 && b <= 0x9F) ||
+         (b >= 0xE0 && b <= 0xE9);
 }
 bool is_trail(unsigned char b) {
   return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);

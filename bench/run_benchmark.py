@@ -193,7 +193,10 @@ def main():
     floods = []
     for lines in () if args.core else (200000, 400000):
         path = os.path.join(args.corpus_folder, f"flood-{lines}.txt")
-        if not os.path.exists(path):
+        # Made again after make_flood.cpp changes: it may choose others.
+        source = os.path.join(HERE, "make_flood.cpp")
+        if (not os.path.exists(path) or
+                os.path.getmtime(path) < os.path.getmtime(source)):
             subprocess.run([args.make_flood, path, str(lines)], check=True,
                            stdout=sys.stderr)
         floods.append((lines, path, os.path.getsize(path)))
