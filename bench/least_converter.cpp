@@ -103,14 +103,14 @@ class table {
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: least_converter FILE\n");
+    (void)std::fprintf(stderr, "usage: least_converter FILE\n");
     return 2;
   }
   const int fd = open(argv[1], O_RDONLY);
   struct stat status;
   if (fd < 0 || fstat(fd, &status) != 0 || status.st_size == 0 ||
       status.st_size >= (std::int64_t{1} << 32)) {
-    std::fprintf(stderr, "least_converter: cannot map %s\n", argv[1]);
+    (void)std::fprintf(stderr, "least_converter: cannot map %s\n", argv[1]);
     return 1;
   }
   const std::size_t size = static_cast<std::size_t>(status.st_size);
