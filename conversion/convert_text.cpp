@@ -220,11 +220,15 @@ class entry_filing {
  public:
   // done_with is told the marks given to mark_done once the lines before
   // them are filed.
+  // unwritable: the offsets in the input's text of every character the
+  // output's encoding cannot write, in order (find_all_unencodable), or
+  // nullptr when they are not known.
   entry_filing(const prepared_input& input, const entry_rules& rules,
                bool okuri_ari, skk_tables& tables,
                const skipped_line_sink& skipped,
                const char* skipped_what = "; line skipped",
-               const std::function<void(const char*)>& done_with = {})
+               const std::function<void(const char*)>& done_with = {},
+               const std::vector<std::size_t>* unwritable = nullptr)
       : skipped_what_(skipped_what),
         input_(input),
         rules_(rules),
@@ -236,7 +240,8 @@ class entry_filing {
         checks_output_(
             (rules.has_target &&
              !writes_every_character(input.encoding, rules.target)) ||
-            rules.concat != concat_reading::full) {}
+            rules.concat != concat_reading::full),
+        unwritable_(unwritable) {}
 
   // Files line, number line_number, whose bytes (for a line format) are
   // line_bytes, starting at line_start in the text.
@@ -280,7 +285,9 @@ class entry_filing {
         skk_candidate(fields, encoding, rules_, candidate_buffer_, annotated);
     if (rewritten) word = candidate_buffer_;
     if (checks_output_) {
-      const output_check check = check_output(entry.reading, word, annotated);
+      const output_check check =
+          check_output(entry.reading, word, annotated, entry.reading_typed,
+                       writable(line_start, line_bytes.size()));
       if (check.reason != skip_reason::none) {
         skip(line_number, check.reason, check.message + skipped_what_);
         return;
@@ -323,6 +330,19 @@ class entry_filing {
 
   conversion_counts& counts() { return counts_; }
 
+  // Whether the output's encoding writes every character of the size bytes
+  // at start in the text; lines are asked in order.
+  bool writable(std::size_t start, std::size_t size) {
+    if (unwritable_ == nullptr) return false;
+    const std::vector<std::size_t>& offsets = *unwritable_;
+    while (next_unwritable_ < offsets.size() &&
+           offsets[next_unwritable_] < start) {
+      ++next_unwritable_;
+    }
+    return next_unwritable_ == offsets.size() ||
+           offsets[next_unwritable_] - start >= size;
+  }
+
   // The text before end is done with once the lines filed so far are.
   void mark_done(const char* end) { filing_.mark_done(end); }
 
@@ -352,9 +372,12 @@ class entry_filing {
 
   // What the output's encoding and the program's reading of concat forms
   // make of an entry: the reading and candidate (word, then ";" and the
-  // annotation when annotated) as they would be filed.
+  // annotation when annotated) as they would be filed; reading_typed when
+  // the reading is its typed form, not the field's; line_writable when the
+  // output's encoding writes every character of the line.
   output_check check_output(std::string_view reading, std::string_view word,
-                            bool annotated) const {
+                            bool annotated, bool reading_typed,
+                            bool line_writable) const {
     const text_encoding held = input_.encoding;
     std::string_view annotation;
     if (annotated) {
@@ -377,8 +400,16 @@ class entry_filing {
     const bool may_not_write =
         rules_.has_target &&
         !writes_every_character(input_.encoding, rules_.target);
-    if (may_not_write &&
-        (unwritable(reading, "the reading") || unwritable(word, "the word"))) {
+    // Where the output's encoding writes the whole line, it writes the
+    // fields, and the word and annotation, which are made of a field's
+    // characters and ASCII; a typed reading has characters of its own.
+    const bool fields_unchecked = may_not_write && !line_writable;
+    if ((fields_unchecked || (may_not_write && reading_typed)) &&
+        unwritable(reading, "the reading")) {
+      check.reason = skip_reason::unencodable;
+      return check;
+    }
+    if (fields_unchecked && unwritable(word, "the word")) {
       check.reason = skip_reason::unencodable;
       return check;
     }
@@ -391,7 +422,7 @@ class entry_filing {
       return check;
     }
     if (annotated) {
-      if (may_not_write && unwritable(annotation, "the annotation")) {
+      if (fields_unchecked && unwritable(annotation, "the annotation")) {
         check.message += "; written without it";
       } else if (!concat_readable(annotation, rules_.concat)) {
         check.message = std::string(
@@ -418,6 +449,8 @@ class entry_filing {
   std::vector<typed_filing> typed_filings_;
   // Whether the output's encoding or the program asks more of an entry.
   bool checks_output_;
+  const std::vector<std::size_t>* unwritable_;
+  std::size_t next_unwritable_ = 0;  // the first not before the last line
 };
 
 // The rules for a format whose reader resolves quotes itself.
@@ -446,8 +479,18 @@ conversion_counts convert_lines(
   checks.decoding = !input.decodes_throughout;
   checks.utf_8_lines = input.guessed;
   reserve_for_lines(text, tables.okuri_nasi);
+  // One look at the whole text, on both threads, finds the characters the
+  // output's encoding cannot write, so that only the lines holding one (or
+  // a typed reading) get the check, on this thread, by character.
+  std::vector<std::size_t> unwritable;
+  const bool unwritable_known =
+      rules.has_target && !writes_every_character(encoding, rules.target) &&
+      input.decodes_throughout &&
+      find_all_unencodable(text, encoding, rules.target,
+                           text.size() / 256 + 1024, unwritable);
   entry_filing filing(input, rules, okuri_ari, tables, skipped,
-                      "; line skipped", done_with);
+                      "; line skipped", done_with,
+                      unwritable_known ? &unwritable : nullptr);
   conversion_counts& counts = filing.counts();
   std::string fields_buffer;
   for (std::size_t position = 0; position < text.size();) {

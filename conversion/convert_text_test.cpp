@@ -9,6 +9,8 @@ namespace brenlow {
 
 namespace {
 
+constexpr auto npos = std::string_view::npos;
+
 // A sink that keeps the skipped lines.
 skipped_line_sink collect(std::vector<line_problem>& skipped) {
   return [&skipped](const line_problem& line) { skipped.push_back(line); };
@@ -189,6 +191,71 @@ TEST(ConvertLines, UndecodableLinesNameTheOffsetInTheFile) {
   ASSERT_EQ(skipped.size(), 1u);
   EXPECT_EQ(skipped[0].message,
             "invalid Shift_JIS byte at byte offset 5; line skipped");
+}
+
+// Written in EUC-JP, a Shift_JIS export's lines holding a character EUC-JP
+// cannot write (0x8740, ①) lose the line or the annotation where the
+// character is in the reading, the word or the comment, and keep all where
+// it is in the part of speech, whether the text is known to decode
+// throughout (its characters then found in one look, on two threads for
+// a large text) or not (each line looked at on its own).
+TEST(ConvertLines, CharactersTheOutputCannotWrite) {
+  const std::string kanji = "\x8A\xBF";  // 漢
+  const std::string circled = "\x87\x40";
+  for (const std::size_t lines : {std::size_t{100}, std::size_t{300000}}) {
+    std::string text;
+    std::vector<std::size_t> lost;   // lines skipped, from 1
+    std::vector<std::size_t> plain;  // lines whose annotation is left out
+    for (std::size_t k = 1; k <= lines; ++k) {
+      std::string reading = "r" + std::to_string(k);
+      std::string word = kanji + std::to_string(k);
+      std::string part = kanji;
+      std::string comment = "c";
+      switch (k % 11) {
+        case 2:
+          reading = circled + reading;
+          lost.push_back(k);
+          break;
+        case 5:
+          word = circled + word;
+          lost.push_back(k);
+          break;
+        case 7:
+          comment += circled;
+          plain.push_back(k);
+          break;
+        case 9: part += circled; break;
+        default: break;
+      }
+      text += reading + "\t" + word + "\t" + part + "\t" + comment + "\r\n";
+    }
+    entry_rules rules;
+    rules.has_target = true;
+    rules.target = output_encoding::euc_jp;
+    std::string tables_seen[2];
+    for (const bool throughout : {true, false}) {
+      prepared_input input = text_in(text, text_encoding::shift_jis);
+      input.decodes_throughout = throughout;
+      skk_tables tables;
+      std::vector<line_problem> skipped;
+      convert_lines(input, rules, false, tables, collect(skipped));
+      const std::string what = std::to_string(text.size()) + " bytes" +
+                               (throughout ? ", throughout" : "");
+      std::vector<std::size_t> lost_found;
+      std::vector<std::size_t> plain_found;
+      for (const line_problem& line : skipped) {
+        const bool whole = line.message.find("line skipped") != npos;
+        (whole ? lost_found : plain_found).push_back(line.line_number);
+        EXPECT_NE(line.message.find("U+2460, which EUC-JP cannot write"), npos)
+            << what << ": " << line.line_number << ": " << line.message;
+      }
+      EXPECT_EQ(lost_found, lost) << what;
+      EXPECT_EQ(plain_found, plain) << what;
+      ASSERT_EQ(tables.okuri_nasi.entries.size(), lines - lost.size()) << what;
+      tables_seen[throughout ? 0 : 1] = rendered(tables.okuri_nasi);
+    }
+    EXPECT_EQ(tables_seen[0], tables_seen[1]) << lines << " lines";
+  }
 }
 
 TEST(ConvertLines, RepeatedWords) {

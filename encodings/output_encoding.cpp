@@ -6,6 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/run_beside.h"
+#include "encodings/decodable.h"
+
 namespace brenlow {
 
 namespace {
@@ -514,6 +517,84 @@ unencodable_character find_unencodable(std::string_view text,
     pos += read.length;
   }
   return {};
+}
+
+namespace {
+
+// find_all_unencodable for the part of text from start (where a character
+// starts) to end, the offsets counted from text's start.
+bool find_all_unencodable_here(std::string_view text, std::size_t start,
+                               std::size_t end, text_encoding held,
+                               output_encoding encoding, std::size_t most,
+                               std::vector<std::size_t>& offsets) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const shift_jis_direct* direct = held == text_encoding::shift_jis
+                                       ? direct_from_shift_jis(encoding)
+                                       : nullptr;
+  for (std::size_t pos = start; pos < end;) {
+    std::size_t length = 0;
+    if (bytes[pos] < 0x80) {
+      // Most of a dictionary's ASCII is its TABs and line ends: a byte at
+      // a time, without a call for each run.
+      ++pos;
+      continue;
+    }
+    if (direct != nullptr) {
+      length = direct->writable_length(bytes, end, pos);
+    } else {
+      const std::string_view rest = text.substr(pos, end - pos);
+      const unencodable_character found =
+          find_unencodable(rest, held, encoding);
+      if (found.offset == std::string_view::npos) return true;
+      pos += found.offset;
+    }
+    if (length == 0) {
+      if (offsets.size() == most) return false;
+      offsets.push_back(pos);
+      length = held == text_encoding::shift_jis
+                   ? std::max<std::size_t>(1, shift_jis_length(bytes, end, pos))
+                   : std::max<std::size_t>(
+                         1, utf_8_sequence_length(bytes, end, pos));
+    }
+    pos += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool find_all_unencodable(std::string_view text, text_encoding held,
+                          output_encoding encoding, std::size_t most,
+                          std::vector<std::size_t>& offsets) {
+  offsets.clear();
+  if (writes_every_character(held, encoding)) return true;
+  // A large text is read in two halves on two threads, cut after a line
+  // feed, where a character starts in both encodings held.
+  constexpr std::size_t worth_a_thread = std::size_t{4} << 20;
+  const std::size_t feed = text.size() < worth_a_thread
+                               ? std::string_view::npos
+                               : text.find('\n', text.size() / 2);
+  if (feed == std::string_view::npos) {
+    return find_all_unencodable_here(text, 0, text.size(), held, encoding, most,
+                                     offsets);
+  }
+  std::vector<std::size_t> second_offsets;
+  bool first = false;
+  bool second = false;
+  run_beside(
+      [&] {
+        second = find_all_unencodable_here(text, feed + 1, text.size(), held,
+                                           encoding, most, second_offsets);
+      },
+      [&] {
+        first = find_all_unencodable_here(text, 0, feed + 1, held, encoding,
+                                          most, offsets);
+      });
+  if (!first || !second || offsets.size() + second_offsets.size() > most) {
+    return false;
+  }
+  offsets.insert(offsets.end(), second_offsets.begin(), second_offsets.end());
+  return true;
 }
 
 // A character the target cannot write (against the contract) is left out.

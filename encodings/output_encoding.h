@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/byte_facts.h"
 
@@ -43,6 +44,14 @@ struct unencodable_character {
 unencodable_character find_unencodable(std::string_view text,
                                        text_encoding held,
                                        output_encoding encoding);
+
+// Sets offsets to the offset of each character of text (valid text in
+// held) that encoding cannot write, in order (see find_unencodable), and
+// returns true; returns false, offsets unspecified, where there are more
+// than most. A large text is read on two threads.
+bool find_all_unencodable(std::string_view text, text_encoding held,
+                          output_encoding encoding, std::size_t most,
+                          std::vector<std::size_t>& offsets);
 
 // Appends text (valid in held, every character of it writable in encoding:
 // see find_unencodable) to out, written in encoding. UTF-16LE is written

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/byte_facts.h"
 #include "encodings/cp932_duplicates.h"
@@ -196,14 +197,20 @@ TEST(OutputEncoding, RecodingRows) {
     const std::string_view text = row.text;
     const unencodable_character found =
         find_unencodable(text, row.held, row.target);
+    // The whole text looked at once finds the same first character.
+    std::vector<std::size_t> all;
+    EXPECT_TRUE(find_all_unencodable(text, row.held, row.target, 8, all))
+        << row.what;
     if (row.expected_hex == nullptr) {
       EXPECT_EQ(found.offset, row.offset) << row.what;
       EXPECT_EQ(found.code_point, row.code_point)
           << row.what << ": " << utf_8_of(found.code_point);
+      EXPECT_EQ(all.empty() ? npos : all.front(), row.offset) << row.what;
       continue;
     }
     EXPECT_EQ(found.offset, npos)
         << row.what << ": U+" << std::hex << found.code_point;
+    EXPECT_TRUE(all.empty()) << row.what << ": at " << all.front();
     std::string out = "<";  // appended to, not replaced
     append_recoded(text, row.held, row.target, out);
     EXPECT_EQ(shown_bytes(out), shown_bytes("<" + from_hex(row.expected_hex)))
@@ -222,6 +229,60 @@ TEST(OutputEncoding, RecodingRows) {
       std::string back;
       append_utf_8_of(from_hex(row.expected_hex), row.target, back);
       EXPECT_EQ(shown_bytes(back), shown_bytes(text)) << row.what;
+    }
+  }
+}
+
+// Every character a target cannot write, in order, in texts small and
+// large (read in two halves on two threads, cut after the line feed past
+// the middle): lines of kanji, some holding an unwritable character at
+// their start, middle or end, and the limit on how many are told.
+TEST(OutputEncoding, AllUnencodableCharacters) {
+  struct text_row {
+    const char* what;
+    text_encoding held;
+    output_encoding target;
+    const char* writable;    // a line's characters, all writable
+    const char* unwritable;  // one character the target cannot write
+  } const rows[] = {
+      // 0x8740, ①, is NEC's row 13: not in EUC-JP.
+      {"Shift_JIS to EUC-JP", sjis, output_encoding::euc_jp,
+       "\x8A\xBF\x8E\x9A\tkey\t\xB1", "\x87\x40"},
+      {"Shift_JIS to EUC-JIS-2004, a user-defined pair", sjis,
+       output_encoding::euc_jis_2004, "\x8A\xBF\t\x82\xA0", "\xF0\x40"},
+      {"UTF-8 to Shift_JIS", utf8, output_encoding::shift_jis, "漢字\tかな",
+       "😀"},
+      {"UTF-8 to EUC-JP", utf8, output_encoding::euc_jp, "漢字\tｱ", "①"},
+  };
+  for (const text_row& row : rows) {
+    for (const std::size_t lines : {std::size_t{40}, std::size_t{700000}}) {
+      std::string text;
+      std::vector<std::size_t> expected;
+      for (std::size_t k = 0; k < lines; ++k) {
+        const std::string line = row.writable;
+        if (k % 7 == 3) {
+          // At the line's start, after its first character, or at its end.
+          const std::size_t at = k % 3 == 0   ? 0
+                                 : k % 3 == 1 ? line.find('\t')
+                                              : line.size();
+          expected.push_back(text.size() + at);
+          text += line.substr(0, at) + row.unwritable + line.substr(at);
+        } else {
+          text += line;
+        }
+        text += k % 2 == 0 ? "\r\n" : "\n";
+      }
+      const std::string what =
+          std::string(row.what) + ", " + std::to_string(text.size()) + " bytes";
+      std::vector<std::size_t> found;
+      EXPECT_TRUE(find_all_unencodable(text, row.held, row.target,
+                                       expected.size(), found))
+          << what;
+      EXPECT_EQ(found, expected) << what;
+      // One more than the limit: the offsets are not told.
+      EXPECT_FALSE(find_all_unencodable(text, row.held, row.target,
+                                        expected.size() - 1, found))
+          << what;
     }
   }
 }
