@@ -12,6 +12,7 @@
 
 #include "base/byte_facts.h"
 #include "conversion/filing_thread.h"
+#include "dictionary/recode_table.h"
 #include "formats/comma_text.h"
 #include "formats/tab_text.h"
 #include "skk_rules/okuri_ari.h"
@@ -214,6 +215,18 @@ std::string code_point_name(char32_t code_point) {
   return "U+" + digits;
 }
 
+// Files into the okuri-nasi table in the encoding the output holds its text
+// in (held_for) where the rules name one, and says so in tables.
+batch_filer filer_for(skk_tables& tables, text_encoding encoding,
+                      const entry_rules& rules) {
+  const output_encoding target = held_for(rules.target);
+  if (!rules.has_target || target == same_as(encoding)) {
+    return files_into(tables.okuri_nasi);
+  }
+  tables.okuri_nasi_recoded = true;
+  return files_recoded_into(tables.okuri_nasi, encoding, target);
+}
+
 // Files the entries a reader yields, line by line, and counts them.
 
 class entry_filing {
@@ -234,8 +247,8 @@ class entry_filing {
         rules_(rules),
         tables_(tables),
         skipped_(skipped),
-        filing_(files_into(tables.okuri_nasi), typed_entries_, input.text,
-                done_with),
+        filing_(filer_for(tables, input.encoding, rules), typed_entries_,
+                input.text, done_with),
         okuri_ari_keys_(okuri_ari ? &tables.okuri_ari : nullptr),
         checks_output_(
             (rules.has_target &&

@@ -58,6 +58,9 @@ using skipped_line_sink = std::function<void(const line_problem&)>;
 struct skk_tables {
   reading_table okuri_nasi;
   reading_table okuri_ari;
+  // okuri_nasi holds its text as the output does (held_for the rules'
+  // target), not in the input's encoding: recode_table is not needed.
+  bool okuri_nasi_recoded = false;
 };
 
 // Files the reading and SKK candidate (skk_candidate) of every record of

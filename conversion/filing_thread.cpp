@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -11,6 +12,45 @@ batch_filer files_into(reading_table& table) {
   return [&table](const word_filing* filings, std::size_t count,
                   std::uint32_t* entries) {
     add_words(table, filings, count, entries);
+  };
+}
+
+batch_filer files_recoded_into(reading_table& table, text_encoding held,
+                               output_encoding target) {
+  // Recoded on the filing thread, as the words are copied into the table:
+  // a pass over the whole table after the filing would take as long again
+  // as the writing, on one thread.
+  struct recoding {
+    std::unique_ptr<char[]> bytes;
+    std::size_t room = 0;
+    std::vector<word_filing> filings;
+  };
+  auto scratch = std::make_shared<recoding>();
+  return [&table, held, target, scratch](const word_filing* filings,
+                                         std::size_t count,
+                                         std::uint32_t* entries) {
+    recoding& r = *scratch;
+    std::size_t need = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      need += 4 * (filings[k].reading.size() + filings[k].word.size());
+    }
+    if (need > r.room) {
+      r.bytes.reset(new char[need]);
+      r.room = need;
+    }
+    r.filings.resize(count);
+    char* out = r.bytes.get();
+    const auto recoded = [&](std::string_view text) {
+      const std::size_t size = write_recoded(text, held, target, out);
+      const std::string_view written(out, size);
+      out += size;
+      return written;
+    };
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::string_view reading = recoded(filings[k].reading);
+      r.filings[k] = word_filing{reading, recoded(filings[k].word)};
+    }
+    add_words(table, r.filings.data(), count, entries);
   };
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dictionary/reading_table.h"
+#include "encodings/output_encoding.h"
 
 namespace brenlow {
 
@@ -24,6 +25,12 @@ using batch_filer = std::function<void(
 
 // The table's own add_words.
 batch_filer files_into(reading_table& table);
+
+// add_words with each reading and word first written in target from held
+// (write_recoded): every character must be one target writes. The table's
+// readings are then found by their bytes in target.
+batch_filer files_recoded_into(reading_table& table, text_encoding held,
+                               output_encoding target);
 
 class filing_thread {
  public:

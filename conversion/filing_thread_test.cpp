@@ -5,6 +5,7 @@
 #include <map>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brenlow {
@@ -94,6 +95,75 @@ TEST(FilingThread, FilesEveryWordInOrder) {
 // word as given. Marks come every few words or every few thousand (a batch
 // with two marks is handed over at the second), among words copied from a
 // buffer overwritten after add and words long enough to be filed at once.
+// Filed recoded, a table holds each reading and word as the target writes
+// it (the bytes as Emacs and iconv write the same characters), finds a
+// reading again by those bytes, and groups the readings whose bytes agree
+// in the target even where the input's differ: code page 932 has two codes
+// for some characters (0xED40 and 0xFA5C are both 纊, 0x8FD4E3 in EUC-JP).
+// A word long enough to be filed at once (over 64 KiB) is recoded too.
+TEST(FilingThread, FilesRecoded) {
+  struct row {
+    const char* what;
+    text_encoding held;
+    output_encoding target;
+    std::vector<std::pair<std::string, std::string>> added;
+    const char* expected;  // "reading /word/word/|..." in the target
+  } const rows[] = {
+      {"Shift_JIS to EUC-JP",
+       text_encoding::shift_jis,
+       output_encoding::euc_jp,
+       {{"\x82\xA0", "\x8A\xBF"},  // あ 漢
+        {"\xED\x40", "a"},         // 纊
+        {"\x82\xA0", "\xB1"},      // ｱ
+        {"\xFA\x5C", "b"}},        // 纊 again
+       "\xA4\xA2 /\xB4\xC1/\x8E\xB1/|\x8F\xD4\xE3 /a/b/"},
+      {"Shift_JIS to UTF-8",
+       text_encoding::shift_jis,
+       output_encoding::utf_8,
+       {{"\x82\xA0", "\x8A\xBF"}, {"k", "\x82\xA0"}, {"\x82\xA0", "x"}},
+       "あ /漢/x/|k /あ/"},
+      {"UTF-8 to Shift_JIS",
+       text_encoding::utf_8,
+       output_encoding::shift_jis,
+       {{"あ", "漢"}, {"あ", "ｱ"}},
+       "\x82\xA0 /\x8A\xBF/\xB1/"},
+  };
+  for (const row& r : rows) {
+    reading_table table;
+    std::vector<std::uint32_t> typed;
+    filing_thread filing(files_recoded_into(table, r.held, r.target), typed);
+    for (const auto& [reading, word] : r.added)
+      filing.add(reading, word, false);
+    filing.finish();
+    std::string got;
+    for (const reading_entry& entry : table.entries) {
+      if (!got.empty()) got += "|";
+      got += std::string(reading_of(table, entry)) + " /";
+      std::vector<std::uint32_t> words;
+      words_of(table, entry, words);
+      for (const std::uint32_t c : words) {
+        got += std::string(word_of(table, c)) + "/";
+      }
+    }
+    EXPECT_EQ(got, r.expected) << r.what;
+  }
+  // A word filed at once, in 70,000 kanji: 140,000 bytes either way.
+  std::string word;
+  for (int k = 0; k < 70000; ++k) word += "\x8A\xBF";
+  reading_table table;
+  std::vector<std::uint32_t> typed;
+  filing_thread filing(files_recoded_into(table, text_encoding::shift_jis,
+                                          output_encoding::euc_jp),
+                       typed);
+  filing.add("\x82\xA0", word, true);
+  filing.finish();
+  ASSERT_EQ(table.candidates.size(), 1u);
+  std::string expected;
+  for (int k = 0; k < 70000; ++k) expected += "\xB4\xC1";
+  EXPECT_EQ(word_of(table, 0), expected);
+  EXPECT_EQ(typed, std::vector<std::uint32_t>{0});
+}
+
 TEST(FilingThread, ViewsOfTheTextHoldUntilTheirMarkIsTold) {
   const struct {
     std::size_t count;

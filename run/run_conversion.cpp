@@ -575,7 +575,9 @@ int convert_file(const run_options& given_options,
     return exit_failure;
   }
   // The sort orders compare the bytes as they are written.
-  recode_table(table, result.input.encoding, layout.encoding);
+  if (!result.tables.okuri_nasi_recoded) {
+    recode_table(table, result.input.encoding, layout.encoding);
+  }
   if (okuri_ari != nullptr) {
     recode_table(*okuri_ari, result.input.encoding, layout.encoding);
   }
