@@ -20,6 +20,10 @@ batch_filer files_recoded_into(reading_table& table, text_encoding held,
   // Recoded on the filing thread, as the words are copied into the table:
   // a pass over the whole table after the filing would take as long again
   // as the writing, on one thread.
+  // A call files at most 64 words of under 64 KiB each, with their
+  // readings (a longer one is filed alone): room for them recoded is kept
+  // from call to call, more is let go after its call.
+  constexpr std::size_t batch_room = std::size_t{16} << 20;
   struct recoding {
     std::unique_ptr<char[]> bytes;
     std::size_t room = 0;
@@ -51,6 +55,12 @@ batch_filer files_recoded_into(reading_table& table, text_encoding held,
       r.filings[k] = word_filing{reading, recoded(filings[k].word)};
     }
     add_words(table, r.filings.data(), count, entries);
+    // The room of a word filed at once (perhaps hundreds of megabytes) is
+    // not kept for the batches of short words after it.
+    if (r.room > batch_room) {
+      r.bytes.reset();
+      r.room = 0;
+    }
   };
 }
 
