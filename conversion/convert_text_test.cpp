@@ -213,11 +213,11 @@ TEST(ConvertLines, CharactersTheOutputCannotWrite) {
       std::string comment = "c";
       switch (k % 11) {
         case 2:
-          reading = circled + reading;
+          reading.insert(0, circled);
           lost.push_back(k);
           break;
         case 5:
-          word = circled + word;
+          word.insert(0, circled);
           lost.push_back(k);
           break;
         case 7:
@@ -227,7 +227,10 @@ TEST(ConvertLines, CharactersTheOutputCannotWrite) {
         case 9: part += circled; break;
         default: break;
       }
-      text += reading + "\t" + word + "\t" + part + "\t" + comment + "\r\n";
+      for (const std::string* field : {&reading, &word, &part, &comment}) {
+        text += *field;
+        text += field == &comment ? "\r\n" : "\t";
+      }
     }
     entry_rules rules;
     rules.has_target = true;
