@@ -315,6 +315,7 @@ const reading_row reading_rows[] = {
     {"EUC-JIS-2004 8FA1A1", "8FA1A1", output_encoding::euc_jis_2004, "𠂉"},
     // Codes of two characters, glibc's pairs; one cut short at the end.
     {"EUC-JIS-2004 A4F7", "A4F7", output_encoding::euc_jis_2004, "か\u309A"},
+    {"EUC-JIS-2004 A5FC", "A5FC", output_encoding::euc_jis_2004, "セ\u309A"},
     {"EUC-JIS-2004 A6F8", "A6F8", output_encoding::euc_jis_2004,
      "\u31F7\u309A"},
     {"EUC-JIS-2004 ABE6", "ABE6", output_encoding::euc_jis_2004,
