@@ -487,8 +487,6 @@ TEST(OutputEncoding, ShiftJisPairsWrittenBackAtTheCodeGlibcGives) {
 }
 
 #if BRENLOW_HAVE_ICONV
-// Every pair the input decoder takes (glibc's CP932 and the user-defined
-// area) is a character Emacs reads, the same one glibc reads.
 // Every two-byte code of EUC-JIS-2004 that glibc reads as a character
 // (or two: the kana and letters with a combining mark) is read back the
 // same, as Emacs reads it.
@@ -522,6 +520,8 @@ TEST(OutputEncoding, EucJis2004PairsAsGlibcReadsThem) {
   EXPECT_EQ(pairs, 8797);
 }
 
+// Every pair the input decoder takes (glibc's CP932 and the user-defined
+// area) is a character Emacs reads, the same one glibc reads.
 TEST(OutputEncoding, ShiftJisPairsAsGlibcReadsThem) {
   iconv_t cd = iconv_open("UTF-8", "CP932");
   ASSERT_NE(reinterpret_cast<std::intptr_t>(cd), -1);
