@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace brenlow {
 
@@ -202,7 +203,13 @@ TEST(ConvertLines, UndecodableLinesNameTheOffsetInTheFile) {
 TEST(ConvertLines, CharactersTheOutputCannotWrite) {
   const std::string kanji = "\x8A\xBF";  // 漢
   const std::string circled = "\x87\x40";
-  for (const std::size_t lines : {std::size_t{100}, std::size_t{300000}}) {
+  // In the largest text the lines are far enough apart for the one look to
+  // tell them all (at most one character in 256 bytes and 1024 more); in
+  // the middle one they are too many, and each line is looked at.
+  for (const auto& [lines, period] :
+       {std::pair<std::size_t, std::size_t>{100, 11},
+        {100000, 11},
+        {300000, 1009}}) {
     std::string text;
     std::vector<std::size_t> lost;   // lines skipped, from 1
     std::vector<std::size_t> plain;  // lines whose annotation is left out
@@ -211,7 +218,7 @@ TEST(ConvertLines, CharactersTheOutputCannotWrite) {
       std::string word = kanji + std::to_string(k);
       std::string part = kanji;
       std::string comment = "c";
-      switch (k % 11) {
+      switch (k % period) {
         case 2:
           reading.insert(0, circled);
           lost.push_back(k);
