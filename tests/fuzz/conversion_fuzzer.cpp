@@ -810,36 +810,69 @@ void check_output_encodings(std::string_view raw, encoding_choice choice,
         unencodable >= result.counts.skipped_by_reason[static_cast<std::size_t>(
                            skip_reason::unencodable)],
         "a line skipped for a character without a message saying so");
-    reading_table& table = result.tables.okuri_nasi;
-    std::vector<std::string> readings;
-    std::vector<std::string> words;
-    for (const reading_entry& entry : table.entries) {
-      readings.emplace_back(reading_of(table, entry));
-      check(find_unencodable(reading_of(table, entry), text_encoding::utf_8,
-                             target)
-                    .offset == std::string_view::npos,
-            "a reading filed that the target cannot write");
+    // The same text converted without a target: what its table holds, in
+    // UTF-8, reading by reading.
+    conversion_request plain_request = request;
+    plain_request.rules.has_target = false;
+    plain_request.skipped = [](const line_problem&) {};
+    conversion_result plain;
+    check(convert_text(plain_request, plain),
+          "a text converted with a target and not without one");
+    const reading_table& plain_table = plain.tables.okuri_nasi;
+    std::map<std::string, std::vector<std::string>> plain_words;
+    for (const reading_entry& entry : plain_table.entries) {
+      std::vector<std::uint32_t> filed;
+      words_of(plain_table, entry, filed);
+      auto& list = plain_words[std::string(reading_of(plain_table, entry))];
+      for (const std::uint32_t c : filed) {
+        list.emplace_back(word_of(plain_table, c));
+      }
     }
-    for (const candidate& word : table.candidates) {
-      words.emplace_back(text_of(table, word.text));
-      check(
-          find_unencodable(words.back(), text_encoding::utf_8, target).offset ==
-              std::string_view::npos,
-          "a word filed that the target cannot write");
-    }
-    recode_table(table, text_encoding::utf_8, target);
+    // The table holds its text as the output does (held_for the target):
+    // read back as Emacs decodes it, each reading and word is text the
+    // target writes, written again as the same bytes, and filed as the
+    // conversion without a target files it: the same reading, its words in
+    // the same order, some perhaps left out for a character the target
+    // lacks. Annotations may differ: one the target cannot write is left
+    // out, and a word then takes the annotation of a repeat written once.
     const output_encoding held = held_for(target);
-    std::string back;
-    for (std::size_t e = 0; e < readings.size(); ++e) {
-      back.clear();
-      append_utf_8_of(reading_of(table, table.entries[e]), held, back);
-      check(back == readings[e], "a reading changed by its re-encoding");
-    }
-    for (std::size_t c = 0; c < words.size(); ++c) {
-      back.clear();
-      append_utf_8_of(word_of(table, static_cast<std::uint32_t>(c)), held,
-                      back);
-      check(back == words[c], "a word changed by its re-encoding");
+    check(result.tables.okuri_nasi_recoded ==
+              (held != same_as(text_encoding::utf_8)),
+          "a table filed in an encoding other than the output's");
+    const auto read_back = [&](std::string_view bytes, const char* what) {
+      std::string text;
+      append_utf_8_of(bytes, held, text);
+      check(find_unencodable(text, text_encoding::utf_8, target).offset ==
+                std::string_view::npos,
+            what);
+      std::string again;
+      append_recoded(text, text_encoding::utf_8, held, again);
+      check(again == bytes, what);
+      return text;
+    };
+    reading_table& table = result.tables.okuri_nasi;
+    for (const reading_entry& entry : table.entries) {
+      const std::string reading =
+          read_back(reading_of(table, entry),
+                    "a reading filed that the target cannot write");
+      const auto found = plain_words.find(reading);
+      check(found != plain_words.end(),
+            "a reading filed for the target that is filed without none");
+      std::vector<std::uint32_t> filed;
+      words_of(table, entry, filed);
+      std::size_t next = 0;
+      for (const std::uint32_t c : filed) {
+        const std::string word = read_back(
+            word_of(table, c), "a word filed that the target cannot write");
+        const std::vector<std::string>& list = found->second;
+        const auto part = [](const std::string& w) {
+          return w.substr(0, w.find(';'));
+        };
+        while (next < list.size() && part(list[next]) != part(word)) ++next;
+        check(next < list.size(),
+              "a word filed for the target that is not filed without one");
+        ++next;
+      }
     }
   }
 }
