@@ -839,7 +839,7 @@ void check_output_encodings(std::string_view raw, encoding_choice choice,
     check(result.tables.okuri_nasi_recoded ==
               (held != same_as(text_encoding::utf_8)),
           "a table filed in an encoding other than the output's");
-    const auto read_back = [&](std::string_view bytes, const char* what) {
+    const auto from_target = [&](std::string_view bytes, const char* what) {
       std::string text;
       append_utf_8_of(bytes, held, text);
       check(find_unencodable(text, text_encoding::utf_8, target).offset ==
@@ -850,11 +850,11 @@ void check_output_encodings(std::string_view raw, encoding_choice choice,
       check(again == bytes, what);
       return text;
     };
-    reading_table& table = result.tables.okuri_nasi;
+    const reading_table& table = result.tables.okuri_nasi;
     for (const reading_entry& entry : table.entries) {
       const std::string reading =
-          read_back(reading_of(table, entry),
-                    "a reading filed that the target cannot write");
+          from_target(reading_of(table, entry),
+                      "a reading filed that the target cannot write");
       const auto found = plain_words.find(reading);
       check(found != plain_words.end(),
             "a reading filed for the target that is filed without none");
@@ -862,7 +862,7 @@ void check_output_encodings(std::string_view raw, encoding_choice choice,
       words_of(table, entry, filed);
       std::size_t next = 0;
       for (const std::uint32_t c : filed) {
-        const std::string word = read_back(
+        const std::string word = from_target(
             word_of(table, c), "a word filed that the target cannot write");
         const std::vector<std::string>& list = found->second;
         const auto part = [](const std::string& w) {
